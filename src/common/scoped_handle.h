@@ -1,0 +1,77 @@
+// Owners for the Windows handles the installer takes: each closes its handle
+// on every path, and release() hands it on where ownership moves.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace lvm {
+
+template <typename Traits>
+class ScopedGeneric {
+public:
+    using Handle = typename Traits::Handle;
+
+    ScopedGeneric() noexcept : handle_(Traits::Invalid()) {}
+    explicit ScopedGeneric(Handle handle) noexcept : handle_(handle) {}
+    ~ScopedGeneric() { reset(); }
+
+    ScopedGeneric(const ScopedGeneric&) = delete;
+    ScopedGeneric& operator=(const ScopedGeneric&) = delete;
+    ScopedGeneric(ScopedGeneric&& other) noexcept : handle_(other.release()) {}
+    ScopedGeneric& operator=(ScopedGeneric&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+
+    Handle get() const noexcept { return handle_; }
+    bool valid() const noexcept { return Traits::IsValid(handle_); }
+    explicit operator bool() const noexcept { return valid(); }
+
+    Handle release() noexcept { return std::exchange(handle_, Traits::Invalid()); }
+    void reset(Handle handle = Traits::Invalid()) noexcept {
+        if (Traits::IsValid(handle_)) Traits::Close(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_;
+};
+
+// CreateFile and FindFirstFile fail with INVALID_HANDLE_VALUE, most others with null;
+// both count as invalid for every kernel handle.
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { ::FindClose(h); }
+};
+
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
+
+using ScopedHandle = ScopedGeneric<KernelHandleTraits>;
+using ScopedFindHandle = ScopedGeneric<FindHandleTraits>;
+using ScopedRegKey = ScopedGeneric<RegKeyTraits>;
+using ScopedModule = ScopedGeneric<ModuleTraits>;
+
+}  // namespace lvm

@@ -1,0 +1,111 @@
+#include "common/sha256.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <string>
+#include <vector>
+
+#include "common/scoped_handle.h"
+
+namespace lvm {
+
+namespace {
+
+using OpenProvider = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE*, LPCWSTR, LPCWSTR, ULONG);
+using CloseProvider = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, ULONG);
+using GetProperty = NTSTATUS(WINAPI*)(BCRYPT_HANDLE, LPCWSTR, PUCHAR, ULONG, ULONG*, ULONG);
+using CreateHash = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG, PUCHAR,
+                                     ULONG, ULONG);
+using HashData = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
+using FinishHash = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
+using DestroyHash = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE);
+
+// bcrypt.dll is not one of the system's known DLLs: loading it by bare name
+// would search the installer's own folder first, where anyone may have put a
+// file of that name. Load it by its full path in the system folder instead.
+HMODULE LoadSystemBcrypt() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    const std::wstring path = std::wstring(folder, length) + L"\\bcrypt.dll";
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+template <typename F>
+F Lookup(HMODULE module, const char* name) {
+    auto address = GetProcAddress(module, name);
+    if (!address) throw Sha256Error(std::string("bcrypt.dll lacks ") + name);
+    return reinterpret_cast<F>(reinterpret_cast<void*>(address));
+}
+
+}  // namespace
+
+struct Sha256::State {
+    ScopedModule module;
+    CloseProvider closeProvider = nullptr;
+    HashData hashData = nullptr;
+    FinishHash finishHash = nullptr;
+    DestroyHash destroyHash = nullptr;
+    BCRYPT_ALG_HANDLE provider = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    std::vector<UCHAR> hashObject;  // Windows 7 needs the caller's buffer
+
+    ~State() {
+        if (hash) destroyHash(hash);
+        if (provider) closeProvider(provider, 0);
+    }
+};
+
+Sha256::Sha256() : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.module.reset(LoadSystemBcrypt());
+    if (!s.module) throw Sha256Error("bcrypt.dll cannot be loaded");
+    const auto openProvider = Lookup<OpenProvider>(s.module.get(), "BCryptOpenAlgorithmProvider");
+    const auto getProperty = Lookup<GetProperty>(s.module.get(), "BCryptGetProperty");
+    const auto createHash = Lookup<CreateHash>(s.module.get(), "BCryptCreateHash");
+    s.closeProvider = Lookup<CloseProvider>(s.module.get(), "BCryptCloseAlgorithmProvider");
+    s.hashData = Lookup<HashData>(s.module.get(), "BCryptHashData");
+    s.finishHash = Lookup<FinishHash>(s.module.get(), "BCryptFinishHash");
+    s.destroyHash = Lookup<DestroyHash>(s.module.get(), "BCryptDestroyHash");
+
+    if (openProvider(&s.provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) {
+        s.provider = nullptr;
+        throw Sha256Error("SHA-256 provider unavailable");
+    }
+    DWORD objectLength = 0;
+    ULONG written = 0;
+    if (getProperty(s.provider, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
+                    sizeof(objectLength), &written, 0) < 0) {
+        throw Sha256Error("SHA-256 object length unavailable");
+    }
+    s.hashObject.resize(objectLength);
+    if (createHash(s.provider, &s.hash, s.hashObject.data(), objectLength, nullptr, 0, 0) < 0) {
+        s.hash = nullptr;
+        throw Sha256Error("SHA-256 hash cannot be created");
+    }
+}
+
+Sha256::~Sha256() = default;
+
+void Sha256::Update(const void* data, size_t size) {
+    const auto* bytes = static_cast<const UCHAR*>(data);
+    while (size > 0) {
+        const ULONG part = size > 0x40000000u ? 0x40000000u : static_cast<ULONG>(size);
+        if (state_->hashData(state_->hash, const_cast<PUCHAR>(bytes), part, 0) < 0) {
+            throw Sha256Error("SHA-256 update failed");
+        }
+        bytes += part;
+        size -= part;
+    }
+}
+
+Sha256Digest Sha256::Finish() {
+    Sha256Digest digest{};
+    if (state_->finishHash(state_->hash, digest.data(), static_cast<ULONG>(digest.size()), 0) < 0) {
+        throw Sha256Error("SHA-256 finish failed");
+    }
+    return digest;
+}
+
+}  // namespace lvm

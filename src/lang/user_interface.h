@@ -1,0 +1,40 @@
+// The one place where the installer talks to the user. Production code shows
+// real message boxes; tests put a scripted interface in its place to answer
+// questions and read the exact texts.
+#pragma once
+
+#include <string>
+
+namespace lvm {
+
+// Styles and language of the installer's boxes.
+constexpr unsigned kErrorBoxStyle = 0x00200010;     // MB_OK | MB_ICONERROR | MB_SERVICE_NOTIFICATION
+constexpr unsigned kQuestionBoxStyle = 0x00042024;  // MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL | MB_TOPMOST
+constexpr unsigned short kRussianLanguageId = 0x0019;  // MAKELANGID(LANG_RUSSIAN, SUBLANG_NEUTRAL)
+constexpr int kAnswerYes = 6;                       // IDYES
+
+struct MessageBoxRequest {
+    std::string text;     // UTF-8
+    std::string caption;  // UTF-8
+    unsigned style = 0;
+    // Non-zero: shown with MessageBoxExW in this language; zero: MessageBoxW.
+    unsigned short languageId = 0;
+};
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+    // Returns the button pressed (IDYES, IDNO, IDOK...), or 0 when no box could be shown.
+    virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
+};
+
+// The interface in use; the system's message boxes unless a test replaced them.
+UserInterface& CurrentUserInterface();
+// nullptr restores the system's message boxes. The caller keeps ownership.
+void SetUserInterface(UserInterface* ui);
+
+// Shorthands for the two kinds of boxes the installer shows.
+int ShowRussianBox(const std::string& text, const std::string& caption, unsigned style);
+int ShowEnglishBox(const std::string& text, const std::string& caption, unsigned style);
+
+}  // namespace lvm

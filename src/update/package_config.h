@@ -1,0 +1,31 @@
+// The package's fixed configuration: one process-wide record, filled by the
+// entry point and by the first step of the run, read-only afterwards.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lvm {
+
+struct TPackageConfig {
+    std::string PackageTitle;
+    std::string ResourceName;
+    int32_t PackageVersion = 0;
+    std::string ResourceType = "pak";
+    std::string MainWindowClass = "TLVMainForm";
+    std::string ProductShortName;
+    std::string CaptionRu;
+    std::string CaptionEn;
+    std::string FullTitle;
+};
+
+extern TPackageConfig PackageConfig;
+
+// The entry point's part: what this executable carries.
+void SetPackageValues();
+// Step 1 of the run: product name, captions and the full title.
+void CompletePackageConfig();
+// PackageConfig.ResourceName + "." + PackageConfig.ResourceType.
+std::string PackageFileName();
+
+}  // namespace lvm

@@ -1,0 +1,158 @@
+#include "update/run_update.h"
+
+#include <windows.h>
+
+#include "common/text.h"
+#include "environment/environment.h"
+#include "environment/folder_size.h"
+#include "lang/lang.h"
+#include "lang/user_interface.h"
+#include "update/hand_off.h"
+#include "update/package_config.h"
+#include "update/self_check.h"
+
+namespace lvm {
+
+bool ModestMode = false;
+
+TUpdateOperations TUpdateOperations::Real() {
+    TUpdateOperations ops;
+    ops.discoverEnvironment = DiscoverEnvironment;
+    ops.appNotRunning = AppNotRunning;
+    ops.tellAppToQuit = TellAppToQuit;
+    ops.selfCheck = RunSelfCheck;
+    ops.writeResource = WriteResourceToFile;
+    ops.writeSplitResource = WriteSplitResourceToFile;
+    ops.folderSizeKB = FolderSizeKB;
+    ops.launchAndActivateApp = LaunchAndActivateApp;
+    ops.loweredArgument = LoweredArgument;
+    return ops;
+}
+
+namespace {
+
+// A file, not a folder, of that name.
+bool RegularFileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool AskConsent() {
+    const TPackageConfig& config = PackageConfig;
+    int answer;
+    if (UseRussian) {
+        answer = ShowRussianBox("Вы действительно хотите установить\r\n" + config.CaptionRu + " -\r\n" +
+                                    config.FullTitle + "?",
+                                "Резонный вопрос", kQuestionBoxStyle);
+    } else {
+        answer = ShowEnglishBox("Would you like to setup\r\n" + config.CaptionEn + " -\r\n" +
+                                    config.FullTitle + "?",
+                                "Sound question", kQuestionBoxStyle);
+    }
+    return answer == kAnswerYes;
+}
+
+// The closing question exists in Russian only, whatever the message language.
+bool AskToStartApp() {
+    const TPackageConfig& config = PackageConfig;
+    return ShowRussianBox("На Ваш компьютер установлено\r\n" + config.CaptionRu + " -\r\n" +
+                              config.FullTitle + "\r\n\r\nЗапустить программу?",
+                          config.CaptionEn, kQuestionBoxStyle) == kAnswerYes;
+}
+
+// Closes the shared registry's key however the step is left.
+class RegistryKeyCloser {
+public:
+    explicit RegistryKeyCloser(TRegistry& registry) : registry_(registry) {}
+    ~RegistryKeyCloser() { registry_.CloseKey(); }
+    RegistryKeyCloser(const RegistryKeyCloser&) = delete;
+    RegistryKeyCloser& operator=(const RegistryKeyCloser&) = delete;
+
+private:
+    TRegistry& registry_;
+};
+
+void RecordInstalledSize(const TUpdateOperations& ops) {
+    TRegistry& registry = *SharedRegistry;
+    registry.CloseKey();
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    RegistryKeyCloser closer(registry);
+    // The result of the open is not looked at: a key that could not be opened
+    // makes the write below fail, and that failure ends the run.
+    registry.OpenKey(Environment.SizeEntryKey, true);
+    const int32_t size = ops.folderSizeKB(Environment.InstallDir);
+    if (size != -1) registry.WriteInteger("EstimatedSize", size);
+}
+
+}  // namespace
+
+RunOutcome RunUpdate() { return RunUpdate(TUpdateOperations::Real()); }
+
+RunOutcome RunUpdate(const TUpdateOperations& ops) {
+    // 1. Configuration: everything later reports under these captions.
+    CompletePackageConfig();
+    const std::string packageFileName = PackageFileName();
+
+    // 2. Environment.
+    if (!ops.discoverEnvironment()) return RunOutcome::Failed;
+
+    // 3. Rights.
+    if (!Environment.IsAdmin) {
+        ShowErrorMessage("You have no right to install applications!",
+                         "У Вас нет права устанавливать программы!");
+        return RunOutcome::Failed;
+    }
+
+    // 4. A running application is told to quit before anything is asked.
+    if (!ops.appNotRunning()) ops.tellAppToQuit();
+
+    // 5. Integrity of the installer's own file.
+    if (!ops.selfCheck()) return RunOutcome::Failed;
+
+    // 6. Switch.
+    ModestMode = StartSwitch == "modest";
+
+    // 7. Application present.
+    if (!RegularFileExists(Environment.InstallDir + "Lingvaro.exe")) {
+        ShowErrorMessage(
+            "There's no subject of update - the Lingvaro installed.\r\n"
+            "Please, install the program at first.",
+            "Нет предмета обновления - установленной программы Lingvaro.\r\n"
+            "Пожалуйста, сначала установите программу.");
+        return RunOutcome::Failed;
+    }
+
+    // 8. Consent.
+    if (!ModestMode && !AskConsent()) return RunOutcome::Declined;
+
+    // 9. Package. The run goes on whatever the writer did; it has told the user.
+    const std::string target = Environment.InstallDir + packageFileName;
+    PayloadOutcome written;
+    if (PackageConfig.ResourceName == "lvq") {
+        written = ops.writeSplitResource(PackageConfig.ResourceName, PackageConfig.ResourceType, target);
+    } else {
+        written = ops.writeResource(PackageConfig.ResourceName, PackageConfig.ResourceType, target, true);
+    }
+
+    // 10. Installed size. Registry errors here are not handled: they end the run.
+    RecordInstalledSize(ops);
+
+    // 11. Hand-off.
+    if (ModestMode) {
+        if (ops.loweredArgument(2) == "runapp") ops.launchAndActivateApp();
+    } else if (AskToStartApp()) {
+        ops.launchAndActivateApp();
+    }
+
+    switch (written) {
+        case PayloadOutcome::Written:
+            return RunOutcome::Installed;
+        case PayloadOutcome::KeptNewer:
+            return RunOutcome::KeptNewer;
+        case PayloadOutcome::Failed:
+            break;
+    }
+    return RunOutcome::Failed;
+}
+
+}  // namespace lvm

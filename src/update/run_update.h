@@ -1,0 +1,47 @@
+// The update run: one pass from start to exit.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "payload/payload_writer.h"
+
+namespace lvm {
+
+// How a run ended; the entry point turns it into the exit code.
+enum class RunOutcome {
+    Installed,      // the package is in place (written, or an equal/newer one replaced)
+    KeptNewer,      // the user kept the newer installed package
+    Declined,       // the user said No to the consent question
+    Failed,         // a failure was reported to the user
+};
+
+// The operations the run calls, so that tests can stand in for the ones
+// that need a real machine. The defaults are the real operations.
+struct TUpdateOperations {
+    std::function<bool()> discoverEnvironment;
+    std::function<bool()> appNotRunning;
+    std::function<void()> tellAppToQuit;
+    std::function<bool()> selfCheck;
+    std::function<PayloadOutcome(const std::string& name, const std::string& kind,
+                                 const std::string& destination, bool checkExisting)>
+        writeResource;
+    std::function<PayloadOutcome(const std::string& name, const std::string& kind,
+                                 const std::string& destination)>
+        writeSplitResource;
+    std::function<int32_t(const std::string& folder)> folderSizeKB;
+    std::function<void()> launchAndActivateApp;
+    // Command-line argument by index (1 = first), ASCII capitals lowered.
+    std::function<std::string(size_t index)> loweredArgument;
+
+    static TUpdateOperations Real();
+};
+
+// Set once by the run's step 6.
+extern bool ModestMode;
+
+RunOutcome RunUpdate();
+RunOutcome RunUpdate(const TUpdateOperations& operations);
+
+}  // namespace lvm

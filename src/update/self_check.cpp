@@ -1,0 +1,132 @@
+#include "update/self_check.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "common/scoped_handle.h"
+#include "common/sha256.h"
+#include "lang/lang.h"
+#include "update/self_check_rules.h"
+
+namespace lvm {
+
+// The record the build stamps. It must stay in the image (it is never read
+// through this symbol, only from the file), hence "used".
+__attribute__((section(".lvmchk"), used)) extern const unsigned char kSelfCheckRecord[48] = {
+    'L', 'V', 'M', '0', 'C', 'H', 'K', '1'};
+
+namespace {
+
+constexpr size_t kHeaderBytes = 4096;
+constexpr size_t kChunkBytes = 1 << 20;
+
+class ReadError {};
+
+void ReadAt(HANDLE file, uint64_t offset, void* buffer, size_t size) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) throw ReadError();
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    while (size > 0) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(size, kChunkBytes));
+        if (!ReadFile(file, bytes, want, &got, nullptr)) throw ReadError();
+        if (got == 0) throw ReadError();
+        bytes += got;
+        size -= got;
+    }
+}
+
+SelfCheckResult CheckOpenFile(HANDLE file) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) return SelfCheckResult::Unreadable;
+    const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
+
+    std::vector<uint8_t> headers(static_cast<size_t>(std::min<uint64_t>(fileSize, kHeaderBytes)));
+    ReadAt(file, 0, headers.data(), headers.size());
+    const std::optional<SelfCheckLayout> layout = ParseSelfCheckLayout(headers.data(), headers.size());
+    if (!layout || uint64_t{layout->recordOffset} + kSelfCheckRecordSize > fileSize) {
+        return SelfCheckResult::Distorted;
+    }
+
+    uint8_t record[kSelfCheckRecordSize];
+    ReadAt(file, layout->recordOffset, record, sizeof(record));
+    if (!HasSelfCheckMagic(record)) return SelfCheckResult::Distorted;
+    const uint32_t covered = CoveredLength(record);
+    if (!TailIsAcceptable(*layout, fileSize, covered)) return SelfCheckResult::Distorted;
+    Sha256Digest stored;
+    std::copy(record + kSelfCheckDigestOffset, record + kSelfCheckDigestOffset + stored.size(),
+              stored.begin());
+    uint32_t storedChecksum = 0;
+    std::copy(headers.begin() + layout->checksumOffset, headers.begin() + layout->checksumOffset + 4,
+              reinterpret_cast<uint8_t*>(&storedChecksum));
+
+    Sha256 hash;
+    PeChecksum checksum(layout->checksumOffset);
+    std::vector<uint8_t> chunk(kChunkBytes);
+    for (uint64_t offset = 0; offset < fileSize;) {
+        const size_t part = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, fileSize - offset));
+        ReadAt(file, offset, chunk.data(), part);
+        checksum.Update(offset, chunk.data(), part);
+        if (offset < covered) {
+            MaskUncoveredFields(*layout, offset, chunk.data(), part);
+            hash.Update(chunk.data(), static_cast<size_t>(std::min<uint64_t>(part, covered - offset)));
+        }
+        offset += part;
+    }
+    if (hash.Finish() != stored) return SelfCheckResult::Distorted;
+    if (checksum.Finish(fileSize) != storedChecksum) return SelfCheckResult::Distorted;
+    return SelfCheckResult::Passed;
+}
+
+std::wstring OwnExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
+SelfCheckResult CheckFileIntegrity(const std::wstring& path) {
+    // Read sharing only: nothing may rewrite the file while it is checked.
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return SelfCheckResult::Unreadable;
+    try {
+        return CheckOpenFile(file.get());
+    } catch (const ReadError&) {
+        return SelfCheckResult::Unreadable;
+    } catch (const Sha256Error&) {
+        return SelfCheckResult::Unreadable;
+    }
+}
+
+bool RunSelfCheck() {
+    const std::wstring path = OwnExecutablePath();
+    const SelfCheckResult result =
+        path.empty() ? SelfCheckResult::Unreadable : CheckFileIntegrity(path);
+    switch (result) {
+        case SelfCheckResult::Passed:
+            return true;
+        case SelfCheckResult::Unreadable:
+            ShowErrorMessage("Failed to check up the package file!",
+                             "Не удаётся проверить файл пакета установки!");
+            return false;
+        case SelfCheckResult::Distorted:
+            break;
+    }
+    ShowErrorMessage("The package file has been distorted!\r\nVirus?",
+                     "Файл пакета установки искажён!\r\nВирус?");
+    return false;
+}
+
+}  // namespace lvm

@@ -1,0 +1,106 @@
+#include "update/self_check_rules.h"
+
+#include <cstring>
+
+namespace lvm {
+
+namespace {
+
+const char kMagic[8] = {'L', 'V', 'M', '0', 'C', 'H', 'K', '1'};
+const char kSectionName[8] = {'.', 'l', 'v', 'm', 'c', 'h', 'k', '\0'};
+
+uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Read32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+bool Fits(uint64_t offset, uint64_t length, size_t size) { return offset + length <= size; }
+
+// Zeroes the overlap of [fieldStart, fieldStart + fieldLength) with the chunk.
+void ZeroOverlap(uint64_t fieldStart, uint64_t fieldLength, uint64_t chunkOffset, uint8_t* chunk,
+                 size_t size) {
+    const uint64_t begin = fieldStart > chunkOffset ? fieldStart : chunkOffset;
+    const uint64_t fieldEnd = fieldStart + fieldLength;
+    const uint64_t chunkEnd = chunkOffset + size;
+    const uint64_t end = fieldEnd < chunkEnd ? fieldEnd : chunkEnd;
+    if (begin < end) std::memset(chunk + (begin - chunkOffset), 0, static_cast<size_t>(end - begin));
+}
+
+}  // namespace
+
+std::optional<SelfCheckLayout> ParseSelfCheckLayout(const uint8_t* headers, size_t size) {
+    if (!Fits(0, 0x40, size) || headers[0] != 'M' || headers[1] != 'Z') return std::nullopt;
+    const uint32_t peOffset = Read32(headers + 0x3C);
+    if (!Fits(peOffset, 24, size) || std::memcmp(headers + peOffset, "PE\0\0", 4) != 0) {
+        return std::nullopt;
+    }
+    const uint64_t coff = uint64_t{peOffset} + 4;
+    const uint16_t sectionCount = Read16(headers + coff + 2);
+    const uint16_t optionalSize = Read16(headers + coff + 16);
+    const uint64_t optional = coff + 20;
+    // A PE32 optional header with at least five data directories.
+    if (optionalSize < 96 + 5 * 8 || !Fits(optional, optionalSize, size)) return std::nullopt;
+    if (Read16(headers + optional) != 0x10B) return std::nullopt;
+    if (Read32(headers + optional + 92) < 5) return std::nullopt;  // NumberOfRvaAndSizes
+
+    SelfCheckLayout layout;
+    layout.checksumOffset = static_cast<uint32_t>(optional + 64);
+    layout.securityDirOffset = static_cast<uint32_t>(optional + 96 + 4 * 8);
+    layout.certificateOffset = Read32(headers + layout.securityDirOffset);
+    layout.certificateSize = Read32(headers + layout.securityDirOffset + 4);
+
+    const uint64_t sections = optional + optionalSize;
+    if (!Fits(sections, uint64_t{sectionCount} * 40, size)) return std::nullopt;
+    bool found = false;
+    for (uint32_t i = 0; i < sectionCount; ++i) {
+        const uint8_t* entry = headers + sections + 40 * i;
+        if (std::memcmp(entry, kSectionName, sizeof(kSectionName)) != 0) continue;
+        if (found) return std::nullopt;  // exactly one record
+        if (Read32(entry + 16) < kSelfCheckRecordSize) return std::nullopt;
+        layout.recordOffset = Read32(entry + 20);
+        found = true;
+    }
+    if (!found) return std::nullopt;
+    return layout;
+}
+
+bool HasSelfCheckMagic(const uint8_t* record) {
+    return std::memcmp(record, kMagic, sizeof(kMagic)) == 0;
+}
+
+uint32_t CoveredLength(const uint8_t* record) { return Read32(record + 8); }
+
+bool TailIsAcceptable(const SelfCheckLayout& layout, uint64_t fileSize, uint32_t coveredLength) {
+    if (fileSize < coveredLength) return false;
+    if (fileSize == coveredLength) return layout.certificateOffset == 0 && layout.certificateSize == 0;
+    // Signing appends the certificate table right at the end of the stamped
+    // file and points the directory entry at it.
+    return layout.certificateOffset == coveredLength &&
+           uint64_t{layout.certificateSize} == fileSize - coveredLength;
+}
+
+void MaskUncoveredFields(const SelfCheckLayout& layout, uint64_t chunkOffset, uint8_t* chunk,
+                         size_t size) {
+    ZeroOverlap(layout.checksumOffset, 4, chunkOffset, chunk, size);
+    ZeroOverlap(layout.securityDirOffset, 8, chunkOffset, chunk, size);
+    ZeroOverlap(uint64_t{layout.recordOffset} + kSelfCheckDigestOffset, 32, chunkOffset, chunk, size);
+}
+
+void PeChecksum::Update(uint64_t chunkOffset, const uint8_t* chunk, size_t size) {
+    for (size_t i = 0; i < size; i += 2) {
+        const uint64_t at = chunkOffset + i;
+        if (at == checksumOffset_ || at == uint64_t{checksumOffset_} + 2) continue;
+        const uint32_t word = (i + 1 < size) ? Read16(chunk + i) : chunk[i];
+        sum_ += word;
+        sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+    }
+}
+
+uint32_t PeChecksum::Finish(uint64_t fileSize) const {
+    uint64_t sum = sum_;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint32_t>(sum + fileSize);
+}
+
+}  // namespace lvm

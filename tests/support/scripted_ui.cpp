@@ -1,0 +1,29 @@
+#include "support/scripted_ui.h"
+
+namespace lvm::test {
+
+ScriptedUserInterface::ScriptedUserInterface() : previous_(&CurrentUserInterface()) {
+    SetUserInterface(this);
+}
+ScriptedUserInterface::~ScriptedUserInterface() { SetUserInterface(previous_); }
+
+int ScriptedUserInterface::ShowMessageBox(const MessageBoxRequest& request) {
+    shown_.push_back(request);
+    if (!answers_.empty()) {
+        const int answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+    return (request.style & 0xF) == 0 ? 1 /* IDOK */ : 7 /* IDNO */;
+}
+
+std::vector<std::string> ScriptedUserInterface::Texts() const {
+    std::vector<std::string> texts;
+    for (const MessageBoxRequest& r : shown_) texts.push_back(r.text);
+    return texts;
+}
+
+FixedSystemFacts::FixedSystemFacts() : previous_(&CurrentSystemFacts()) { SetSystemFacts(this); }
+FixedSystemFacts::~FixedSystemFacts() { SetSystemFacts(previous_); }
+
+}  // namespace lvm::test

@@ -1,0 +1,50 @@
+// Test doubles for the two seams: a user interface that answers from a script
+// and records every box, and system facts that the test sets.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "common/system_facts.h"
+#include "lang/user_interface.h"
+
+namespace lvm::test {
+
+class ScriptedUserInterface : public UserInterface {
+public:
+    ScriptedUserInterface();
+    ~ScriptedUserInterface() override;
+
+    // Answers given to the boxes in order (IDYES = 6, IDNO = 7, IDOK = 1).
+    // A box with no scripted answer gets IDOK for an OK box and IDNO otherwise.
+    void Answer(int button) { answers_.push_back(button); }
+
+    int ShowMessageBox(const MessageBoxRequest& request) override;
+
+    const std::vector<MessageBoxRequest>& Shown() const { return shown_; }
+    std::vector<std::string> Texts() const;
+
+private:
+    UserInterface* previous_;
+    std::deque<int> answers_;
+    std::vector<MessageBoxRequest> shown_;
+};
+
+class FixedSystemFacts : public SystemFacts {
+public:
+    FixedSystemFacts();
+    ~FixedSystemFacts() override;
+
+    bool IsUserAnAdmin() override { return admin; }
+    uint32_t UserDefaultLcid() override { return lcid; }
+
+    bool admin = true;
+    uint32_t lcid = 1033;
+
+private:
+    SystemFacts* previous_;
+};
+
+}  // namespace lvm::test
