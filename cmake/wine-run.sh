@@ -9,4 +9,11 @@ export WINEPREFIX="${WINEPREFIX_OVERRIDE:-$LVM_BUILD_DIR/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEARCH=win64
 "$here/wine-prefix.sh" "$WINEPREFIX"
+# The Windows user locale and ANSI code page come from the Unix locale Wine
+# starts with; tests pick one by name.
+case "${LVM_WINE_LOCALE:-}" in
+    en) export LC_ALL=en_US.UTF-8 ;;
+    ru1251) export LC_ALL=ru_RU.UTF-8 ;;
+    ru1252) unset LC_ALL; export LANG=en_US.UTF-8 LC_CTYPE=en_US.UTF-8 LC_MESSAGES=ru_RU.UTF-8 ;;
+esac
 exec wine "$@"

@@ -4,8 +4,12 @@
 // WM_QUIT, or by itself after a time limit so that nothing is left running.
 //
 // Options: --lifetime=SECONDS (default 30), --no-window, --window-delay=MS,
-// --mapping-delay=MS. When the environment variable LVM_STANDIN_LOG names a
-// file, it appends one line per event: "started", "quit", "timeout".
+// --mapping-delay=MS, --minimized (the window starts minimized and inactive,
+// as if the user had put it away). Options are read from the command line and
+// then from the environment variable LVM_STANDIN_ARGS, for starts that pass
+// no parameters (the installer's own start passes an empty parameter text).
+// When the environment variable LVM_STANDIN_LOG names a file, it appends one
+// line per event: "started", "quit", "timeout".
 #include <windows.h>
 #include <shellapi.h>
 
@@ -54,15 +58,29 @@ bool HasOption(int argc, wchar_t** argv, const wchar_t* name) {
     return false;
 }
 
+// The command line followed by the options of LVM_STANDIN_ARGS.
+std::wstring OptionText() {
+    std::wstring text = GetCommandLineW();
+    wchar_t extra[1024];
+    const DWORD length = GetEnvironmentVariableW(L"LVM_STANDIN_ARGS", extra, 1024);
+    if (length > 0 && length < 1024) {
+        text += L" ";
+        text += extra;
+    }
+    return text;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const std::wstring optionText = OptionText();
+    wchar_t** argv = CommandLineToArgvW(optionText.c_str(), &argc);
     const long lifetimeSeconds = OptionValue(argc, argv, L"--lifetime=", 30);
     const long mappingDelay = OptionValue(argc, argv, L"--mapping-delay=", 0);
     const long windowDelay = OptionValue(argc, argv, L"--window-delay=", 0);
     const bool withWindow = !HasOption(argc, argv, L"--no-window");
+    const bool minimized = HasOption(argc, argv, L"--minimized");
     LocalFree(argv);
 
     if (mappingDelay > 0) Sleep(static_cast<DWORD>(mappingDelay));
@@ -82,7 +100,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         RegisterClassExW(&windowClass);
         HWND window = CreateWindowExW(0, L"TLVMainForm", L"Lingvaro", WS_OVERLAPPEDWINDOW, 100, 100,
                                       480, 320, nullptr, nullptr, instance, nullptr);
-        ShowWindow(window, SW_SHOWNORMAL);
+        ShowWindow(window, minimized ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
     }
 
     SetTimer(nullptr, kLifetimeTimer, static_cast<UINT>(lifetimeSeconds * 1000), nullptr);

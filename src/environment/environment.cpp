@@ -1,5 +1,8 @@
 #include "environment/environment.h"
 
+#include <exception>
+#include <stdexcept>
+
 #include "common/system_facts.h"
 #include "lang/lang.h"
 #include "update/package_config.h"
@@ -8,26 +11,102 @@ namespace lvm {
 
 TEnvironmentRecord Environment;
 
-void AddTrailingBackslash(std::string& path) {
-    if (!path.empty() && path.back() != '\\') path += '\\';
+const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\";
+
+namespace {
+
+// Opens a key of a root hive, counting the path from the root, and closes it
+// however the step that opened it is left.
+class RootKeyScope {
+public:
+    RootKeyScope(TRegistry& registry, HKEY root, const std::string& path) : registry_(registry) {
+        // Closing first makes the path count from the root, not from a key
+        // that an earlier step left open under the same root.
+        registry_.CloseKey();
+        registry_.SetRootKey(root);
+        registry_.OpenKey(path, false);
+    }
+    ~RootKeyScope() { registry_.CloseKey(); }
+    RootKeyScope(const RootKeyScope&) = delete;
+    RootKeyScope& operator=(const RootKeyScope&) = delete;
+
+    // The value's text when it exists; otherwise `current` unchanged.
+    std::string ReadInto(const std::string& name, const std::string& current) const {
+        return registry_.ValueExists(name) ? registry_.ReadString(name) : current;
+    }
+    bool ValueExists(const std::string& name) const { return registry_.ValueExists(name); }
+
+private:
+    TRegistry& registry_;
+};
+
+TRegistry& Registry() {
+    if (!SharedRegistry) throw std::logic_error("The shared registry object does not exist");
+    return *SharedRegistry;
 }
 
-// Interim discovery: the plain uninstall entry only.
-bool DiscoverEnvironment() {
-    const std::string currentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion\\";
-    Environment.IsAdmin = CurrentSystemFacts().IsUserAnAdmin();
-    Environment.UninstallKey = currentVersionKey + "Uninstall\\";
-    Environment.SizeEntryKey = Environment.UninstallKey + PackageConfig.ProductShortName;
-    TRegistry& registry = *SharedRegistry;
-    registry.CloseKey();
-    registry.SetRootKey(HKEY_LOCAL_MACHINE);
-    if (registry.OpenKey(Environment.SizeEntryKey, false) && registry.ValueExists("UninstallString")) {
-        const std::string value = registry.ReadString("UninstallString");
-        const size_t slash = value.size() >= 2 ? value.find_last_of('\\', value.size() - 2)
-                                               : std::string::npos;
-        Environment.InstallDir = slash == std::string::npos ? std::string() : value.substr(0, slash + 1);
+// "ProgramFilesDir" with a trailing backslash; empty when it is missing.
+std::string ReadProgramFilesDir(TRegistry& registry) {
+    RootKeyScope key(registry, HKEY_LOCAL_MACHINE, kCurrentVersionKey);
+    std::string programFiles = key.ReadInto("ProgramFilesDir", std::string());
+    AddTrailingBackslash(programFiles);
+    return programFiles;
+}
+
+// Reads the current user's shell folders. The texts are not needed; reading
+// them proves that the user's part of the registry can be read with strings
+// where strings belong. Any error counts as no access.
+bool CanReadUserShellFolders(TRegistry& registry) {
+    try {
+        RootKeyScope key(registry, HKEY_CURRENT_USER,
+                         std::string(kCurrentVersionKey) + "Explorer\\Shell Folders");
+        for (const char* name : {"Programs", "Desktop", "Startup"}) key.ReadInto(name, std::string());
+        return true;
+    } catch (const std::exception&) {
+        return false;
     }
-    registry.CloseKey();
+}
+
+// The folder of the entry's "UninstallString" when the value exists.
+bool ReadUninstallFolder(TRegistry& registry, const std::string& entryKey, std::string& folder) {
+    RootKeyScope key(registry, HKEY_LOCAL_MACHINE, entryKey);
+    if (!key.ValueExists("UninstallString")) return false;
+    folder = UninstallCommandFolder(key.ReadInto("UninstallString", std::string()));
+    return true;
+}
+
+}  // namespace
+
+bool DiscoverEnvironment() {
+    TRegistry& registry = Registry();
+    const std::string programFiles = ReadProgramFilesDir(registry);
+    Environment.IsAdmin = CurrentSystemFacts().IsUserAnAdmin();
+
+    if (!CanReadUserShellFolders(registry)) {
+        ShowErrorMessage("No access to system registry", "Нет доступа к системному реестру");
+        return false;
+    }
+
+    const std::string& product = PackageConfig.ProductShortName;
+    Environment.UninstallKey = std::string(kCurrentVersionKey) + "Uninstall\\";
+    Environment.InstallDir = programFiles + product;
+
+    const std::string plainEntry = Environment.UninstallKey + product;
+    Environment.SizeEntryKey = plainEntry;
+    // An entry counts as found only when its command names a folder: a value
+    // without one tells nothing, and the 32-bit view may still hold the
+    // installer's real entry.
+    const bool foundPlain =
+        ReadUninstallFolder(registry, plainEntry, Environment.InstallDir) && !Environment.InstallDir.empty();
+    if (!foundPlain) {
+        const std::string wowEntry = Wow6432NodePath(Environment.UninstallKey) + product;
+        // The size goes into the entry the application's installer wrote, not
+        // into a new, otherwise empty entry in the other view.
+        if (ReadUninstallFolder(registry, wowEntry, Environment.InstallDir)) {
+            Environment.SizeEntryKey = wowEntry;
+        }
+    }
+
     AddTrailingBackslash(Environment.InstallDir);
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "environment/path_rules.h"
+
 namespace lvm {
 
 struct TEnvironmentRecord {
@@ -19,11 +21,13 @@ struct TEnvironmentRecord {
 
 extern TEnvironmentRecord Environment;
 
-// True when every step ran; false after "No access to system registry" was
-// shown. Errors of the HKEY_LOCAL_MACHINE steps go on to the caller.
-bool DiscoverEnvironment();
+// "Software\Microsoft\Windows\CurrentVersion\"
+extern const char kCurrentVersionKey[];
 
-// Appends "\" to a non-empty path that does not end in one.
-void AddTrailingBackslash(std::string& path);
+// Fills Environment through SharedRegistry. True when every step ran; false
+// after "No access to system registry" was shown (the current user's shell
+// folders could not be read). Errors of the HKEY_LOCAL_MACHINE steps go on to
+// the caller.
+bool DiscoverEnvironment();
 
 }  // namespace lvm

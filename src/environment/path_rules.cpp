@@ -1,0 +1,65 @@
+#include "environment/path_rules.h"
+
+namespace lvm {
+
+namespace {
+
+// Cut after the last backslash among the characters before the final one.
+std::string FolderBeforeLastCharacter(const std::string& text) {
+    if (text.size() < 2) return std::string();
+    const size_t slash = text.find_last_of('\\', text.size() - 2);
+    return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
+}
+
+bool IsDriveRoot(const std::wstring& path, size_t start) {
+    return path.size() == start + 3 && path[start + 1] == L':' && path[start + 2] == L'\\';
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+    return text.compare(0, std::char_traits<wchar_t>::length(prefix), prefix) == 0;
+}
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+}  // namespace
+
+void AddTrailingBackslash(std::string& path) {
+    if (!path.empty() && path.back() != '\\') path += '\\';
+}
+
+std::string UninstallCommandFolder(const std::string& command) {
+    if (command.empty() || command[0] != '"') return FolderBeforeLastCharacter(command);
+    const size_t closing = command.find('"', 1);
+    const size_t length = closing == std::string::npos ? std::string::npos : closing - 1;
+    return FolderBeforeLastCharacter(command.substr(1, length));
+}
+
+std::string Wow6432NodePath(const std::string& key) {
+    const size_t slash = key.find('\\');
+    const size_t at = slash == std::string::npos ? 0 : slash + 1;
+    return key.substr(0, at) + "WOW6432Node\\" + key.substr(at);
+}
+
+std::wstring ExtendedLengthPath(const std::wstring& absolutePath) {
+    // "\\?\" and "\\.\" are already device paths; "\??\" is the NT form.
+    if (StartsWith(absolutePath, L"\\\\?\\") || StartsWith(absolutePath, L"\\\\.\\") ||
+        StartsWith(absolutePath, L"\\??\\")) {
+        return absolutePath;
+    }
+    if (StartsWith(absolutePath, L"\\\\")) return L"\\\\?\\UNC\\" + absolutePath.substr(2);
+    if (absolutePath.size() >= 3 && IsAsciiLetter(absolutePath[0]) && absolutePath[1] == L':' &&
+        absolutePath[2] == L'\\') {
+        return L"\\\\?\\" + absolutePath;
+    }
+    return absolutePath;
+}
+
+std::wstring WithoutTrailingBackslashes(std::wstring path) {
+    const size_t start = StartsWith(path, L"\\\\?\\") ? 4 : 0;
+    while (path.size() > start + 1 && path.back() == L'\\' && !IsDriveRoot(path, start)) {
+        path.pop_back();
+    }
+    return path;
+}
+
+}  // namespace lvm

@@ -1,0 +1,44 @@
+// The waits after the application has been started: first for its mapping,
+// then for its main window, then the activation. Over injected operations and
+// no Windows headers, so the counts and timings can be checked without a
+// real application and without waiting seconds.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace lvm {
+
+// A top-level window handle (an HWND), opaque here.
+using WindowRef = void*;
+
+// The application phase: at most 8 polls for the mapping, each after a
+// sleep of 512 ms (about 4.1 s in all).
+constexpr uint32_t kAppPollIntervalMs = 512;
+constexpr int kAppPollLimit = 8;
+// The window phase: at most 11 polls for the main window, each after a sleep
+// of 1024 ms (about 11.3 s in all).
+constexpr uint32_t kWindowPollIntervalMs = 1024;
+constexpr int kWindowPollLimit = 11;
+
+struct THandOffHooks {
+    std::function<void()> launch;
+    std::function<void(uint32_t milliseconds)> sleep;
+    std::function<bool()> appNotRunning;
+    // Null when no main window exists.
+    std::function<WindowRef()> findMainWindow;
+    std::function<void(WindowRef window)> activate;
+};
+
+enum class HandOffOutcome {
+    AppNeverCameUp,   // no mapping before the application phase ran out
+    WindowNeverFound, // no main window before the window phase ran out
+    Activated,
+};
+
+// Launches, waits for the application and its window, and activates the
+// window. Gives up silently when a phase runs out; a hit on the last poll of
+// a phase still counts as running out (the counter has reached its limit).
+HandOffOutcome HandOffToApp(const THandOffHooks& hooks);
+
+}  // namespace lvm

@@ -1,0 +1,114 @@
+#include "box_driver.h"
+
+#include <algorithm>
+#include <set>
+
+namespace lvm::driver {
+
+namespace {
+
+struct ProcessWindows {
+    DWORD processId = 0;
+    std::vector<HWND> boxes;
+    bool progressVisible = false;
+};
+
+BOOL CALLBACK CollectWindows(HWND window, LPARAM param) {
+    auto* found = reinterpret_cast<ProcessWindows*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != found->processId) return TRUE;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (!IsWindowVisible(window)) return TRUE;
+    if (wcscmp(className, L"#32770") == 0) found->boxes.push_back(window);
+    if (wcscmp(className, L"PlainWindow") == 0) found->progressVisible = true;
+    return TRUE;
+}
+
+std::wstring WindowText(HWND window) {
+    if (!window) return std::wstring();
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(window, &text[0], length + 1);
+    text.resize(static_cast<size_t>(std::max(got, 0)));
+    return text;
+}
+
+}  // namespace
+
+std::string ToUtf8(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                      0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr,
+                        nullptr);
+    return out;
+}
+
+RunResult RunProgram(const RunOptions& options) {
+    RunResult result;
+    std::wstring commandLine = L"\"" + options.program + L"\"";
+    if (!options.arguments.empty()) commandLine += L" " + options.arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(options.program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
+                        &startup, &process)) {
+        return result;
+    }
+    result.started = true;
+    CloseHandle(process.hThread);
+
+    const DWORD start = GetTickCount();
+    size_t nextAnswer = 0;
+    std::set<HWND> answered;
+    for (;;) {
+        const DWORD waited = WaitForSingleObject(process.hProcess, 50);
+        ProcessWindows windows;
+        windows.processId = process.dwProcessId;
+        EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&windows));
+        if (windows.progressVisible) result.progressWindowSeen = true;
+        if (waited == WAIT_OBJECT_0) break;
+        if (GetTickCount() - start > options.timeoutMs) {
+            result.timedOut = true;
+            TerminateProcess(process.hProcess, 9999);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
+        for (HWND box : windows.boxes) {
+            if (answered.count(box)) continue;
+            // Let the box finish laying out its text before it is read.
+            Sleep(100);
+            ShownBox shown;
+            shown.caption = WindowText(box);
+            shown.text = WindowText(GetDlgItem(box, 0xFFFF));
+            shown.isQuestion = GetDlgItem(box, IDYES) != nullptr;
+            shown.progressVisibleBefore = windows.progressVisible;
+            if (options.answerBoxes) {
+                if (nextAnswer < options.answers.size()) {
+                    shown.answer = options.answers[nextAnswer++];
+                    shown.scripted = true;
+                } else {
+                    shown.answer = shown.isQuestion ? IDNO : IDOK;
+                }
+                PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(shown.answer), 0);
+            }
+            answered.insert(box);
+            result.boxes.push_back(shown);
+        }
+        // A closed box's handle may be reused by the next one.
+        for (auto it = answered.begin(); it != answered.end();) {
+            it = IsWindow(*it) ? std::next(it) : answered.erase(it);
+        }
+        result.progressVisibleAtExit = windows.progressVisible;
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hProcess);
+    result.elapsedMs = GetTickCount() - start;
+    return result;
+}
+
+}  // namespace lvm::driver

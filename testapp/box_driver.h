@@ -1,0 +1,47 @@
+// Drives a Windows program that talks through message boxes: starts it, finds
+// each message box of its process (dialog class "#32770"), reads caption and
+// text through the wide API, answers from a script and waits for the exit.
+// Used by the whole-executable tests and by the demo's runner.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace lvm::driver {
+
+struct ShownBox {
+    std::wstring caption;
+    std::wstring text;      // the static control 0xFFFF
+    bool isQuestion = false;  // has Yes/No buttons
+    int answer = 0;           // the button pressed by the driver
+    bool scripted = false;    // false: the script had no answer left
+    bool progressVisibleBefore = false;  // the progress window was visible when it appeared
+};
+
+struct RunOptions {
+    std::wstring program;
+    std::wstring arguments;          // without the program name
+    std::wstring currentDirectory;   // empty: the driver's own
+    std::vector<int> answers;        // IDYES / IDNO / IDOK in the order of the boxes
+    DWORD timeoutMs = 60000;
+    // Answer boxes at all (false: a person answers them on the display).
+    bool answerBoxes = true;
+};
+
+struct RunResult {
+    bool started = false;
+    bool timedOut = false;
+    DWORD exitCode = 0;
+    std::vector<ShownBox> boxes;
+    bool progressWindowSeen = false;   // a visible "PlainWindow" of the process at any poll
+    bool progressVisibleAtExit = false;
+    DWORD elapsedMs = 0;
+};
+
+RunResult RunProgram(const RunOptions& options);
+
+std::string ToUtf8(const std::wstring& wide);
+
+}  // namespace lvm::driver

@@ -1,0 +1,201 @@
+#include "e2e/e2e_support.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace lvm::e2e {
+
+namespace {
+
+const wchar_t kRoot[] = L"C:\\lvm-e2e";
+
+HKEY OpenEntry(bool wow6432Node, bool create) {
+    HKEY key = nullptr;
+    const wchar_t* path = wow6432Node ? kWowUninstallEntry : kUninstallEntry;
+    const REGSAM access = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
+    if (create) {
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, access, nullptr, &key, nullptr);
+    } else {
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, access, &key);
+    }
+    return key;
+}
+
+void DeleteEntries() {
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallEntry, KEY_WOW64_64KEY, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kWowUninstallEntry, KEY_WOW64_64KEY, 0);
+}
+
+}  // namespace
+
+std::wstring BinDir() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L'\\') + 1);
+}
+
+std::wstring SetupExe() { return BinDir() + L"lvm0-setup.exe"; }
+std::wstring StandInExe() { return BinDir() + L"Lingvaro.exe"; }
+
+std::wstring FromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+    return out;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                RemoveTree(child);
+            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveDirectoryW(child.c_str());
+            } else {
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &data));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+uint64_t TreeBytes(const std::wstring& folder) {
+    uint64_t total = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) total += TreeBytes(folder + L"\\" + name);
+        } else {
+            total += (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        }
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return total;
+}
+
+void InstallerTest::SetUp() {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    workDir_ = std::wstring(kRoot) + L"\\" + FromUtf8(info->test_suite_name()) + L"." +
+               FromUtf8(info->name());
+    RemoveTree(workDir_);
+    CreateDirectoryW(kRoot, nullptr);
+    CreateDirectoryW(workDir_.c_str(), nullptr);
+    installDir_ = workDir_ + L"\\Lingvaro\\";
+    CreateDirectoryW(installDir_.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(StandInExe().c_str(), (installDir_ + L"Lingvaro.exe").c_str(), FALSE));
+    DeleteEntries();
+}
+
+void InstallerTest::TearDown() {
+    DeleteEntries();
+    RemoveTree(workDir_);
+}
+
+void InstallerTest::WriteUninstallString(const std::wstring& value, bool wow6432Node) {
+    WriteUninstallValue(L"UninstallString", REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), wow6432Node);
+}
+
+void InstallerTest::WriteUninstallValue(const std::wstring& name, DWORD type, const void* data,
+                                        DWORD size, bool wow6432Node) {
+    HKEY key = OpenEntry(wow6432Node, true);
+    ASSERT_NE(key, nullptr);
+    RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+std::optional<DWORD> InstallerTest::EstimatedSize(bool wow6432Node) const {
+    HKEY key = OpenEntry(wow6432Node, false);
+    if (!key) return std::nullopt;
+    DWORD value = 0, size = sizeof(value), type = 0;
+    const LONG status = RegQueryValueExW(key, L"EstimatedSize", nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_DWORD) return std::nullopt;
+    return value;
+}
+
+void InstallerTest::DeleteUninstallEntries() { DeleteEntries(); }
+
+bool InstallerTest::EntryExists(bool wow6432Node) const {
+    HKEY key = OpenEntry(wow6432Node, false);
+    if (!key) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+driver::RunResult InstallerTest::RunSetup(const std::wstring& arguments, std::vector<int> answers,
+                                          const std::wstring& exe) {
+    driver::RunOptions options;
+    options.program = exe.empty() ? SetupExe() : exe;
+    options.arguments = arguments;
+    options.answers = std::move(answers);
+    options.currentDirectory = workDir_;
+    options.timeoutMs = 90000;
+    driver::RunResult result = driver::RunProgram(options);
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.timedOut);
+    for (const driver::ShownBox& box : result.boxes) {
+        EXPECT_TRUE(box.scripted) << "unscripted box: " << driver::ToUtf8(box.text);
+    }
+    return result;
+}
+
+std::wstring InstallerTest::BoxText(const driver::RunResult& r, size_t i) {
+    return i < r.boxes.size() ? r.boxes[i].text : L"<no box " + std::to_wstring(i) + L">";
+}
+
+std::wstring InstallerTest::BoxCaption(const driver::RunResult& r, size_t i) {
+    return i < r.boxes.size() ? r.boxes[i].caption : L"<no box " + std::to_wstring(i) + L">";
+}
+
+namespace texts {
+
+const char kFullTitle[] = "\"Звуковые комментарии к оценке 0\" версии 215";
+
+std::wstring ConsentEnglish() {
+    return FromUtf8(std::string("Would you like to setup\r\nLingvaro update -\r\n") + kFullTitle + "?");
+}
+
+std::wstring ConsentRussian() {
+    return FromUtf8(std::string("Вы действительно хотите установить\r\nОбновление Lingvaro -\r\n") +
+                    kFullTitle + "?");
+}
+
+std::wstring StartQuestion() {
+    return FromUtf8(std::string("На Ваш компьютер установлено\r\nОбновление Lingvaro -\r\n") + kFullTitle +
+                    "\r\n\r\nЗапустить программу?");
+}
+
+}  // namespace texts
+
+}  // namespace lvm::e2e

@@ -1,0 +1,368 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/scoped_handle.h"
+#include "common/text.h"
+#include "environment/environment.h"
+#include "update/hand_off.h"
+#include "update/package_config.h"
+
+namespace lvm {
+namespace {
+
+// ---------------------------------------------------------------- the waits
+
+// An application that comes up at a chosen poll, recorded call by call.
+struct ScriptedApp {
+    int mappingAtPoll = 0;  // first application-phase poll that sees the mapping; 0: never
+    int windowAtPoll = 0;   // first window-phase poll that finds the window; 0: never
+
+    std::vector<std::string> events;
+    int mappingPolls = 0;
+    int windowPolls = 0;
+    WindowRef activated = nullptr;
+
+    static WindowRef MainWindow() {
+        static int window;
+        return &window;
+    }
+
+    THandOffHooks Hooks() {
+        THandOffHooks hooks;
+        hooks.launch = [this] { events.push_back("launch"); };
+        hooks.sleep = [this](uint32_t ms) { events.push_back("sleep " + std::to_string(ms)); };
+        hooks.appNotRunning = [this] {
+            events.push_back("mapping?");
+            ++mappingPolls;
+            return mappingAtPoll == 0 || mappingPolls < mappingAtPoll;
+        };
+        hooks.findMainWindow = [this]() -> WindowRef {
+            events.push_back("window?");
+            ++windowPolls;
+            return windowAtPoll != 0 && windowPolls >= windowAtPoll ? MainWindow() : nullptr;
+        };
+        hooks.activate = [this](WindowRef window) {
+            events.push_back("activate");
+            activated = window;
+        };
+        return hooks;
+    }
+
+    int Count(const std::string& event) const {
+        int n = 0;
+        for (const std::string& e : events) n += e == event;
+        return n;
+    }
+};
+
+// Each poll directly follows a sleep of its phase: no poll comes before the
+// first sleep, and none comes without a sleep of its own.
+void ExpectEachPollAfterItsSleep(const std::vector<std::string>& events) {
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (events[i] == "mapping?") {
+            ASSERT_GT(i, 0u);
+            EXPECT_EQ(events[i - 1], "sleep 512") << "poll " << i;
+        } else if (events[i] == "window?") {
+            ASSERT_GT(i, 0u);
+            EXPECT_EQ(events[i - 1], "sleep 1024") << "poll " << i;
+        }
+    }
+}
+
+TEST(HandOffWaits, ApplicationThatNeverComesUpGetsEightSleepsOf512AndNoWindowSearch) {
+    ScriptedApp app;
+    EXPECT_EQ(HandOffToApp(app.Hooks()), HandOffOutcome::AppNeverCameUp);
+
+    std::vector<std::string> expected{"launch"};
+    for (int i = 0; i < 8; ++i) {
+        expected.push_back("sleep 512");
+        expected.push_back("mapping?");
+    }
+    EXPECT_EQ(app.events, expected);
+}
+
+TEST(HandOffWaits, MappingFirstSeenAtAPollEndsTheApplicationPhaseThereAndOnlyBeforeTheEighth) {
+    for (int poll = 1; poll <= 8; ++poll) {
+        SCOPED_TRACE("mapping first seen at poll " + std::to_string(poll));
+        ScriptedApp app;
+        app.mappingAtPoll = poll;
+        app.windowAtPoll = 1;
+        const HandOffOutcome outcome = HandOffToApp(app.Hooks());
+
+        EXPECT_EQ(app.mappingPolls, poll);
+        EXPECT_EQ(app.Count("sleep 512"), poll);
+        ExpectEachPollAfterItsSleep(app.events);
+        if (poll < 8) {
+            EXPECT_EQ(outcome, HandOffOutcome::Activated);
+            EXPECT_EQ(app.windowPolls, 1);
+        } else {
+            // The counter has reached 8: the hand-off ends without a window search.
+            EXPECT_EQ(outcome, HandOffOutcome::AppNeverCameUp);
+            EXPECT_EQ(app.windowPolls, 0);
+            EXPECT_EQ(app.Count("sleep 1024"), 0);
+        }
+    }
+}
+
+TEST(HandOffWaits, RunningApplicationEndsTheApplicationPhaseAtItsFirstPoll) {
+    // The run still holds the mapping of the application it saw at the start.
+    ScriptedApp app;
+    app.mappingAtPoll = 1;
+    app.windowAtPoll = 1;
+    EXPECT_EQ(HandOffToApp(app.Hooks()), HandOffOutcome::Activated);
+
+    const std::vector<std::string> expected{"launch",     "sleep 512", "mapping?",
+                                            "sleep 1024", "window?",   "activate"};
+    EXPECT_EQ(app.events, expected);
+    EXPECT_EQ(app.activated, ScriptedApp::MainWindow());
+}
+
+TEST(HandOffWaits, WindowFirstFoundAtAPollIsActivatedOnlyBeforeTheEleventh) {
+    for (int poll = 0; poll <= 12; ++poll) {
+        SCOPED_TRACE(poll == 0 ? std::string("window never found")
+                               : "window first found at poll " + std::to_string(poll));
+        ScriptedApp app;
+        app.mappingAtPoll = 2;
+        app.windowAtPoll = poll;
+        const HandOffOutcome outcome = HandOffToApp(app.Hooks());
+
+        const bool foundInTime = poll >= 1 && poll <= 10;
+        const int expectedPolls = foundInTime ? poll : 11;
+        EXPECT_EQ(app.windowPolls, expectedPolls);
+        EXPECT_EQ(app.Count("sleep 1024"), expectedPolls);
+        EXPECT_EQ(app.mappingPolls, 2);
+        ExpectEachPollAfterItsSleep(app.events);
+        if (foundInTime) {
+            EXPECT_EQ(outcome, HandOffOutcome::Activated);
+            EXPECT_EQ(app.activated, ScriptedApp::MainWindow());
+            EXPECT_EQ(app.events.back(), "activate");
+        } else {
+            EXPECT_EQ(outcome, HandOffOutcome::WindowNeverFound);
+            EXPECT_EQ(app.Count("activate"), 0);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- under Wine
+
+constexpr wchar_t kMappingName[] = L"lingvaro_memfile";
+constexpr wchar_t kWindowClass[] = L"TLVMainForm";
+
+std::wstring FolderOfThisExecutable() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+std::wstring StandInPath() { return FolderOfThisExecutable() + L"Lingvaro.exe"; }
+
+bool MappingExists() {
+    ScopedHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, kMappingName));
+    return mapping.valid();
+}
+
+HWND WaitForMainWindow(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND window = FindWindowW(kWindowClass, nullptr)) return window;
+        if (GetTickCount() - start > timeoutMs) return nullptr;
+        Sleep(20);
+    }
+}
+
+// Ends a stand-in that a test left running: asked first, then forced.
+void EndProcess(HANDLE process) {
+    if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+}
+
+class ScopedEnvironmentVariable {
+public:
+    ScopedEnvironmentVariable(const wchar_t* name, const wchar_t* value) : name_(name) {
+        SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedEnvironmentVariable() { SetEnvironmentVariableW(name_, nullptr); }
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    const wchar_t* name_;
+};
+
+class HandOffOnWine : public testing::Test {
+protected:
+    void SetUp() override {
+        SetPackageValues();
+        CompletePackageConfig();
+        // A stand-in left over from elsewhere would make every answer here wrong.
+        ASSERT_EQ(FindWindowW(kWindowClass, nullptr), nullptr) << "a stand-in is already running";
+        ASSERT_FALSE(MappingExists()) << "the mapping already exists";
+        ASSERT_NE(GetFileAttributesW(StandInPath().c_str()), INVALID_FILE_ATTRIBUTES)
+            << "the stand-in is not next to the test executable";
+    }
+    void TearDown() override { ForgetRunningAppForTesting(); }
+
+    // Starts the stand-in from the build folder and waits for its window.
+    ScopedHandle StartStandIn() {
+        std::wstring commandLine = L"\"" + StandInPath() + L"\" --lifetime=20";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                            nullptr, nullptr, &startup, &info);
+        EXPECT_TRUE(started) << "CreateProcessW: " << GetLastError();
+        if (!started) return ScopedHandle();
+        CloseHandle(info.hThread);
+        EXPECT_NE(WaitForMainWindow(5000), nullptr) << "the stand-in showed no window";
+        return ScopedHandle(info.hProcess);
+    }
+};
+
+TEST_F(HandOffOnWine, NothingRunningAnswersTrueAndLeavesNoMapping) {
+    EXPECT_TRUE(AppNotRunning());
+    EXPECT_FALSE(MappingExists());
+    EXPECT_TRUE(AppNotRunning());
+    EXPECT_FALSE(MappingExists());
+}
+
+TEST_F(HandOffOnWine, ExistingMappingAnswersFalseAndKeepsItOpenForTheRun) {
+    ScopedHandle other(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMappingName));
+    ASSERT_TRUE(other.valid());
+
+    EXPECT_FALSE(AppNotRunning());
+    EXPECT_FALSE(AppNotRunning());
+
+    // The owner of the mapping goes away; this process still holds it, so the
+    // answer stays false for the rest of the run.
+    other.reset();
+    EXPECT_TRUE(MappingExists());
+    EXPECT_FALSE(AppNotRunning());
+
+    // Exactly one handle is held, however often the answer was false.
+    ForgetRunningAppForTesting();
+    EXPECT_FALSE(MappingExists());
+    EXPECT_TRUE(AppNotRunning());
+}
+
+TEST_F(HandOffOnWine, TellingWithoutAWindowPostsNothingToThisThread) {
+    TellAppToQuit();
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        << "a WM_QUIT in our own queue would close the next message box";
+}
+
+TEST_F(HandOffOnWine, RunningStandInIsSeenAndQuitsWhenTold) {
+    ScopedHandle process = StartStandIn();
+    ASSERT_TRUE(process.valid());
+
+    EXPECT_FALSE(AppNotRunning());
+    TellAppToQuit();
+    const DWORD waited = WaitForSingleObject(process.get(), 5000);
+    EXPECT_EQ(waited, WAIT_OBJECT_0) << "the stand-in did not quit";
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    EndProcess(process.get());
+
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// A copy of the stand-in in an installation folder of its own (a non-ASCII
+// name, so the path has to go through the wide API whole).
+class InstalledStandIn {
+public:
+    InstalledStandIn() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"lvm-handoff-\u041f\u0440\u043e\u0431\u0430-" +
+                  std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+    }
+    ~InstalledStandIn() {
+        DeleteFileW(exe().c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    InstalledStandIn(const InstalledStandIn&) = delete;
+    InstalledStandIn& operator=(const InstalledStandIn&) = delete;
+
+    bool Install() { return CopyFileW(StandInPath().c_str(), exe().c_str(), FALSE) != 0; }
+    const std::wstring& folder() const { return folder_; }
+    std::wstring exe() const { return folder_ + L"Lingvaro.exe"; }
+
+private:
+    std::wstring folder_;
+};
+
+// Keeps the test process's current directory, which LaunchApp changes.
+class CurrentDirectoryKeeper {
+public:
+    CurrentDirectoryKeeper() {
+        wchar_t path[MAX_PATH];
+        const DWORD length = GetCurrentDirectoryW(MAX_PATH, path);
+        saved_.assign(path, length);
+    }
+    ~CurrentDirectoryKeeper() { SetCurrentDirectoryW(saved_.c_str()); }
+    CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
+    CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
+
+private:
+    std::wstring saved_;
+};
+
+std::wstring CurrentDirectory() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, path);
+    std::wstring current(path, length);
+    if (!current.empty() && current.back() != L'\\') current += L'\\';
+    return current;
+}
+
+TEST_F(HandOffOnWine, LaunchWithoutTheExecutableReturnsQuietlyInTheInstallationFolder) {
+    InstalledStandIn installation;  // the folder only, nothing copied into it
+    CurrentDirectoryKeeper keeper;
+    Environment.InstallDir = Narrow(installation.folder());
+
+    LaunchApp();
+
+    EXPECT_EQ(CurrentDirectory(), installation.folder());
+    EXPECT_EQ(WaitForMainWindow(500), nullptr);
+}
+
+TEST_F(HandOffOnWine, LaunchedStandInIsBroughtToTheFront) {
+    InstalledStandIn installation;
+    ASSERT_TRUE(installation.Install());
+    CurrentDirectoryKeeper keeper;
+    Environment.InstallDir = Narrow(installation.folder());
+    // The shell starts it with no parameters, so its options travel in the
+    // environment: minimized and inactive, so that only the activation can
+    // bring it back.
+    ScopedEnvironmentVariable options(L"LVM_STANDIN_ARGS", L"--lifetime=30 --minimized");
+
+    LaunchAndActivateApp();
+
+    const HWND window = FindWindowW(kWindowClass, nullptr);
+    ASSERT_NE(window, nullptr) << "the stand-in was not started";
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    ScopedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId));
+
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_EQ(GetForegroundWindow(), window);
+    EXPECT_EQ(CurrentDirectory(), installation.folder());
+
+    PostMessageW(window, WM_QUIT, 0, 0);
+    ASSERT_TRUE(process.valid());
+    EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0);
+    EndProcess(process.get());
+}
+
+}  // namespace
+}  // namespace lvm
