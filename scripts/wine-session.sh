@@ -3,7 +3,7 @@
 # Expects $root and $build.
 
 export LVM_BUILD_DIR="$build"
-export WINEPREFIX="$build/wineprefix"
+export WINEPREFIX="${LVM_WINEPREFIX:-$build/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG=-all
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "lang/lang.h"
+#include "support/scripted_ui.h"
+#include "update/package_config.h"
 
 namespace lvm {
 namespace {
@@ -9,10 +12,78 @@ TEST(LanguageChoice, SevenLocalesSelectRussianAndTheWholeIdentifierCounts) {
     for (uint32_t lcid : {1026u, 1049u, 1058u, 1059u, 1087u, 1092u, 2073u}) {
         EXPECT_TRUE(IsRussianLocale(lcid)) << lcid;
     }
-    for (uint32_t lcid : {1033u, 1031u, 0u, 0x19u, 0x10419u /* Russian with a sort id */,
-                          0x0819u + 0x10000u}) {
+    // English, German, the bare language id, and Russian with a non-default sort id.
+    for (uint32_t lcid : {1033u, 1031u, 0u, 0x19u, 0x10419u, 0x10819u, 0x0819u + 0x100000u}) {
         EXPECT_FALSE(IsRussianLocale(lcid)) << lcid;
     }
+}
+
+TEST(CommandLineSplit, SplitsLikeTheRuntime) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> arguments;
+    };
+    const Case cases[] = {
+        {"setup.exe", {"setup.exe"}},
+        {"setup.exe modest runapp", {"setup.exe", "modest", "runapp"}},
+        {"\"C:\\Program Files\\setup.exe\" MODEST", {"C:\\Program Files\\setup.exe", "MODEST"}},
+        {"setup.exe \"two words\" x", {"setup.exe", "two words", "x"}},
+        {"setup.exe mo\"de st\"x", {"setup.exe", "mode stx"}},
+        {"setup.exe\tmodest\r\nrunapp  ", {"setup.exe", "modest", "runapp"}},
+        {"setup.exe \"\" modest", {"setup.exe", "modest"}},
+        {"setup.exe \"unterminated quote", {"setup.exe", "unterminated quote"}},
+        {"", {}},
+        {"   ", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SplitCommandLine(c.line), c.arguments) << c.line;
+    }
+}
+
+TEST(CommandLineSplit, LoweringTouchesOnlyAsciiCapitals) {
+    EXPECT_EQ(LowerAscii("MODEST"), "modest");
+    EXPECT_EQ(LowerAscii("RunApp"), "runapp");
+    // Cyrillic capitals and other bytes keep their case.
+    EXPECT_EQ(LowerAscii("МODEST-Ä"), "Мodest-Ä");
+    EXPECT_EQ(LowerAscii(""), "");
+}
+
+class ErrorMessage : public testing::Test {
+protected:
+    void SetUp() override { CompletePackageConfig(); }
+    void TearDown() override { UseRussian = false; }
+    test::ScriptedUserInterface ui;
+};
+
+TEST_F(ErrorMessage, EnglishUnderTheEnglishCaptionWithPlainMessageBox) {
+    UseRussian = false;
+    ShowErrorMessage("Something failed", "Что-то не так");
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    const MessageBoxRequest& box = ui.Shown()[0];
+    EXPECT_EQ(box.text, "Something failed");
+    EXPECT_EQ(box.caption, "Lingvaro update");
+    EXPECT_EQ(box.style, 0x00200010u);
+    EXPECT_EQ(box.languageId, 0);
+}
+
+TEST_F(ErrorMessage, RussianOnlyUnderTheRussianCaptionWithTheRussianLanguage) {
+    UseRussian = true;
+    ShowErrorMessage("Something failed", "Что-то не так");
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    const MessageBoxRequest& box = ui.Shown()[0];
+    EXPECT_EQ(box.text, "Что-то не так");
+    EXPECT_EQ(box.caption, "Обновление Lingvaro");
+    EXPECT_EQ(box.style, 0x00200010u);
+    EXPECT_EQ(box.languageId, 0x0019);
+}
+
+TEST(PackageConfiguration, TitleAndCaptionsAreTheShippedTexts) {
+    SetPackageValues();
+    CompletePackageConfig();
+    EXPECT_EQ(PackageConfig.FullTitle, "\"Звуковые комментарии к оценке 0\" версии 215");
+    EXPECT_EQ(PackageFileName(), "lvm0.pak");
+    EXPECT_EQ(PackageConfig.MainWindowClass, "TLVMainForm");
+    EXPECT_EQ(PackageConfig.PackageVersion, 215);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <deque>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/scoped_handle.h"

@@ -1,56 +1,167 @@
 #include "payload/payload_writer.h"
 
+#include <exception>
+#include <optional>
 #include <vector>
 
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "lang/lang.h"
+#include "lang/user_interface.h"
+#include "payload/payload_files.h"
+#include "payload/version_probes.h"
+#include "progress/progress_window.h"
 
 namespace lvm {
 
 namespace {
+
 HMODULE g_resourceModule = nullptr;
+
+class RealProgressWindow final : public ProgressCalls {
+public:
+    void Hide() override { HideProgress(); }
+    void Show(const std::string& caption, const std::string& text) override { ShowProgress(caption, text); }
+};
+
+RealProgressWindow g_realProgress;
+ProgressCalls* g_progress = &g_realProgress;
+
+// The bytes of a resource of the module. A loaded resource needs no release
+// on Win32: it is part of the mapped image and lives as long as the module.
+std::optional<ByteRange> FindResourceBytes(const std::string& name, const std::string& kind) {
+    const HMODULE module = ResourceModule();
+    // Types and names are matched without regard to case by the lookup itself.
+    const HRSRC found = FindResourceW(module, Widen(name).c_str(), Widen(kind).c_str());
+    if (!found) return std::nullopt;
+    const HGLOBAL loaded = LoadResource(module, found);
+    if (!loaded) return std::nullopt;
+    const void* bytes = LockResource(loaded);
+    if (!bytes) return std::nullopt;
+    return ByteRange{bytes, SizeofResource(module, found)};
 }
+
+PayloadOutcome ReportFailure(const std::string& destination) {
+    // The destination is named also when it was the temporary file that failed.
+    ShowErrorMessage("Can't install file " + destination, "Не удается установить файл " + destination);
+    return PayloadOutcome::Failed;
+}
+
+struct VersionVerdict {
+    bool newIsOlder = false;
+    std::string newVersion;        // as the question shows them
+    std::string installedVersion;
+};
+
+VersionVerdict CompareNumbers(int32_t newVersion, int32_t installedVersion) {
+    return {installedVersion > newVersion, std::to_string(newVersion), std::to_string(installedVersion)};
+}
+
+// The new file (at its temporary path) is probed first, then the installed one.
+VersionVerdict CompareVersions(const std::string& kind, const std::string& temporary,
+                               const std::string& destination) {
+    if (kind == "exe") {
+        VersionVerdict verdict;
+        verdict.newVersion = ReadExeFileVersion(temporary);
+        verdict.installedVersion = ReadExeFileVersion(destination);
+        verdict.newIsOlder = IsExeVersionOlder(verdict.newVersion, verdict.installedVersion);
+        return verdict;
+    }
+    if (kind == "pak") {
+        const int32_t newVersion = ReadPakVersion(temporary);
+        return CompareNumbers(newVersion, ReadPakVersion(destination));
+    }
+    if (kind == "3bs") {
+        const int32_t newVersion = Read3bsVersion(temporary);
+        return CompareNumbers(newVersion, Read3bsVersion(destination));
+    }
+    if (kind == "cok") {
+        const int32_t newVersion = ReadCokVersion(temporary);
+        return CompareNumbers(newVersion, ReadCokVersion(destination));
+    }
+    if (kind == "lng" && ComparesLngVersions(destination)) {
+        const int32_t newVersion = ReadLngVersion(temporary);
+        return CompareNumbers(newVersion, ReadLngVersion(destination));
+    }
+    return {};
+}
+
+bool UserWantsOlderFile(const std::string& destination, const VersionVerdict& verdict) {
+    const QuestionText question =
+        OlderVersionQuestion(UseRussian, destination, verdict.installedVersion, verdict.newVersion);
+    const int answer = UseRussian ? ShowRussianBox(question.text, question.caption, kQuestionBoxStyle)
+                                  : ShowEnglishBox(question.text, question.caption, kQuestionBoxStyle);
+    return answer == kAnswerYes;
+}
+
+// The new data go beside the installed file first; the installed file is
+// replaced only when the new one is not older or the user wants it anyway.
+PayloadOutcome CarefulReplace(const ByteRange& data, const std::string& kind,
+                              const std::string& destination) {
+    const std::string temporary = TildeName(destination);
+    if (!WriteWholeFile(temporary, {data})) return ReportFailure(destination);
+
+    const VersionVerdict verdict = CompareVersions(kind, temporary, destination);
+    if (verdict.newIsOlder) {
+        // The question must not be hidden behind the topmost progress window.
+        g_progress->Hide();
+        if (!UserWantsOlderFile(destination, verdict)) {
+            DeleteFileW(Widen(temporary).c_str());
+            g_progress->Show("", "");
+            return PayloadOutcome::KeptNewer;
+        }
+    }
+    // On failure the temporary file stays beside the untouched installed one
+    // and the window stays hidden: the run goes on to its closing question.
+    if (!ReplaceFileWith(destination, temporary)) return ReportFailure(destination);
+    if (verdict.newIsOlder) g_progress->Show("", "");
+    return PayloadOutcome::Written;
+}
+
+PayloadOutcome WriteResource(const std::string& name, const std::string& kind,
+                             const std::string& destination, bool checkExisting) {
+    // A resource the executable does not carry is a failure to install, not a crash.
+    const std::optional<ByteRange> data = FindResourceBytes(name, kind);
+    if (!data) return ReportFailure(destination);
+    if (checkExisting && HasVersionRule(kind) && IsExistingFile(destination)) {
+        return CarefulReplace(*data, kind, destination);
+    }
+    if (!WriteWholeFile(destination, {*data})) return ReportFailure(destination);
+    return PayloadOutcome::Written;
+}
+
+PayloadOutcome WriteSplitResource(const std::string& name, const std::string& kind,
+                                  const std::string& destination) {
+    const std::optional<ByteRange> first = FindResourceBytes(name + "1", kind);
+    const std::optional<ByteRange> second = FindResourceBytes(name + "2", kind);
+    if (!first || !second) return ReportFailure(destination);
+    if (!WriteWholeFile(destination, {*first, *second})) return ReportFailure(destination);
+    return PayloadOutcome::Written;
+}
+
+}  // namespace
 
 void SetResourceModule(HMODULE module) { g_resourceModule = module; }
 HMODULE ResourceModule() { return g_resourceModule ? g_resourceModule : GetModuleHandleW(nullptr); }
 
-std::string TildeName(const std::string& path) {
-    if (path.size() >= 2) {
-        const size_t slash = path.find_last_of('\\', path.size() - 2);
-        if (slash != std::string::npos) return path.substr(0, slash + 1) + "~" + path.substr(slash + 1);
-    }
-    return "~" + path;
-}
+void SetProgressCalls(ProgressCalls* calls) { g_progress = calls ? calls : &g_realProgress; }
 
-// Interim writer: a direct write of the resource, no version handling yet.
 PayloadOutcome WriteResourceToFile(const std::string& name, const std::string& kind,
-                                   const std::string& destination, bool /*checkExisting*/) {
-    const HMODULE module = ResourceModule();
-    HRSRC found = FindResourceW(module, Widen(name).c_str(), Widen(kind).c_str());
-    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    const DWORD size = found ? SizeofResource(module, found) : 0;
-    bool ok = bytes != nullptr;
-    if (ok) {
-        ScopedHandle file(CreateFileW(Widen(destination).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        ok = file.valid() && WriteFile(file.get(), bytes, size, &written, nullptr) && written == size;
+                                   const std::string& destination, bool checkExisting) {
+    try {
+        return WriteResource(name, kind, destination, checkExisting);
+    } catch (const std::exception&) {
+        // Out of memory for a text, a conversion that failed: the same report.
+        return ReportFailure(destination);
     }
-    if (!ok) {
-        ShowErrorMessage("Can't install file " + destination, "Не удается установить файл " + destination);
-        return PayloadOutcome::Failed;
-    }
-    return PayloadOutcome::Written;
 }
 
 PayloadOutcome WriteSplitResourceToFile(const std::string& name, const std::string& kind,
                                         const std::string& destination) {
-    (void)name;
-    (void)kind;
-    ShowErrorMessage("Can't install file " + destination, "Не удается установить файл " + destination);
-    return PayloadOutcome::Failed;
+    try {
+        return WriteSplitResource(name, kind, destination);
+    } catch (const std::exception&) {
+        return ReportFailure(destination);
+    }
 }
 
 }  // namespace lvm

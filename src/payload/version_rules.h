@@ -78,6 +78,11 @@ constexpr VersionField k3bsVersionField{6, 1};
 // `count` bytes actually read at the field's offset; 0 unless all were read.
 uint32_t LittleEndianField(const unsigned char* bytes, size_t count, size_t width);
 
+// The version-resource query for the "FileVersion" string of a translation:
+// \StringFileInfo\llllcccc\FileVersion, with the language and the code page
+// as four lower-case hexadecimal digits each.
+std::string FileVersionQuery(uint16_t language, uint16_t codePage);
+
 // True when the dotted version `newText` is older than `installedText`. Up to
 // four fields are compared as integers, the installed side converted first in
 // each step; a text that fails to convert decides against itself.

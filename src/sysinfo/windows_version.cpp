@@ -1,19 +1,33 @@
 #include "sysinfo/windows_version.h"
 
-#include <windows.h>
+#include "sysinfo/windows_facts.h"
+#include "sysinfo/windows_names.h"
 
 namespace lvm {
 
 bool IsWin64 = false;
 
-// Interim description: the architecture only, until the full name tables land.
-std::string DescribeWindows(bool /*detail*/) {
-    SYSTEM_INFO info{};
-    GetNativeSystemInfo(&info);
-    std::string description = "Microsoft Windows";
-    if (info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64) description += " 64-bit";
-    if (info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL) description += " 32-bit";
-    IsWin64 = description.find(" 64") != std::string::npos;
+bool GetWindowsVersionParts(std::string& name, std::string& version, std::string& servicePack) {
+    name.clear();
+    version.clear();
+    servicePack.clear();
+    const std::optional<WindowsFacts> facts = GatherWindowsFacts();
+    if (!facts) return false;
+    const std::optional<WindowsVersionParts> parts = ComposeWindowsVersionParts(*facts);
+    if (!parts) return false;
+    name = parts->name;
+    version = parts->version;
+    servicePack = parts->servicePack;
+    return true;
+}
+
+std::string DescribeWindows(bool detail) {
+    WindowsVersionParts parts;
+    if (!GetWindowsVersionParts(parts.name, parts.version, parts.servicePack)) {
+        return kUnknownWindows;
+    }
+    const std::string description = JoinWindowsDescription(parts, detail);
+    IsWin64 = DescriptionMeans64Bit(description);
     return description;
 }
 

@@ -75,7 +75,8 @@ THandOffHooks RealHandOffHooks() {
     hooks.findMainWindow = [] { return static_cast<WindowRef>(FindMainWindow()); };
     hooks.activate = [](WindowRef window) {
         const HWND handle = static_cast<HWND>(window);
-        (void)handle;
+        ShowWindow(handle, SW_SHOWNORMAL);
+        SetForegroundWindow(handle);
     };
     return hooks;
 }

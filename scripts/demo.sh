@@ -1,0 +1,65 @@
+#!/bin/sh
+# The main job, shown end to end: builds the installer if needed, makes a
+# throw-away Wine prefix holding a demo installation of the application (its
+# uninstall entry and the stand-in as Lingvaro.exe), runs the installer and
+# prints what happened.
+#
+#   scripts/demo.sh          install in modest mode (no questions)
+#   scripts/demo.sh --ask    ask the questions; answer them on the display
+#                            (needs a display: DISPLAY must be set)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${LVM_BUILD_DIR:-$root/build}"
+ask=false
+case "${1:-}" in
+    --ask) ask=true ;;
+    "") ;;
+    *) echo "usage: scripts/demo.sh [--ask]" >&2; exit 2 ;;
+esac
+if $ask && [ -z "${DISPLAY:-}" ]; then
+    echo "demo: --ask needs a display to answer the questions on (set DISPLAY)" >&2
+    exit 2
+fi
+
+export LVM_BUILD_DIR="$build"
+"$root/scripts/build.sh"
+
+# A fresh prefix of its own, so the demo never touches the tests' prefix or ~/.wine.
+demo_prefix="$build/demo-prefix"
+rm -rf "$demo_prefix" "$demo_prefix.lock"
+echo "demo: creating a Wine prefix in $demo_prefix ..."
+export LVM_WINEPREFIX="$demo_prefix"
+. "$root/scripts/wine-session.sh"
+
+# The demo installation: where a 32-bit application's installer puts it, with
+# its uninstall entry in the 32-bit registry view.
+app_win='C:\Program Files (x86)\Lingvaro'
+app_dir="$WINEPREFIX/drive_c/Program Files (x86)/Lingvaro"
+mkdir -p "$app_dir/Data"
+cp "$build/bin/Lingvaro.exe" "$app_dir/Lingvaro.exe"
+head -c 300000 /dev/zero > "$app_dir/Data/lessons.dat"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lingvaro'
+wine reg add "$key" /v UninstallString /d "\"$app_win\\uninst.exe\"" /reg:32 /f >/dev/null 2>&1
+wine reg add "$key" /v DisplayName /d "Lingvaro" /reg:32 /f >/dev/null 2>&1
+
+cp "$build/bin/lvm0-setup.exe" "$WINEPREFIX/drive_c/lvm0-setup.exe"
+echo "demo: running lvm0-setup.exe $(if $ask; then echo '(answer the questions on the display)'; else echo modest; fi)"
+if $ask; then
+    wine "$build/bin/lvm-run.exe" --manual 'C:\lvm0-setup.exe' | tr -d '\r'
+else
+    wine "$build/bin/lvm-run.exe" 'C:\lvm0-setup.exe' modest | tr -d '\r'
+fi
+
+echo
+echo "demo: what the installation folder holds now:"
+ls -l "$app_dir" | sed 's/^/  /'
+if [ -f "$app_dir/lvm0.pak" ]; then
+    size=$(stat -c %s "$app_dir/lvm0.pak")
+    version=$(od -An -tu2 -j6 -N2 "$app_dir/lvm0.pak" | tr -d ' ')
+    magic=$(head -c 4 "$app_dir/lvm0.pak")
+    echo "demo: lvm0.pak: $size bytes, magic \"$magic\", header version $version"
+else
+    echo "demo: lvm0.pak was not installed"
+fi
+echo "demo: the uninstall entry:"
+wine reg query "$key" /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}/  /p'

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "environment/environment.h"
+#include "environment/registry.h"
+#include "lang/lang.h"
+#include "lang/user_interface.h"
+#include "support/registry_override.h"
+#include "support/scripted_ui.h"
+#include "update/package_config.h"
+
+namespace lvm {
+namespace {
+
+using test::RegistryOverride;
+
+const std::string kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
+const std::string kShellFolders = kCurrentVersion + "\\Explorer\\Shell Folders";
+const std::string kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kPlainEntry = kUninstall + "Lingvaro";
+const std::string kWowEntry = "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";
+
+class EnvironmentDiscovery : public testing::Test {
+protected:
+    void SetUp() override {
+        CompletePackageConfig();
+        savedRegistry_ = std::move(SharedRegistry);
+        SharedRegistry = std::make_unique<TRegistry>();
+        savedRussian_ = UseRussian;
+        UseRussian = false;
+        Environment = TEnvironmentRecord();
+    }
+    void TearDown() override {
+        SharedRegistry = std::move(savedRegistry_);
+        UseRussian = savedRussian_;
+        Environment = TEnvironmentRecord();
+    }
+
+    // The current user's shell folders as Windows leaves them.
+    static void MakeUserProfile() {
+        RegistryOverride::SetString(HKEY_CURRENT_USER, kShellFolders, "Programs",
+                                    "C:\\Users\\u\\Start Menu\\Programs");
+        RegistryOverride::SetString(HKEY_CURRENT_USER, kShellFolders, "Desktop", "C:\\Users\\u\\Desktop");
+        RegistryOverride::SetString(HKEY_CURRENT_USER, kShellFolders, "Startup", "C:\\Users\\u\\Startup");
+    }
+
+    static void SetMachineString(const std::string& key, const std::string& name,
+                                 const std::optional<std::string>& value) {
+        if (value) RegistryOverride::SetString(HKEY_LOCAL_MACHINE, key, name, *value);
+    }
+
+    // Registry overrides do not nest: each test (or table row) makes its own.
+    test::FixedSystemFacts facts_;
+    test::ScriptedUserInterface ui_;
+
+private:
+    std::unique_ptr<TRegistry> savedRegistry_;
+    bool savedRussian_ = false;
+};
+
+struct Layout {
+    const char* name;
+    std::optional<std::string> programFilesDir;
+    std::optional<std::string> plainCommand;  // "UninstallString" of the plain entry
+    std::optional<std::string> wowCommand;    // ... and of the 32-bit view's entry
+    std::string installDir;
+    std::string sizeEntry;
+    bool plainKeyWithoutCommand;  // the plain entry's key exists, holding other values only
+};
+
+TEST_F(EnvironmentDiscovery, FindsTheInstallationInEveryRegistryLayout) {
+    const std::string longFolder = "C:\\" + std::string(40000, 'a') + "\\";
+    const Layout layouts[] = {
+        {"plain entry found; the 32-bit view is not consulted", "C:\\Program Files",
+         "C:\\Program Files\\Lingvaro\\uninst.exe", "D:\\Elsewhere\\uninst.exe",
+         "C:\\Program Files\\Lingvaro\\", kPlainEntry, false},
+        {"entry only in the 32-bit view", "C:\\Program Files", std::nullopt,
+         "C:\\Program Files (x86)\\Lingvaro\\uninst.exe", "C:\\Program Files (x86)\\Lingvaro\\", kWowEntry, false},
+        {"no entry: ProgramFilesDir without a backslash", "C:\\Program Files", std::nullopt, std::nullopt,
+         "C:\\Program Files\\Lingvaro\\", kPlainEntry, false},
+        {"no entry: ProgramFilesDir with a backslash", "D:\\Apps\\", std::nullopt, std::nullopt,
+         "D:\\Apps\\Lingvaro\\", kPlainEntry, false},
+        {"no entry and no ProgramFilesDir", std::nullopt, std::nullopt, std::nullopt, "Lingvaro\\",
+         kPlainEntry, false},
+        {"quoted command with arguments", "C:\\Program Files",
+         "\"C:\\Program Files\\Lingvaro\\uninst.exe\" /S", std::nullopt, "C:\\Program Files\\Lingvaro\\",
+         kPlainEntry, false},
+        {"quoted command only in the 32-bit view", "C:\\Program Files", std::nullopt,
+         "\"C:\\Program Files (x86)\\Lingvaro\\uninst.exe\"", "C:\\Program Files (x86)\\Lingvaro\\",
+         kWowEntry, false},
+        {"command ending in a backslash gives the parent", "C:\\Program Files", "C:\\Apps\\Lingvaro\\",
+         std::nullopt, "C:\\Apps\\", kPlainEntry, false},
+        {"plain command naming no folder: the 32-bit view is searched", "C:\\Program Files", "uninst.exe",
+         "C:\\Lingvaro32\\uninst.exe", "C:\\Lingvaro32\\", kWowEntry, false},
+        {"command naming no folder in either view leaves the folder empty", "C:\\Program Files", "",
+         std::nullopt, "", kPlainEntry, false},
+        {"plain entry without a command", "C:\\Program Files", std::nullopt, std::nullopt,
+         "C:\\Program Files\\Lingvaro\\", kPlainEntry, true},
+        {"non-ASCII folder", "C:\\Program Files", "C:\\Программы\\Лингваро\\uninst.exe", std::nullopt,
+         "C:\\Программы\\Лингваро\\", kPlainEntry, false},
+        {"command of forty thousand characters", "C:\\Program Files", "\"" + longFolder + "uninst.exe\" /S",
+         std::nullopt, longFolder, kPlainEntry, false},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        RegistryOverride scratch;  // each layout starts from empty hives
+        MakeUserProfile();
+        SetMachineString(kCurrentVersion, "ProgramFilesDir", layout.programFilesDir);
+        SetMachineString(kPlainEntry, "UninstallString", layout.plainCommand);
+        SetMachineString(kWowEntry, "UninstallString", layout.wowCommand);
+        // An entry key that exists without a command counts as no entry.
+        if (layout.plainKeyWithoutCommand) RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "DisplayName", "Lingvaro");
+        Environment = TEnvironmentRecord();
+
+        ASSERT_TRUE(DiscoverEnvironment());
+        EXPECT_EQ(Environment.InstallDir, layout.installDir);
+        EXPECT_EQ(Environment.SizeEntryKey, layout.sizeEntry);
+        EXPECT_EQ(Environment.UninstallKey, kUninstall);
+        EXPECT_TRUE(Environment.IsAdmin);
+        EXPECT_FALSE(SharedRegistry->HasOpenKey());
+        // Discovery only reads: the 32-bit view's entry is never created.
+        EXPECT_EQ(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kWowEntry), layout.wowCommand.has_value());
+    }
+    EXPECT_TRUE(ui_.Shown().empty());
+}
+
+TEST_F(EnvironmentDiscovery, ANonAdministratorIsRecordedAndDiscoveryStillSucceeds) {
+    facts_.admin = false;
+    RegistryOverride scratch;
+    MakeUserProfile();
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "UninstallString", "C:\\L\\uninst.exe");
+    ASSERT_TRUE(DiscoverEnvironment());
+    EXPECT_FALSE(Environment.IsAdmin);
+    EXPECT_EQ(Environment.InstallDir, "C:\\L\\");
+    EXPECT_TRUE(ui_.Shown().empty());
+}
+
+struct BadShellFolder {
+    const char* value;
+    DWORD type;
+    bool russian;
+};
+
+TEST_F(EnvironmentDiscovery, AShellFolderThatIsNotAStringStopsWithNoAccessToTheRegistry) {
+    const BadShellFolder cases[] = {
+        {"Programs", REG_BINARY, false},
+        {"Desktop", REG_DWORD, false},
+        {"Startup", REG_MULTI_SZ, false},
+        {"Desktop", REG_DWORD, true},
+    };
+    for (const BadShellFolder& c : cases) {
+        SCOPED_TRACE(std::string(c.value) + (c.russian ? " (Russian)" : ""));
+        RegistryOverride scratch;
+        test::ScriptedUserInterface ui;
+        UseRussian = c.russian;
+        Environment = TEnvironmentRecord();
+        MakeUserProfile();
+        RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "UninstallString", "C:\\L\\uninst.exe");
+        RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "C:\\PF");
+        if (c.type == REG_DWORD) {
+            RegistryOverride::SetDword(HKEY_CURRENT_USER, kShellFolders, c.value, 1);
+        } else {
+            RegistryOverride::SetString(HKEY_CURRENT_USER, kShellFolders, c.value, "C:\\x", c.type);
+        }
+
+        EXPECT_FALSE(DiscoverEnvironment());
+        ASSERT_EQ(ui.Shown().size(), 1u);
+        const MessageBoxRequest& box = ui.Shown()[0];
+        EXPECT_EQ(box.text, c.russian ? "Нет доступа к системному реестру" : "No access to system registry");
+        EXPECT_EQ(box.caption, c.russian ? "Обновление Lingvaro" : "Lingvaro update");
+        EXPECT_EQ(box.style, kErrorBoxStyle);
+        EXPECT_EQ(Environment.UninstallKey, "");
+        EXPECT_EQ(Environment.InstallDir, "");
+        EXPECT_EQ(Environment.SizeEntryKey, "");
+        EXPECT_FALSE(SharedRegistry->HasOpenKey());
+    }
+}
+
+TEST_F(EnvironmentDiscovery, MissingShellFoldersAreNoError) {
+    RegistryOverride scratch;  // nothing at all under the current user
+    ASSERT_TRUE(DiscoverEnvironment());
+    EXPECT_EQ(Environment.InstallDir, "Lingvaro\\");
+    EXPECT_TRUE(ui_.Shown().empty());
+}
+
+struct MachineError {
+    const char* name;
+    std::string key;
+    std::string value;
+};
+
+TEST_F(EnvironmentDiscovery, AWrongTypedMachineValueLeavesTheOperationWithTheKeyClosed) {
+    const MachineError cases[] = {
+        {"ProgramFilesDir", kCurrentVersion, "ProgramFilesDir"},
+        {"plain UninstallString", kPlainEntry, "UninstallString"},
+        {"32-bit view UninstallString", kWowEntry, "UninstallString"},
+    };
+    for (const MachineError& c : cases) {
+        SCOPED_TRACE(c.name);
+        RegistryOverride scratch;
+        MakeUserProfile();
+        RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, c.key, c.value, 7);
+        try {
+            DiscoverEnvironment();
+            ADD_FAILURE() << "no error raised";
+        } catch (const RegistryError& error) {
+            EXPECT_EQ(std::string(error.what()), "Invalid data type for '" + c.value + "'");
+        }
+        EXPECT_FALSE(SharedRegistry->HasOpenKey());
+    }
+    EXPECT_TRUE(ui_.Shown().empty());
+}
+
+}  // namespace
+}  // namespace lvm

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/scoped_handle.h"
+#include "common/text.h"
+#include "environment/folder_size.h"
+
+namespace lvm {
+namespace {
+
+// A folder of its own under the user's temporary folder, removed with
+// everything in it at the end. Links inside it are removed, never followed.
+class TempTree {
+public:
+    TempTree() {
+        wchar_t temp[MAX_PATH + 1];
+        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+        static int serial = 0;
+        root_ = std::wstring(temp, length) + L"lvm-folder-size-" + std::to_wstring(GetCurrentProcessId()) +
+                L"-" + std::to_wstring(++serial);
+        Remove(Long(root_));
+        if (!CreateDirectoryW(root_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << Narrow(root_);
+    }
+    ~TempTree() { Remove(Long(root_)); }
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    std::string Path() const { return Narrow(root_); }
+    std::string PathOf(const std::wstring& relative) const { return Narrow(root_ + L"\\" + relative); }
+    // The file API's form that takes paths beyond MAX_PATH.
+    std::wstring LongPathOf(const std::wstring& relative) const { return Long(root_ + L"\\" + relative); }
+
+    void Folder(const std::wstring& relative) const {
+        EXPECT_TRUE(CreateDirectoryW(LongPathOf(relative).c_str(), nullptr)) << Narrow(relative);
+    }
+    // Creates the folders on the way too.
+    void File(const std::wstring& relative, uint32_t size, DWORD attributes = FILE_ATTRIBUTE_NORMAL) const {
+        for (size_t slash = relative.find(L'\\'); slash != std::wstring::npos;
+             slash = relative.find(L'\\', slash + 1)) {
+            CreateDirectoryW(LongPathOf(relative.substr(0, slash)).c_str(), nullptr);
+        }
+        const std::wstring path = LongPathOf(relative);
+        ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        ASSERT_TRUE(file.valid()) << Narrow(relative);
+        const std::vector<char> bytes(size, 'x');
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.get(), bytes.data(), size, &written, nullptr) && written == size);
+        file.reset();
+        if (attributes != FILE_ATTRIBUTE_NORMAL) {
+            EXPECT_TRUE(SetFileAttributesW(path.c_str(), attributes));
+        }
+    }
+
+private:
+    static std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
+
+    static void Remove(const std::wstring& path) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return;
+        SetFileAttributesW(path.c_str(), attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            DeleteFileW(path.c_str());
+            return;
+        }
+        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            std::vector<std::wstring> children;
+            WIN32_FIND_DATAW entry;
+            ScopedFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
+            if (search) {
+                do {
+                    const std::wstring name = entry.cFileName;
+                    if (name != L"." && name != L"..") children.push_back(path + L"\\" + name);
+                } while (FindNextFileW(search.get(), &entry));
+            }
+            search.reset();
+            for (const std::wstring& child : children) Remove(child);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+
+    std::wstring root_;
+};
+
+struct TreeFile {
+    std::wstring path;
+    uint32_t size;
+    DWORD attributes;
+};
+
+struct TreeCase {
+    const char* name;
+    std::vector<TreeFile> files;
+    std::vector<std::wstring> emptyFolders;
+    int32_t kib;
+};
+
+TEST(EnvironmentFolderSize, CountsEveryFileOfTheTreeInWholeKibibytes) {
+    const DWORD hidden = FILE_ATTRIBUTE_HIDDEN;
+    const DWORD system = FILE_ATTRIBUTE_SYSTEM;
+    const DWORD readOnly = FILE_ATTRIBUTE_READONLY;
+    const DWORD normal = FILE_ATTRIBUTE_NORMAL;
+    const TreeCase cases[] = {
+        {"empty folder", {}, {}, 0},
+        {"1023 bytes", {{L"a.bin", 1023, normal}}, {}, 0},
+        {"1024 bytes", {{L"a.bin", 1024, normal}}, {}, 1},
+        {"2047 bytes", {{L"a.bin", 2047, normal}}, {}, 1},
+        {"1023 bytes in two files", {{L"a.bin", 1000, normal}, {L"b.bin", 23, normal}}, {}, 0},
+        {"2047 bytes in two files", {{L"a.bin", 1024, normal}, {L"b.bin", 1023, normal}}, {}, 1},
+        {"empty files", {{L"a.bin", 0, normal}, {L"sub\\b.bin", 0, normal}}, {}, 0},
+        {"hidden, system and read-only files count",
+         {{L"h.bin", 1024, hidden}, {L"s.bin", 1024, system}, {L"r.bin", 1024, readOnly},
+          {L"all.bin", 1024, hidden | system | readOnly}},
+         {},
+         4},
+        {"folders add nothing", {}, {L"a", L"a\\b", L"c"}, 0},
+        {"a file deep down counts like one at the top",
+         {{L"top.bin", 1024, normal}, {L"a\\b\\c\\d\\e\\deep.bin", 2048, normal}},
+         {},
+         3},
+        {"names without an extension and names that begin with a dot",
+         {{L"noext", 1024, normal}, {L".dot", 1024, normal}, {L"..twodots", 1024, normal},
+          {L".folder\\x", 1024, normal}},
+         {},
+         4},
+        {"non-ASCII names", {{L"Лингваро\\звук.pak", 4096, normal}, {L"日本\\ü.bin", 1024, normal}}, {}, 5},
+    };
+    for (const TreeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempTree tree;
+        for (const std::wstring& folder : c.emptyFolders) tree.Folder(folder);
+        for (const TreeFile& file : c.files) tree.File(file.path, file.size, file.attributes);
+        EXPECT_EQ(FolderSizeKB(tree.Path()), c.kib);
+        EXPECT_EQ(FolderSizeKB(tree.Path() + "\\"), c.kib);
+    }
+}
+
+TEST(EnvironmentFolderSize, HiddenSystemAndReadOnlyFoldersAreWalked) {
+    TempTree tree;
+    tree.File(L"hidden\\a.bin", 1024);
+    tree.File(L"readonly\\b.bin", 1024);
+    EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf(L"hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf(L"readonly").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(FolderSizeKB(tree.Path()), 2);
+}
+
+TEST(EnvironmentFolderSize, NoFolderGivesMinusOne) {
+    TempTree tree;
+    tree.File(L"file.bin", 4096);
+    EXPECT_EQ(FolderSizeKB(""), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"file.bin")), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"file.bin") + "\\"), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"missing")), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"missing\\")), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"missing\\deeper")), -1);
+}
+
+TEST(EnvironmentFolderSize, ARelativeFolderCountsFromTheCurrentFolder) {
+    TempTree tree;
+    tree.File(L"Lingvaro\\a.bin", 3072);
+    wchar_t previous[MAX_PATH + 1];
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH + 1, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(Widen(tree.Path()).c_str()));
+    const int32_t relative = FolderSizeKB("Lingvaro\\");
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(relative, 3);
+}
+
+// Hundreds of levels and a path far beyond MAX_PATH: the walk neither
+// recurses nor stops where the short path form ends.
+TEST(EnvironmentFolderSize, DeepTreesWithLongPathsAreCountedWhole) {
+    TempTree tree;
+    std::wstring path;
+    for (int level = 0; level < 300; ++level) {
+        path += L"level-" + std::to_wstring(1000 + level) + L"\\";
+        tree.Folder(path.substr(0, path.size() - 1));
+        if (level % 100 == 99) tree.File(path + L"chunk.bin", 1024);
+    }
+    ASSERT_GT(tree.LongPathOf(path).size(), 3000u);
+    EXPECT_EQ(FolderSizeKB(tree.Path()), 3);
+    // The walk can also start below the MAX_PATH line.
+    EXPECT_EQ(FolderSizeKB(tree.PathOf(path)), 1);
+}
+
+// A file past 4 GiB, made sparse so that it takes no room on the disk.
+TEST(EnvironmentFolderSize, SizesPastFourGibibytesAreSummedIn64Bits) {
+    TempTree tree;
+    tree.File(L"small.bin", 3 * 1024);
+    const std::wstring big = tree.LongPathOf(L"big.bin");
+    {
+        ScopedHandle file(CreateFileW(big.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.valid());
+        DWORD returned = 0;
+        if (!DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr)) {
+            GTEST_SKIP() << "the temporary folder's file system has no sparse files";
+        }
+        LARGE_INTEGER end;
+        end.QuadPart = int64_t{1} << 32;
+        ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(file.get()));
+    }
+    EXPECT_EQ(FolderSizeKB(tree.Path()), 4194304 + 3);
+}
+
+// Directory links: one back to its own parent (which would make the walk
+// endless) and one out of the tree (whose files are not the application's).
+// A junction needs no privilege on Windows; a symbolic link is tried first.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+    const DWORD kAllowUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | kAllowUnprivileged)) {
+        CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    }
+    // A call that claims success proves nothing: the link must be there.
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST(EnvironmentFolderSize, FolderLinksAreNotFollowed) {
+    TempTree tree;
+    TempTree outside;
+    tree.File(L"app.bin", 2048);
+    tree.File(L"data\\sound.bin", 1024);
+    outside.File(L"foreign.bin", 8192);
+    const bool linked = MakeFolderLink(tree.LongPathOf(L"data\\up"), tree.LongPathOf(L"data")) &&
+                        MakeFolderLink(tree.LongPathOf(L"out"), Widen(outside.Path()));
+    if (!linked) GTEST_SKIP() << "directory links cannot be made here";
+    EXPECT_EQ(FolderSizeKB(tree.Path()), 3);
+    EXPECT_EQ(FolderSizeKB(tree.Path() + "\\"), 3);
+}
+
+}  // namespace
+}  // namespace lvm

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "environment/folder_size.h"
+#include "environment/path_rules.h"
+
+namespace lvm {
+namespace {
+
+struct FolderCase {
+    std::string command;
+    std::string folder;
+};
+
+TEST(EnvironmentPathRules, UninstallCommandFolderTakesTextUpToTheLastBackslashBeforeTheFinalCharacter) {
+    const std::string longName(40000, 'a');
+    const FolderCase cases[] = {
+        {"C:\\Program Files\\Lingvaro\\uninst.exe", "C:\\Program Files\\Lingvaro\\"},
+        // The final character is never looked at: a trailing backslash leads to the parent.
+        {"C:\\Apps\\Lingvaro\\", "C:\\Apps\\"},
+        {"x\\", ""},
+        {"\\x", "\\"},
+        {"\\", ""},
+        {"C:\\", ""},
+        {"", ""},
+        {"uninst.exe", ""},
+        {"MsiExec.exe /X{01234567-89AB-CDEF-0123-456789ABCDEF}", ""},
+        {"\\\\server\\share\\Lingvaro\\uninst.exe", "\\\\server\\share\\Lingvaro\\"},
+        {"C:\\Программы\\Лингваро\\удалить.exe", "C:\\Программы\\Лингваро\\"},
+        // Unquoted arguments stay part of the text the rule runs over.
+        {"C:\\Apps\\uninst.exe /S /LOG=C:\\Temp\\u.log", "C:\\Apps\\uninst.exe /S /LOG=C:\\Temp\\"},
+        // The quoted form: the rule runs inside the quotes.
+        {"\"C:\\Program Files\\Lingvaro\\uninst.exe\"", "C:\\Program Files\\Lingvaro\\"},
+        {"\"C:\\Program Files\\Lingvaro\\uninst.exe\" /S /D=\"C:\\x\\y\"", "C:\\Program Files\\Lingvaro\\"},
+        {"\"C:\\Program Files\\Lingvaro\\uninst.exe", "C:\\Program Files\\Lingvaro\\"},
+        {"\"C:\\Apps\\Lingvaro\\\"", "C:\\Apps\\"},
+        {"\"uninst.exe\" C:\\x\\y", ""},
+        {"\"", ""},
+        {"\"\"", ""},
+        {"\"\\\"", ""},
+        // Only a value that begins with the quote is the quoted form.
+        {" \"C:\\x\\u.exe\"", " \"C:\\x\\"},
+        // Long values: no backslash at all, one at the very start, one only at the end.
+        {longName, ""},
+        {"C:\\" + longName, "C:\\"},
+        {longName + "\\", ""},
+        {"\"" + longName, ""},
+        {"\"C:\\" + longName + "\\" + longName + "\" /S", "C:\\" + longName + "\\"},
+    };
+    for (const FolderCase& c : cases) {
+        EXPECT_EQ(UninstallCommandFolder(c.command), c.folder) << c.command.substr(0, 80);
+    }
+}
+
+TEST(EnvironmentPathRules, AddTrailingBackslashLeavesEmptyAndFinishedPathsAlone) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},          {"C:\\", "C:\\"},          {"C:\\Temp", "C:\\Temp\\"},
+        {"C:", "C:\\"},    {"Lingvaro", "Lingvaro\\"}, {"C:\\Temp\\\\", "C:\\Temp\\\\"},
+        {"C:/Temp/", "C:/Temp/\\"},
+    };
+    for (const auto& [given, expected] : cases) {
+        std::string path = given;
+        AddTrailingBackslash(path);
+        EXPECT_EQ(path, expected) << given;
+    }
+}
+
+TEST(EnvironmentPathRules, Wow6432NodeGoesInAfterTheFirstBackslash) {
+    EXPECT_EQ(Wow6432NodePath("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"),
+              "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+    EXPECT_EQ(Wow6432NodePath("Software\\"), "Software\\WOW6432Node\\");
+    EXPECT_EQ(Wow6432NodePath("Software"), "WOW6432Node\\Software");
+    EXPECT_EQ(Wow6432NodePath(""), "WOW6432Node\\");
+}
+
+TEST(EnvironmentPathRules, ExtendedLengthPathPrefixesOnlyAbsoluteWin32Paths) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"C:\\Program Files\\Lingvaro", L"\\\\?\\C:\\Program Files\\Lingvaro"},
+        {L"z:\\", L"\\\\?\\z:\\"},
+        {L"\\\\server\\share\\Lingvaro", L"\\\\?\\UNC\\server\\share\\Lingvaro"},
+        {L"\\\\?\\C:\\x", L"\\\\?\\C:\\x"},
+        {L"\\\\?\\UNC\\server\\share", L"\\\\?\\UNC\\server\\share"},
+        {L"\\\\.\\C:\\x", L"\\\\.\\C:\\x"},
+        {L"\\??\\C:\\x", L"\\??\\C:\\x"},
+        {L"Lingvaro\\", L"Lingvaro\\"},
+        {L"C:Lingvaro", L"C:Lingvaro"},
+        {L"", L""},
+    };
+    for (const auto& [given, expected] : cases) EXPECT_EQ(ExtendedLengthPath(given), expected);
+}
+
+TEST(EnvironmentPathRules, TrailingBackslashesGoExceptTheOneOfADriveRoot) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"\\\\?\\C:\\Lingvaro\\", L"\\\\?\\C:\\Lingvaro"},
+        {L"\\\\?\\C:\\Lingvaro\\\\\\", L"\\\\?\\C:\\Lingvaro"},
+        {L"\\\\?\\C:\\Lingvaro", L"\\\\?\\C:\\Lingvaro"},
+        {L"\\\\?\\C:\\", L"\\\\?\\C:\\"},
+        {L"\\\\?\\C:\\\\\\", L"\\\\?\\C:\\"},
+        {L"C:\\", L"C:\\"},
+        {L"C:\\Temp\\", L"C:\\Temp"},
+        {L"\\\\?\\UNC\\server\\share\\", L"\\\\?\\UNC\\server\\share"},
+        {L"", L""},
+    };
+    for (const auto& [given, expected] : cases) EXPECT_EQ(WithoutTrailingBackslashes(given), expected);
+}
+
+TEST(EnvironmentPathRules, KibibytesDropTheRemainderAndStopAtTheLargestPositive32BitValue) {
+    constexpr int32_t kLargest = std::numeric_limits<int32_t>::max();
+    const std::pair<uint64_t, int32_t> cases[] = {
+        {0, 0},
+        {1023, 0},
+        {1024, 1},
+        {2047, 1},
+        {2048, 2},
+        // Past 4 GiB a 32-bit sum would have wrapped to a few KiB.
+        {(uint64_t{1} << 32) + 3 * 1024 + 5, 4194307},
+        {uint64_t{kLargest} * 1024 + 1023, kLargest},
+        {(uint64_t{kLargest} + 1) * 1024, kLargest},
+        {std::numeric_limits<uint64_t>::max(), kLargest},
+    };
+    for (const auto& [bytes, kib] : cases) EXPECT_EQ(KibibytesCapped(bytes), kib) << bytes;
+}
+
+}  // namespace
+}  // namespace lvm

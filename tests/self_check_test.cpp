@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "common/text.h"
+#include "support/temp_folder.h"
+#include "update/self_check.h"
+#include "update/self_check_rules.h"
+
+namespace lvm {
+namespace {
+
+std::wstring SetupExeBesideTests() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L'\\') + 1) + L"lvm0-setup.exe";
+}
+
+uint32_t Read32(const std::string& bytes, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+
+class SelfCheck : public testing::Test {
+protected:
+    void SetUp() override {
+        HANDLE file = CreateFileW(SetupExeBesideTests().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the installer is built beside the tests";
+        LARGE_INTEGER size;
+        GetFileSizeEx(file, &size);
+        original.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        ReadFile(file, &original[0], static_cast<DWORD>(original.size()), &got, nullptr);
+        CloseHandle(file);
+        ASSERT_EQ(got, original.size());
+        const auto parsed = ParseSelfCheckLayout(reinterpret_cast<const uint8_t*>(original.data()),
+                                                 original.size());
+        ASSERT_TRUE(parsed.has_value());
+        layout = *parsed;
+    }
+
+    SelfCheckResult Check(const std::string& bytes) {
+        folder.WriteFile("copy.exe", bytes);
+        return CheckFileIntegrity(Widen(folder.PathOf("copy.exe")));
+    }
+
+    std::string original;
+    SelfCheckLayout layout;
+    test::TempFolder folder;
+};
+
+TEST_F(SelfCheck, TheShippedFilePassesAndItsRecordCoversAllOfIt) {
+    EXPECT_EQ(Check(original), SelfCheckResult::Passed);
+    EXPECT_EQ(Read32(original, layout.recordOffset + 8), original.size());
+    EXPECT_EQ(layout.certificateOffset, 0u);
+    EXPECT_EQ(layout.certificateSize, 0u);
+}
+
+TEST_F(SelfCheck, AFlippedByteAnywhereFails) {
+    const size_t record = layout.recordOffset;
+    const size_t positions[] = {
+        0,                                // DOS header
+        0x3C,                             // pointer to the PE header
+        layout.checksumOffset,            // checksum: not in the digest, but checked
+        layout.checksumOffset + 3,
+        layout.securityDirOffset,         // certificate directory
+        layout.securityDirOffset + 7,
+        0x400 + 100,                      // code
+        record + 9,                       // covered length
+        record + 16,                      // digest
+        record + 47,
+        original.size() / 2,              // package data in the resources
+        original.size() - 1,              // last byte
+    };
+    for (size_t at : positions) {
+        std::string bytes = original;
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
+        EXPECT_EQ(Check(bytes), SelfCheckResult::Distorted) << "byte " << at;
+    }
+}
+
+TEST_F(SelfCheck, CutOrExtendedFilesFail) {
+    EXPECT_EQ(Check(original.substr(0, original.size() - 1)), SelfCheckResult::Distorted);
+    EXPECT_EQ(Check(original.substr(0, original.size() / 2)), SelfCheckResult::Distorted);
+    EXPECT_EQ(Check(original.substr(0, 100)), SelfCheckResult::Distorted);
+    EXPECT_EQ(Check(std::string()), SelfCheckResult::Distorted);
+    // Bytes appended without a certificate directory that describes them.
+    EXPECT_EQ(Check(original + std::string(8, '\0')), SelfCheckResult::Distorted);
+}
+
+TEST_F(SelfCheck, MissingOrLockedFilesAreUnreadable) {
+    EXPECT_EQ(CheckFileIntegrity(Widen(folder.PathOf("absent.exe"))), SelfCheckResult::Unreadable);
+    folder.WriteFile("locked.exe", original);
+    HANDLE exclusive = CreateFileW(Widen(folder.PathOf("locked.exe")).c_str(), GENERIC_READ, 0, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CheckFileIntegrity(Widen(folder.PathOf("locked.exe"))), SelfCheckResult::Unreadable);
+    CloseHandle(exclusive);
+}
+
+TEST(SelfCheckRules, TailMustBeExactlyTheDescribedCertificateTable) {
+    SelfCheckLayout layout;
+    EXPECT_TRUE(TailIsAcceptable(layout, 1000, 1000));
+    EXPECT_FALSE(TailIsAcceptable(layout, 999, 1000));
+    EXPECT_FALSE(TailIsAcceptable(layout, 1008, 1000));
+    layout.certificateOffset = 1000;
+    layout.certificateSize = 8;
+    EXPECT_TRUE(TailIsAcceptable(layout, 1008, 1000));
+    EXPECT_FALSE(TailIsAcceptable(layout, 1000, 1000));  // a directory with no table
+    EXPECT_FALSE(TailIsAcceptable(layout, 1016, 1000));
+    layout.certificateOffset = 992;
+    EXPECT_FALSE(TailIsAcceptable(layout, 1008, 1000));
+}
+
+TEST(SelfCheckRules, MalformedHeadersAreRejectedWithoutReadingPastTheBuffer) {
+    std::vector<uint8_t> bytes(512, 0);
+    EXPECT_FALSE(ParseSelfCheckLayout(bytes.data(), bytes.size()).has_value());
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3C] = 0xF0;  // PE header beyond the buffer
+    bytes[0x3D] = 0xFF;
+    EXPECT_FALSE(ParseSelfCheckLayout(bytes.data(), bytes.size()).has_value());
+    bytes[0x3C] = 0x40;
+    bytes[0x3D] = 0;
+    std::memcpy(&bytes[0x40], "PE\0\0", 4);
+    bytes[0x40 + 4 + 2] = 0xFF;  // many sections, none of them there
+    bytes[0x40 + 4 + 16] = 0xE0;  // optional header size
+    bytes[0x40 + 24] = 0x0B;
+    bytes[0x40 + 25] = 0x01;
+    EXPECT_FALSE(ParseSelfCheckLayout(bytes.data(), bytes.size()).has_value());
+    EXPECT_FALSE(ParseSelfCheckLayout(bytes.data(), 3).has_value());
+}
+
+}  // namespace
+}  // namespace lvm

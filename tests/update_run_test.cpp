@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "environment/environment.h"
+#include "lang/lang.h"
+#include "support/registry_override.h"
+#include "support/scripted_ui.h"
+#include "support/temp_folder.h"
+#include "update/package_config.h"
+#include "update/run_update.h"
+
+namespace lvm {
+namespace {
+
+using test::RegistryOverride;
+
+constexpr char kEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";
+constexpr int kYes = 6;
+constexpr int kNo = 7;
+constexpr int kOk = 1;
+
+const char kConsentEnglish[] =
+    "Would you like to setup\r\nLingvaro update -\r\n\"Звуковые комментарии к оценке 0\" версии 215?";
+const char kConsentRussian[] =
+    "Вы действительно хотите установить\r\nОбновление Lingvaro -\r\n"
+    "\"Звуковые комментарии к оценке 0\" версии 215?";
+const char kStartQuestion[] =
+    "На Ваш компьютер установлено\r\nОбновление Lingvaro -\r\n"
+    "\"Звуковые комментарии к оценке 0\" версии 215\r\n\r\nЗапустить программу?";
+const char kNoApplication[] =
+    "There's no subject of update - the Lingvaro installed.\r\nPlease, install the program at first.";
+
+// Runs RunUpdate over a temporary installation with every machine-bound
+// operation replaced by a recorder.
+class UpdateFlow : public testing::Test {
+protected:
+    void SetUp() override {
+        SetPackageValues();
+        SharedRegistry = std::make_unique<TRegistry>();
+        UseRussian = false;
+        StartSwitch.clear();
+        installDir = folder.Path() + "\\";
+        folder.WriteFile("Lingvaro.exe", std::string(2048, 'x'));
+
+        ops.discoverEnvironment = [this] {
+            calls.push_back("discover");
+            Environment.IsAdmin = admin;
+            Environment.UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+            Environment.InstallDir = installDir;
+            Environment.SizeEntryKey = kEntry;
+            return discovered;
+        };
+        ops.appNotRunning = [this] {
+            calls.push_back("appNotRunning");
+            return !appRunning;
+        };
+        ops.tellAppToQuit = [this] { calls.push_back("quit:" + std::to_string(ui.Shown().size())); };
+        ops.selfCheck = [this] {
+            calls.push_back("selfCheck");
+            return selfCheckPasses;
+        };
+        ops.writeResource = [this](const std::string& name, const std::string& kind,
+                                   const std::string& destination, bool checkExisting) {
+            calls.push_back("write:" + name + ":" + kind + ":" + destination + ":" +
+                            (checkExisting ? "check" : "direct"));
+            return writeOutcome;
+        };
+        ops.writeSplitResource = [this](const std::string&, const std::string&, const std::string&) {
+            calls.push_back("writeSplit");
+            return writeOutcome;
+        };
+        ops.folderSizeKB = [this](const std::string& path) {
+            calls.push_back("size:" + path);
+            return size;
+        };
+        ops.launchAndActivateApp = [this] { calls.push_back("launch"); };
+        ops.loweredArgument = [this](size_t index) { return index == 2 ? secondArgument : std::string(); };
+    }
+
+    void TearDown() override {
+        SharedRegistry.reset();
+        UseRussian = false;
+        StartSwitch.clear();
+        Environment = TEnvironmentRecord();
+    }
+
+    bool Called(const std::string& call) const {
+        for (const std::string& c : calls) {
+            if (c == call || c.rfind(call + ":", 0) == 0) return true;
+        }
+        return false;
+    }
+
+    std::optional<DWORD> EstimatedSize() const {
+        DWORD value = 0;
+        if (!RegistryOverride::ReadDword(HKEY_LOCAL_MACHINE, kEntry, "EstimatedSize", &value)) return {};
+        return value;
+    }
+
+    RegistryOverride redirect;
+    test::ScriptedUserInterface ui;
+    test::TempFolder folder;
+    std::string installDir;
+    TUpdateOperations ops;
+    std::vector<std::string> calls;
+
+    bool admin = true;
+    bool discovered = true;
+    bool appRunning = false;
+    bool selfCheckPasses = true;
+    PayloadOutcome writeOutcome = PayloadOutcome::Written;
+    int32_t size = 123;
+    std::string secondArgument;
+};
+
+TEST_F(UpdateFlow, FullRunAsksBothQuestionsWritesAndRecordsTheSize) {
+    ui.Answer(kYes);
+    ui.Answer(kYes);
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Installed);
+
+    ASSERT_EQ(ui.Shown().size(), 2u);
+    EXPECT_EQ(ui.Shown()[0].text, kConsentEnglish);
+    EXPECT_EQ(ui.Shown()[0].caption, "Sound question");
+    EXPECT_EQ(ui.Shown()[0].style, 0x42024u);
+    EXPECT_EQ(ui.Shown()[0].languageId, 0);
+    EXPECT_EQ(ui.Shown()[1].text, kStartQuestion);
+    EXPECT_EQ(ui.Shown()[1].caption, "Lingvaro update");
+    EXPECT_EQ(ui.Shown()[1].style, 0x42024u);
+    EXPECT_EQ(ui.Shown()[1].languageId, 0x0019);
+
+    EXPECT_TRUE(Called("write:lvm0:pak:" + installDir + "lvm0.pak:check"));
+    EXPECT_TRUE(Called("size:" + installDir));
+    EXPECT_TRUE(Called("launch"));
+    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123));
+}
+
+TEST_F(UpdateFlow, RussianConsentCarriesTheRussianTitleAndLanguage) {
+    UseRussian = true;
+    ui.Answer(kNo);
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Declined);
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, kConsentRussian);
+    EXPECT_EQ(ui.Shown()[0].caption, "Резонный вопрос");
+    EXPECT_EQ(ui.Shown()[0].languageId, 0x0019);
+}
+
+TEST_F(UpdateFlow, ConsentNoWritesNothingAndOnlyYesCounts) {
+    for (int answer : {kNo, 0, kOk, 2 /* IDCANCEL */}) {
+        calls.clear();
+        ui.Answer(answer);
+        EXPECT_EQ(RunUpdate(ops), RunOutcome::Declined) << answer;
+        EXPECT_FALSE(Called("write")) << answer;
+        EXPECT_FALSE(Called("size")) << answer;
+        EXPECT_FALSE(Called("launch")) << answer;
+    }
+    EXPECT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+}
+
+TEST_F(UpdateFlow, ModestAsksNothingAndStartsTheAppOnlyWithRunApp) {
+    StartSwitch = "modest";
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Installed);
+    EXPECT_TRUE(ui.Shown().empty());
+    EXPECT_TRUE(Called("write"));
+    EXPECT_FALSE(Called("launch"));
+
+    for (const char* second : {"runapp", "other", ""}) {
+        calls.clear();
+        secondArgument = second;
+        RunUpdate(ops);
+        EXPECT_EQ(Called("launch"), std::string(second) == "runapp") << second;
+    }
+    EXPECT_TRUE(ui.Shown().empty());
+}
+
+TEST_F(UpdateFlow, OtherFirstArgumentsAreNotModest) {
+    StartSwitch = "modest2";
+    secondArgument = "runapp";
+    ui.Answer(kNo);
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Declined);
+    EXPECT_EQ(ui.Shown().size(), 1u);
+}
+
+TEST_F(UpdateFlow, MissingApplicationOrAFolderOfItsNameStopsWithTheMessage) {
+    folder.Remove("Lingvaro.exe");
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    folder.MakeFolder("Lingvaro.exe");
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+
+    ASSERT_EQ(ui.Shown().size(), 2u);
+    for (const MessageBoxRequest& box : ui.Shown()) {
+        EXPECT_EQ(box.text, kNoApplication);
+        EXPECT_EQ(box.caption, "Lingvaro update");
+        EXPECT_EQ(box.style, 0x00200010u);
+    }
+    EXPECT_FALSE(Called("write"));
+    EXPECT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+}
+
+TEST_F(UpdateFlow, FailingWriterStillRecordsTheSizeAndAsksToStart) {
+    writeOutcome = PayloadOutcome::Failed;
+    ui.Answer(kYes);
+    ui.Answer(kNo);
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123));
+    ASSERT_EQ(ui.Shown().size(), 2u);
+    EXPECT_EQ(ui.Shown()[1].text, kStartQuestion);
+    EXPECT_FALSE(Called("launch"));
+}
+
+TEST_F(UpdateFlow, SizeZeroIsWrittenAndMinusOneIsNot) {
+    StartSwitch = "modest";
+    size = 0;
+    RunUpdate(ops);
+    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(0));
+
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro");
+    size = -1;
+    RunUpdate(ops);
+    EXPECT_FALSE(EstimatedSize().has_value());
+}
+
+TEST_F(UpdateFlow, AbsentUninstallKeyIsCreatedHoldingOnlyTheSize) {
+    StartSwitch = "modest";
+    ASSERT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+    RunUpdate(ops);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro", 0, KEY_READ,
+                            &key),
+              ERROR_SUCCESS);
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(key);
+    EXPECT_EQ(values, 1u);
+    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123));
+}
+
+TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
+    discovered = false;
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(calls, std::vector<std::string>{"discover"});
+    EXPECT_TRUE(ui.Shown().empty());
+
+    discovered = true;
+    admin = false;
+    calls.clear();
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(calls, std::vector<std::string>{"discover"});  // a running app is left alone
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, "You have no right to install applications!");
+
+    admin = true;
+    selfCheckPasses = false;
+    calls.clear();
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(calls, (std::vector<std::string>{"discover", "appNotRunning", "selfCheck"}));
+    EXPECT_EQ(ui.Shown().size(), 1u);  // the check reports by itself
+}
+
+TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestion) {
+    appRunning = true;
+    ui.Answer(kNo);
+    RunUpdate(ops);
+    EXPECT_EQ(calls, (std::vector<std::string>{"discover", "appNotRunning", "quit:0", "selfCheck"}));
+}
+
+TEST_F(UpdateFlow, SplitPayloadNameUsesTheSplitWriter) {
+    PackageConfig.ResourceName = "lvq";
+    StartSwitch = "modest";
+    RunUpdate(ops);
+    EXPECT_TRUE(Called("writeSplit"));
+    EXPECT_FALSE(Called("write"));
+}
+
+TEST_F(UpdateFlow, SizeWriteFailureLeavesTheRunWithTheKeyClosed) {
+    // A registry object that may read but not create: the open fails, the write raises.
+    SharedRegistry = std::make_unique<TRegistry>(KEY_READ);
+    ui.Answer(kYes);
+    EXPECT_THROW(RunUpdate(ops), RegistryError);
+    EXPECT_FALSE(SharedRegistry->HasOpenKey());
+    EXPECT_EQ(ui.Shown().size(), 1u);  // no closing question
+    EXPECT_FALSE(Called("launch"));
+}
+
+}  // namespace
+}  // namespace lvm
