@@ -94,6 +94,7 @@ RunResult RunProgram(const RunOptions& options) {
                 } else {
                     shown.answer = shown.isQuestion ? IDNO : IDOK;
                 }
+                GetSystemTimeAsFileTime(&shown.answeredAt);
                 PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(shown.answer), 0);
             }
             answered.insert(box);

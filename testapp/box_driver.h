@@ -18,6 +18,7 @@ struct ShownBox {
     int answer = 0;           // the button pressed by the driver
     bool scripted = false;    // false: the script had no answer left
     bool progressVisibleBefore = false;  // the progress window was visible when it appeared
+    FILETIME answeredAt{};                // system time at which the driver answered it
 };
 
 struct RunOptions {

@@ -29,7 +29,9 @@ protected:
     void SetUp() override {
         CompletePackageConfig();
         savedRegistry_ = std::move(SharedRegistry);
-        SharedRegistry = std::make_unique<TRegistry>();
+        // The view a 64-bit Windows gives the installer: the plain path is the
+        // 64-bit view, "WOW6432Node" the entries of 32-bit installers.
+        SharedRegistry = std::make_unique<TRegistry>(kRegistryAccess64);
         savedRussian_ = UseRussian;
         UseRussian = false;
         Environment = TEnvironmentRecord();

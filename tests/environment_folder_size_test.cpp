@@ -3,6 +3,7 @@
 #include <winioctl.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -210,16 +211,60 @@ TEST(EnvironmentFolderSize, SizesPastFourGibibytesAreSummedIn64Bits) {
 
 // Directory links: one back to its own parent (which would make the walk
 // endless) and one out of the tree (whose files are not the application's).
-// A junction needs no privilege on Windows; a symbolic link is tried first.
-bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+// A symbolic link is tried first; a junction, which needs no privilege on
+// Windows, second.
+bool IsFolderLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeSymbolicFolderLink(const std::wstring& link, const std::wstring& target) {
     const DWORD kAllowUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
     if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | kAllowUnprivileged)) {
+        // Before Windows 10 the unprivileged flag is refused outright.
         CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
     }
     // A call that claims success proves nothing: the link must be there.
-    const DWORD attributes = GetFileAttributesW(link.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return IsFolderLink(link);
+}
+
+// `target` is an absolute path without the "\\?\" prefix.
+bool MakeJunction(const std::wstring& link, const std::wstring& target) {
+    if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
+    ScopedHandle folder(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder) return false;
+    // The mount-point reparse buffer: tag, data length, reserved, then the
+    // offsets and lengths of the NT substitute name and the print name.
+    const std::wstring substitute = L"\\??\\" + target;
+    const size_t substituteBytes = substitute.size() * sizeof(wchar_t);
+    const size_t printBytes = target.size() * sizeof(wchar_t);
+    const size_t pathBytes = substituteBytes + sizeof(wchar_t) + printBytes + sizeof(wchar_t);
+    std::vector<unsigned char> buffer(16 + pathBytes, 0);
+    auto put16 = [&buffer](size_t at, size_t value) {
+        buffer[at] = static_cast<unsigned char>(value & 0xFF);
+        buffer[at + 1] = static_cast<unsigned char>(value >> 8);
+    };
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    memcpy(buffer.data(), &tag, sizeof(tag));
+    put16(4, 8 + pathBytes);
+    put16(8, 0);
+    put16(10, substituteBytes);
+    put16(12, substituteBytes + sizeof(wchar_t));
+    put16(14, printBytes);
+    memcpy(buffer.data() + 16, substitute.data(), substituteBytes);
+    memcpy(buffer.data() + 16 + substituteBytes + sizeof(wchar_t), target.data(), printBytes);
+    DWORD returned = 0;
+    const bool set = DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                     static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr);
+    folder.reset();
+    if (!set) RemoveDirectoryW(link.c_str());
+    return set && IsFolderLink(link);
+}
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+    return MakeSymbolicFolderLink(link, target) || MakeJunction(link, target);
 }
 
 TEST(EnvironmentFolderSize, FolderLinksAreNotFollowed) {
@@ -228,7 +273,7 @@ TEST(EnvironmentFolderSize, FolderLinksAreNotFollowed) {
     tree.File(L"app.bin", 2048);
     tree.File(L"data\\sound.bin", 1024);
     outside.File(L"foreign.bin", 8192);
-    const bool linked = MakeFolderLink(tree.LongPathOf(L"data\\up"), tree.LongPathOf(L"data")) &&
+    const bool linked = MakeFolderLink(tree.LongPathOf(L"data\\up"), Widen(tree.PathOf(L"data"))) &&
                         MakeFolderLink(tree.LongPathOf(L"out"), Widen(outside.Path()));
     if (!linked) GTEST_SKIP() << "directory links cannot be made here";
     EXPECT_EQ(FolderSizeKB(tree.Path()), 3);

@@ -52,22 +52,20 @@ bool IsTopmost(HWND window) {
     return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }
 
+BOOL CALLBACK CountIfProgressWindow(HWND window, LPARAM count) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && ClassName(window) == L"PlainWindow") {
+        ++*reinterpret_cast<int*>(count);
+    }
+    return TRUE;
+}
+
 // Top-level "PlainWindow" windows of this process, however many threads made them.
 int CountProgressWindows() {
-    struct Search {
-        int count = 0;
-    } search;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == GetCurrentProcessId() && ClassName(window) == L"PlainWindow") {
-                ++reinterpret_cast<Search*>(param)->count;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.count;
+    int count = 0;
+    EnumWindows(&CountIfProgressWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
 }
 
 class ProgressWindowTest : public ::testing::Test {
@@ -102,10 +100,14 @@ TEST_F(ProgressWindowTest, FirstShowMakesACentredTopmostPlainWindowOnItsOwnThrea
     EXPECT_TRUE(IsWindowVisible(windows.mainWindow));
     EXPECT_TRUE(IsTopmost(windows.mainWindow));
     EXPECT_EQ(GetWindowLongW(windows.mainWindow, GWL_EXSTYLE) & 0x20009, 0x20009);
-    // A dialog frame with no title bar (WS_CAPTION would add WS_BORDER) and no system menu.
+    // A dialog frame with no system menu (so no close box), no sizing border and no
+    // minimise or maximise box. The title bar is the system's own addition to every
+    // top-level window that is not a popup.
     const LONG style = GetWindowLongW(windows.mainWindow, GWL_STYLE);
     EXPECT_EQ(style & WS_DLGFRAME, WS_DLGFRAME);
-    EXPECT_EQ(style & (WS_BORDER | WS_SYSMENU | WS_CHILD | WS_POPUP), 0);
+    EXPECT_EQ(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD |
+                       WS_POPUP),
+              0);
     EXPECT_EQ(GetParent(windows.mainWindow), nullptr);
     EXPECT_EQ(WindowText(windows.mainWindow), L"");
     EXPECT_EQ(WindowText(windows.textLine), L"");
@@ -148,7 +150,11 @@ TEST_F(ProgressWindowTest, ChildrenHaveTheirClassesPlacesAndStyles) {
         SCOPED_TRACE(child.name);
         ASSERT_NE(child.window, nullptr);
         EXPECT_EQ(GetParent(child.window), windows.mainWindow);
-        EXPECT_EQ(ClassName(child.window), child.className);
+        // Class names are compared without regard to case, as the system does ("Static").
+        EXPECT_EQ(CompareStringOrdinal(ClassName(child.window).c_str(), -1, child.className, -1,
+                                       TRUE),
+                  CSTR_EQUAL)
+            << ClassName(child.window).c_str();
         EXPECT_EQ(WindowText(child.window), child.text);
         EXPECT_EQ(GetWindowLongW(child.window, GWL_STYLE), child.style);
         EXPECT_EQ(GetDlgCtrlID(child.window), 0);

@@ -27,7 +27,9 @@ constexpr int kClassExtraBytes = 4;
 constexpr int kWindowExtraBytes = 4;
 
 constexpr DWORD kMainExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_STATICEDGE;
-// A dialog frame alone gives no title bar and no system menu.
+// No system menu, so no close box. Being neither a popup nor a child, the
+// window also gets a title bar (WS_CAPTION) from the system, which shows the
+// caption; dragged away by it, the window returns to the centre on every show.
 constexpr DWORD kMainStyle = WS_DLGFRAME;
 constexpr DWORD kTextLineStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
 constexpr DWORD kProgressBarStyle = WS_CHILD | WS_VISIBLE | WS_THICKFRAME;

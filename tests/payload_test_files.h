@@ -1,0 +1,142 @@
+// Files and folders for the payload tests: a scratch folder removed after each
+// test, whole-file reads and writes, and the writer's seams pointed at the
+// test executable's own resources and at a recorder of progress calls.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "payload/payload_writer.h"
+
+namespace lvm::test {
+
+// A fresh folder under the temporary folder; its path ends in a backslash.
+// Read-only attributes are cleared before everything in it is removed.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& subfolder = std::string()) {
+        wchar_t temp[MAX_PATH + 1];
+        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+        static unsigned counter = 0;
+        root_ = Narrow(std::wstring(temp, length)) + "lvm-payload-" + std::to_string(GetCurrentProcessId()) +
+                "-" + std::to_string(++counter) + "\\";
+        CreateDirectoryW(Widen(root_).c_str(), nullptr);
+        path_ = root_;
+        if (!subfolder.empty()) {
+            path_ += subfolder + "\\";
+            CreateDirectoryW(Widen(path_).c_str(), nullptr);
+        }
+    }
+    ~ScratchFolder() { RemoveTree(Widen(root_)); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+private:
+    static void RemoveTree(const std::wstring& folder) {
+        WIN32_FIND_DATAW entry;
+        HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..") continue;
+                const std::wstring child = folder + name;
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    RemoveTree(child + L"\\");
+                } else {
+                    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileW(child.c_str());
+                }
+            } while (FindNextFileW(search, &entry));
+            FindClose(search);
+        }
+        RemoveDirectoryW(folder.c_str());
+    }
+
+    std::string root_;
+    std::string path_;
+};
+
+inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// The whole file, or nothing when there is no file to read.
+inline std::optional<std::string> ReadFileBytes(const std::string& path) {
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+inline bool PathExists(const std::string& path) {
+    return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline void SetReadOnly(const std::string& path, bool readOnly) {
+    SetFileAttributesW(Widen(path).c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+}
+
+// The bytes of one of the test executable's own resources.
+inline std::string TestResource(const std::string& name, const std::string& kind) {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceW(module, Widen(name).c_str(), Widen(kind).c_str());
+    if (!found) return std::string();
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    return std::string(bytes, SizeofResource(module, found));
+}
+
+inline std::string OwnExecutablePath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return Narrow(std::wstring(path, length));
+}
+
+// Points the writer at the test executable's resources for one test.
+class TestResourceModule {
+public:
+    TestResourceModule() : previous_(ResourceModule()) { SetResourceModule(GetModuleHandleW(nullptr)); }
+    ~TestResourceModule() { SetResourceModule(previous_); }
+    TestResourceModule(const TestResourceModule&) = delete;
+    TestResourceModule& operator=(const TestResourceModule&) = delete;
+
+private:
+    HMODULE previous_;
+};
+
+// Records the writer's calls into the progress window, as "hide" and
+// "show(caption|text)", instead of starting a window.
+class ProgressRecorder final : public ProgressCalls {
+public:
+    ProgressRecorder() { SetProgressCalls(this); }
+    ~ProgressRecorder() override { SetProgressCalls(nullptr); }
+    ProgressRecorder(const ProgressRecorder&) = delete;
+    ProgressRecorder& operator=(const ProgressRecorder&) = delete;
+
+    void Hide() override { calls.push_back("hide"); }
+    void Show(const std::string& caption, const std::string& text) override {
+        calls.push_back("show(" + caption + "|" + text + ")");
+    }
+
+    std::vector<std::string> calls;
+};
+
+}  // namespace lvm::test
