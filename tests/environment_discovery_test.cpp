@@ -22,7 +22,8 @@ const std::string kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersio
 const std::string kShellFolders = kCurrentVersion + "\\Explorer\\Shell Folders";
 const std::string kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kPlainEntry = kUninstall + "Lingvaro";
-const std::string kWowEntry = "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";
+const std::string kWowEntry =
+    "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";
 
 class EnvironmentDiscovery : public testing::Test {
 protected:
@@ -81,7 +82,8 @@ TEST_F(EnvironmentDiscovery, FindsTheInstallationInEveryRegistryLayout) {
          "C:\\Program Files\\Lingvaro\\uninst.exe", "D:\\Elsewhere\\uninst.exe",
          "C:\\Program Files\\Lingvaro\\", kPlainEntry, false},
         {"entry only in the 32-bit view", "C:\\Program Files", std::nullopt,
-         "C:\\Program Files (x86)\\Lingvaro\\uninst.exe", "C:\\Program Files (x86)\\Lingvaro\\", kWowEntry, false},
+         "C:\\Program Files (x86)\\Lingvaro\\uninst.exe", "C:\\Program Files (x86)\\Lingvaro\\", kWowEntry,
+         false},
         {"no entry: ProgramFilesDir without a backslash", "C:\\Program Files", std::nullopt, std::nullopt,
          "C:\\Program Files\\Lingvaro\\", kPlainEntry, false},
         {"no entry: ProgramFilesDir with a backslash", "D:\\Apps\\", std::nullopt, std::nullopt,
@@ -115,7 +117,8 @@ TEST_F(EnvironmentDiscovery, FindsTheInstallationInEveryRegistryLayout) {
         SetMachineString(kPlainEntry, "UninstallString", layout.plainCommand);
         SetMachineString(kWowEntry, "UninstallString", layout.wowCommand);
         // An entry key that exists without a command counts as no entry.
-        if (layout.plainKeyWithoutCommand) RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "DisplayName", "Lingvaro");
+        if (layout.plainKeyWithoutCommand)
+            RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "DisplayName", "Lingvaro");
         Environment = TEnvironmentRecord();
 
         ASSERT_TRUE(DiscoverEnvironment());

@@ -46,8 +46,8 @@ public:
             CreateDirectoryW(LongPathOf(relative.substr(0, slash)).c_str(), nullptr);
         }
         const std::wstring path = LongPathOf(relative);
-        ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
+        ScopedHandle file(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(file.valid()) << Narrow(relative);
         const std::vector<char> bytes(size, 'x');
         DWORD written = 0;
@@ -115,7 +115,9 @@ TEST(EnvironmentFolderSize, CountsEveryFileOfTheTreeInWholeKibibytes) {
         {"2047 bytes in two files", {{L"a.bin", 1024, normal}, {L"b.bin", 1023, normal}}, {}, 1},
         {"empty files", {{L"a.bin", 0, normal}, {L"sub\\b.bin", 0, normal}}, {}, 0},
         {"hidden, system and read-only files count",
-         {{L"h.bin", 1024, hidden}, {L"s.bin", 1024, system}, {L"r.bin", 1024, readOnly},
+         {{L"h.bin", 1024, hidden},
+          {L"s.bin", 1024, system},
+          {L"r.bin", 1024, readOnly},
           {L"all.bin", 1024, hidden | system | readOnly}},
          {},
          4},
@@ -125,7 +127,9 @@ TEST(EnvironmentFolderSize, CountsEveryFileOfTheTreeInWholeKibibytes) {
          {},
          3},
         {"names without an extension and names that begin with a dot",
-         {{L"noext", 1024, normal}, {L".dot", 1024, normal}, {L"..twodots", 1024, normal},
+         {{L"noext", 1024, normal},
+          {L".dot", 1024, normal},
+          {L"..twodots", 1024, normal},
           {L".folder\\x", 1024, normal}},
          {},
          4},
@@ -145,7 +149,8 @@ TEST(EnvironmentFolderSize, HiddenSystemAndReadOnlyFoldersAreWalked) {
     TempTree tree;
     tree.File(L"hidden\\a.bin", 1024);
     tree.File(L"readonly\\b.bin", 1024);
-    EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf(L"hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf(L"hidden").c_str(),
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
     EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf(L"readonly").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(FolderSizeKB(tree.Path()), 2);
 }
@@ -221,7 +226,8 @@ bool IsFolderLink(const std::wstring& path) {
 
 bool MakeSymbolicFolderLink(const std::wstring& link, const std::wstring& target) {
     const DWORD kAllowUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | kAllowUnprivileged)) {
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY | kAllowUnprivileged)) {
         // Before Windows 10 the unprivileged flag is refused outright.
         CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
     }

@@ -57,8 +57,12 @@ TEST(EnvironmentPathRules, UninstallCommandFolderTakesTextUpToTheLastBackslashBe
 
 TEST(EnvironmentPathRules, AddTrailingBackslashLeavesEmptyAndFinishedPathsAlone) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},          {"C:\\", "C:\\"},          {"C:\\Temp", "C:\\Temp\\"},
-        {"C:", "C:\\"},    {"Lingvaro", "Lingvaro\\"}, {"C:\\Temp\\\\", "C:\\Temp\\\\"},
+        {"", ""},
+        {"C:\\", "C:\\"},
+        {"C:\\Temp", "C:\\Temp\\"},
+        {"C:", "C:\\"},
+        {"Lingvaro", "Lingvaro\\"},
+        {"C:\\Temp\\\\", "C:\\Temp\\\\"},
         {"C:/Temp/", "C:/Temp/\\"},
     };
     for (const auto& [given, expected] : cases) {

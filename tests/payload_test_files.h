@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "lang/lang.h"
 #include "payload/payload_writer.h"
 
 namespace lvm::test {
@@ -120,6 +121,18 @@ public:
 
 private:
     HMODULE previous_;
+};
+
+// Sets the message language for one test.
+class MessageLanguage {
+public:
+    explicit MessageLanguage(bool russian) : previous_(UseRussian) { UseRussian = russian; }
+    ~MessageLanguage() { UseRussian = previous_; }
+    MessageLanguage(const MessageLanguage&) = delete;
+    MessageLanguage& operator=(const MessageLanguage&) = delete;
+
+private:
+    bool previous_;
 };
 
 // Records the writer's calls into the progress window, as "hide" and

@@ -45,7 +45,7 @@ static_assert(kProgressBarStyle == 0x50040000, "progress bar style");
 // so neither thread can wait on the other while holding it.
 struct ProgressState {
     std::mutex lock;
-    // A window thread has been started and has not given up on its class.
+    // A window thread has been started and has not given up before making the window.
     // Guards the start: shows made before the window exists start one thread.
     bool threadStarted = false;
     // ProgressCreated: the window thread has made (or failed to make) the window.
@@ -248,7 +248,11 @@ void TSetupForm::Execute() {
         RunProgressWindow();
     } catch (...) {
         // The window only tells the user that work goes on: running out of
-        // memory for its texts must not end the installation with it.
+        // memory for its texts must not end the installation with it. A thread
+        // that gave up before making the window lets a later show try again.
+        ProgressState& state = State();
+        std::lock_guard<std::mutex> guard(state.lock);
+        if (!state.created) state.threadStarted = false;
     }
 }
 

@@ -1,0 +1,412 @@
+// The payload writer through the real resource path: the test executable's
+// own resources written into scratch folders, every outcome checked on disk.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "payload/payload_files.h"
+#include "payload/payload_writer.h"
+#include "payload_test_files.h"
+#include "support/scripted_ui.h"
+
+namespace lvm {
+namespace {
+
+using test::PathExists;
+using test::ReadFileBytes;
+using test::ScratchFolder;
+using test::WriteFileBytes;
+
+constexpr int kIdNo = 7;
+constexpr int kIdCancel = 2;
+
+// A package file as the resource "LVT0" of kind "pak" would be, with another
+// version in bytes 6-7 and another body.
+std::string InstalledPackage(uint16_t version) {
+    std::string bytes = "lvt0";
+    bytes += '\x22';
+    bytes += '\x10';
+    bytes += static_cast<char>(version & 0xFF);
+    bytes += static_cast<char>(version >> 8);
+    return bytes + "installed package payload";
+}
+
+// Writes half of the first chunk and then reports a full disk.
+bool FailHalfWay(HANDLE file, const void* bytes, DWORD size) {
+    DWORD written = 0;
+    WriteFile(file, bytes, size / 2, &written, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+}
+
+class FailingWrites {
+public:
+    FailingWrites() { SetChunkWriter(FailHalfWay); }
+    ~FailingWrites() { SetChunkWriter(nullptr); }
+};
+
+// Holds a file open for reading the way an application might: other readers
+// welcome, but no one may delete, rename over or write it meanwhile.
+class ReaderHold {
+public:
+    explicit ReaderHold(const std::string& path)
+        : handle_(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr)) {}
+    ~ReaderHold() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+class PayloadWriter : public testing::Test {
+protected:
+    std::string NewData() const { return test::TestResource("LVT0", "PAK"); }
+
+    test::TestResourceModule resources_;
+    test::ProgressRecorder progress_;
+    test::MessageLanguage english_{false};
+};
+
+enum class Installed { None, Older, Equal, Newer };
+enum class Obstacle {
+    None,
+    ReadOnlyInstalled,
+    HeldInstalled,
+    TemporaryIsFolder,
+    WriteFailsPartWay,
+    LeftoverTemporary,
+    ReadOnlyLeftoverTemporary,
+};
+enum class Expect { Absent, NewData, InstalledData, Leftover };
+
+struct OutcomeCase {
+    const char* name;
+    Installed installed;
+    bool checkExisting;
+    Obstacle obstacle;
+    int answer;  // to the older-version question, when it is asked
+    PayloadOutcome outcome;
+    Expect destination;
+    Expect temporary;
+    bool asked;
+    std::vector<std::string> progress;
+};
+
+const std::vector<std::string> kNoProgress;
+const std::vector<std::string> kHiddenAndShown{"hide", "show(|)"};
+const std::vector<std::string> kHiddenOnly{"hide"};
+
+const OutcomeCase kOutcomeCases[] = {
+    {"no installed file: direct write", Installed::None, true, Obstacle::None, 0, PayloadOutcome::Written,
+     Expect::NewData, Expect::Absent, false, kNoProgress},
+    {"without checkExisting a newer file is overwritten", Installed::Newer, false, Obstacle::None, 0,
+     PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
+    {"equal version: replaced without a question", Installed::Equal, true, Obstacle::None, 0,
+     PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
+    {"older installed: replaced without a question", Installed::Older, true, Obstacle::None, 0,
+     PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
+    {"newer installed, answer No", Installed::Newer, true, Obstacle::None, kIdNo, PayloadOutcome::KeptNewer,
+     Expect::InstalledData, Expect::Absent, true, kHiddenAndShown},
+    {"newer installed, answer Cancel", Installed::Newer, true, Obstacle::None, kIdCancel,
+     PayloadOutcome::KeptNewer, Expect::InstalledData, Expect::Absent, true, kHiddenAndShown},
+    {"newer installed, answer Yes", Installed::Newer, true, Obstacle::None, kAnswerYes, PayloadOutcome::Written,
+     Expect::NewData, Expect::Absent, true, kHiddenAndShown},
+    {"saving the temporary file fails", Installed::Equal, true, Obstacle::TemporaryIsFolder, 0,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    {"saving the temporary file fails part-way", Installed::Equal, true, Obstacle::WriteFailsPartWay, 0,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    {"read-only installed file", Installed::Equal, true, Obstacle::ReadOnlyInstalled, 0, PayloadOutcome::Failed,
+     Expect::InstalledData, Expect::NewData, false, kNoProgress},
+    {"installed file held open", Installed::Equal, true, Obstacle::HeldInstalled, 0, PayloadOutcome::Failed,
+     Expect::InstalledData, Expect::NewData, false, kNoProgress},
+    {"read-only newer installed file, answer Yes", Installed::Newer, true, Obstacle::ReadOnlyInstalled,
+     kAnswerYes, PayloadOutcome::Failed, Expect::InstalledData, Expect::NewData, true, kHiddenOnly},
+    {"held newer installed file, answer Yes", Installed::Newer, true, Obstacle::HeldInstalled, kAnswerYes,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::NewData, true, kHiddenOnly},
+    {"direct write over a read-only file", Installed::Equal, false, Obstacle::ReadOnlyInstalled, 0,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    {"direct write over a file held open", Installed::Equal, false, Obstacle::HeldInstalled, 0,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    {"direct write fails part-way", Installed::None, true, Obstacle::WriteFailsPartWay, 0,
+     PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
+    // The truncated file is removed rather than left under the package's name.
+    {"direct overwrite fails part-way", Installed::Equal, false, Obstacle::WriteFailsPartWay, 0,
+     PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
+    {"a leftover temporary file is overwritten", Installed::Equal, true, Obstacle::LeftoverTemporary, 0,
+     PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
+    {"a read-only leftover temporary file stops the write", Installed::Equal, true,
+     Obstacle::ReadOnlyLeftoverTemporary, 0, PayloadOutcome::Failed, Expect::InstalledData, Expect::Leftover,
+     false, kNoProgress},
+};
+
+std::optional<std::string> ExpectedBytes(Expect expect, const std::string& newData, const std::string& installed) {
+    switch (expect) {
+        case Expect::NewData:
+            return newData;
+        case Expect::InstalledData:
+            return installed;
+        case Expect::Leftover:
+            return std::string("leftover");
+        case Expect::Absent:
+            break;
+    }
+    return std::nullopt;
+}
+
+uint16_t InstalledVersion(Installed installed) {
+    switch (installed) {
+        case Installed::Older:
+            return 100;
+        case Installed::Newer:
+            return 216;
+        default:
+            return 215;
+    }
+}
+
+TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
+    const std::string newData = NewData();
+    ASSERT_EQ(newData.size(), 48u);
+    for (const OutcomeCase& c : kOutcomeCases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        const std::string destination = folder / "lvt0.pak";
+        const std::string temporary = folder / "~lvt0.pak";
+        const std::string installed = InstalledPackage(InstalledVersion(c.installed));
+        if (c.installed != Installed::None) ASSERT_TRUE(WriteFileBytes(destination, installed));
+        if (c.obstacle == Obstacle::ReadOnlyInstalled) test::SetReadOnly(destination, true);
+        if (c.obstacle == Obstacle::TemporaryIsFolder) ASSERT_TRUE(CreateDirectoryW(Widen(temporary).c_str(), nullptr));
+        if (c.obstacle == Obstacle::LeftoverTemporary || c.obstacle == Obstacle::ReadOnlyLeftoverTemporary) {
+            ASSERT_TRUE(WriteFileBytes(temporary, "leftover"));
+        }
+        if (c.obstacle == Obstacle::ReadOnlyLeftoverTemporary) test::SetReadOnly(temporary, true);
+        std::optional<ReaderHold> hold;
+        if (c.obstacle == Obstacle::HeldInstalled) {
+            hold.emplace(destination);
+            ASSERT_TRUE(hold->held());
+        }
+        std::optional<FailingWrites> failing;
+        if (c.obstacle == Obstacle::WriteFailsPartWay) failing.emplace();
+        progress_.calls.clear();
+
+        test::ScriptedUserInterface ui;
+        if (c.asked) ui.Answer(c.answer);
+        EXPECT_EQ(WriteResourceToFile("lvt0", "pak", destination, c.checkExisting), c.outcome);
+        hold.reset();
+
+        std::vector<std::string> expectedTexts;
+        if (c.asked) {
+            expectedTexts.push_back(destination +
+                                    " file installing is of older version\r\n"
+                                    "than the same already installed.\r\n\r\n"
+                                    "Do you really want to replace existing\r\n"
+                                    "new file version 216 with an older file version 215?");
+        }
+        if (c.outcome == PayloadOutcome::Failed) expectedTexts.push_back("Can't install file " + destination);
+        EXPECT_EQ(ui.Texts(), expectedTexts);
+        EXPECT_EQ(progress_.calls, c.progress);
+
+        EXPECT_EQ(ReadFileBytes(destination), ExpectedBytes(c.destination, newData, installed));
+        if (c.obstacle == Obstacle::TemporaryIsFolder) {
+            EXPECT_TRUE(GetFileAttributesW(Widen(temporary).c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+        } else {
+            EXPECT_EQ(ReadFileBytes(temporary), ExpectedBytes(c.temporary, newData, installed));
+        }
+        if (c.obstacle == Obstacle::ReadOnlyInstalled) {
+            EXPECT_TRUE(GetFileAttributesW(Widen(destination).c_str()) & FILE_ATTRIBUTE_READONLY);
+        }
+    }
+}
+
+TEST_F(PayloadWriter, QuestionAndFailureBoxesHaveTheirStyles) {
+    ScratchFolder folder;
+    const std::string destination = folder / "lvt0.pak";
+    ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(216)));
+    test::SetReadOnly(destination, true);
+    test::ScriptedUserInterface ui;
+    ui.Answer(kAnswerYes);
+    EXPECT_EQ(WriteResourceToFile("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    ASSERT_EQ(ui.Shown().size(), 2u);
+    EXPECT_EQ(ui.Shown()[0].caption, "Sound question");
+    EXPECT_EQ(ui.Shown()[0].style, kQuestionBoxStyle);
+    EXPECT_EQ(ui.Shown()[0].languageId, 0);
+    EXPECT_EQ(ui.Shown()[1].style, kErrorBoxStyle);
+    EXPECT_EQ(ui.Shown()[1].languageId, 0);
+}
+
+TEST_F(PayloadWriter, RussianQuestionAndFailure) {
+    test::MessageLanguage russian(true);
+    ScratchFolder folder("Лингваро");
+    const std::string destination = folder / "lvt0.pak";
+    ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(216)));
+    test::SetReadOnly(destination, true);
+    test::ScriptedUserInterface ui;
+    ui.Answer(kAnswerYes);
+    EXPECT_EQ(WriteResourceToFile("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    ASSERT_EQ(ui.Shown().size(), 2u);
+    EXPECT_EQ(ui.Shown()[0].text,
+              "Устанавливаемый файл " + destination +
+                  "\r\nболее старой версии, чем уже установленный.\r\n\r\n"
+                  "Действительно ли Вы хотите заменить уже имеющийся\r\nфайл версии 216 на более старый версии 215?");
+    EXPECT_EQ(ui.Shown()[0].caption, "Резонный вопрос");
+    EXPECT_EQ(ui.Shown()[0].style, kQuestionBoxStyle);
+    EXPECT_EQ(ui.Shown()[0].languageId, kRussianLanguageId);
+    EXPECT_EQ(ui.Shown()[1].text, "Не удается установить файл " + destination);
+    EXPECT_EQ(ui.Shown()[1].languageId, kRussianLanguageId);
+}
+
+// Each kind with a version rule probes its own field; the question shows both values.
+TEST_F(PayloadWriter, EachKindComparesItsOwnVersion) {
+    const struct {
+        const char* kind;
+        const char* subfolder;
+        std::string installed;
+        std::string installedVersion;  // empty: no question
+        std::string newVersion;
+    } cases[] = {
+        {"cok", "", std::string("lvt0\x22\xFF\xFF\x00", 8), "65535", "55056"},
+        {"cok", "", std::string("lvt0\x22\x00\x01\x00", 8), "", ""},
+        {"3bs", "", std::string("lvt0\x22\x10\xD8\x00", 8), "216", "215"},
+        {"3bs", "", std::string("lvt0\x22\x10\xD7\xFF", 8), "", ""},  // byte 7 is not read
+        {"pak", "", std::string("lvt0\x22\x10\xD7\x01", 8), "471", "215"},
+        {"lng", "", "[langver]\r\n9\r\n", "9", "5"},
+        {"lng", "", "[langver]\r\n5\r\n", "", ""},
+        {"lng", "My!Lang", "[langver]\r\n9\r\n", "", ""},  // "!" in the path: not compared
+        {"dat", "", std::string("lvt0\x22\x10\xFF\xFF", 8), "", ""},  // no version rule
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + " " + c.installedVersion + " " + c.subfolder);
+        ScratchFolder folder(c.subfolder);
+        const std::string destination = folder / (std::string("lvt0.") + c.kind);
+        ASSERT_TRUE(WriteFileBytes(destination, c.installed));
+        test::ScriptedUserInterface ui;
+        progress_.calls.clear();
+        const bool asked = !c.installedVersion.empty();
+        if (asked) ui.Answer(kIdNo);
+        EXPECT_EQ(WriteResourceToFile("lvt0", c.kind, destination, true),
+                  asked ? PayloadOutcome::KeptNewer : PayloadOutcome::Written);
+        if (asked) {
+            ASSERT_EQ(ui.Texts().size(), 1u);
+            EXPECT_NE(ui.Texts()[0].find("new file version " + c.installedVersion + " with an older file version " +
+                                         c.newVersion + "?"),
+                      std::string::npos)
+                << ui.Texts()[0];
+            EXPECT_EQ(ReadFileBytes(destination), c.installed);
+            EXPECT_EQ(progress_.calls, kHiddenAndShown);
+        } else {
+            EXPECT_TRUE(ui.Shown().empty());
+            EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", c.kind));
+            EXPECT_TRUE(progress_.calls.empty());
+        }
+        EXPECT_FALSE(PathExists(folder / (std::string("~lvt0.") + c.kind)));
+    }
+}
+
+TEST_F(PayloadWriter, UnreadableInstalledLanguageFileIsReportedAndReplaced) {
+    ScratchFolder folder;
+    const std::string destination = folder / "lvt0.lng";
+    ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
+    test::ScriptedUserInterface ui;
+    EXPECT_EQ(WriteResourceToFile("lvt0", "lng", destination, true), PayloadOutcome::Written);
+    // The probe of the installed file reports; its 0 is not newer than 5.
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Can't handle the language support file " + destination});
+    EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "LNG"));
+}
+
+TEST_F(PayloadWriter, LanguageFileUnderAnExclamationMarkIsNotProbed) {
+    ScratchFolder folder("Lang!");
+    const std::string destination = folder / "lvt0.lng";
+    ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
+    test::ScriptedUserInterface ui;
+    EXPECT_EQ(WriteResourceToFile("lvt0", "lng", destination, true), PayloadOutcome::Written);
+    EXPECT_TRUE(ui.Shown().empty());
+    EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "LNG"));
+}
+
+TEST_F(PayloadWriter, ExecutableWithoutVersionAgainstAVersionedInstalledOneIsAskedAbout) {
+    ScratchFolder folder;
+    const std::string destination = folder / "lvt0.exe";
+    ASSERT_TRUE(CopyFileW(Widen(test::OwnExecutablePath()).c_str(), Widen(destination).c_str(), FALSE));
+    const std::optional<std::string> installed = ReadFileBytes(destination);
+    test::ScriptedUserInterface ui;
+    ui.Answer(kIdNo);
+    EXPECT_EQ(WriteResourceToFile("lvt0", "exe", destination, true), PayloadOutcome::KeptNewer);
+    ASSERT_EQ(ui.Texts().size(), 1u);
+    EXPECT_NE(ui.Texts()[0].find("new file version 2.5.0.7 with an older file version ?"), std::string::npos)
+        << ui.Texts()[0];
+    EXPECT_EQ(ReadFileBytes(destination), installed);
+    EXPECT_FALSE(PathExists(folder / "~lvt0.exe"));
+}
+
+TEST_F(PayloadWriter, ExecutableWithoutAnInstalledVersionIsReplaced) {
+    ScratchFolder folder;
+    const std::string destination = folder / "lvt0.exe";
+    ASSERT_TRUE(WriteFileBytes(destination, "an old text, no executable"));
+    test::ScriptedUserInterface ui;
+    EXPECT_EQ(WriteResourceToFile("lvt0", "exe", destination, true), PayloadOutcome::Written);
+    EXPECT_TRUE(ui.Shown().empty());
+    EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "EXE"));
+}
+
+TEST_F(PayloadWriter, MissingResourceIsReportedAndTouchesNothing) {
+    ScratchFolder folder;
+    const std::string destination = folder / "none.pak";
+    ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(100)));
+    test::ScriptedUserInterface ui;
+    EXPECT_EQ(WriteResourceToFile("none", "pak", destination, true), PayloadOutcome::Failed);
+    EXPECT_EQ(WriteResourceToFile("lvt0", "zzz", destination, false), PayloadOutcome::Failed);
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>(2, "Can't install file " + destination));
+    EXPECT_EQ(ReadFileBytes(destination), InstalledPackage(100));
+    EXPECT_FALSE(PathExists(folder / "~none.pak"));
+}
+
+TEST_F(PayloadWriter, SplitPayloadIsBothPartsInOrderWithoutAComparison) {
+    ScratchFolder folder;
+    const std::string destination = folder / "lvq.pak";
+    ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(60000)));
+    test::ScriptedUserInterface ui;
+    EXPECT_EQ(WriteSplitResourceToFile("lvq", "pak", destination), PayloadOutcome::Written);
+    EXPECT_TRUE(ui.Shown().empty());
+    EXPECT_TRUE(progress_.calls.empty());
+    EXPECT_EQ(ReadFileBytes(destination), std::string("<first part of the split payload><second part>"));
+    EXPECT_FALSE(PathExists(folder / "~lvq.pak"));
+}
+
+TEST_F(PayloadWriter, SplitPayloadFailures) {
+    ScratchFolder folder;
+    const std::string destination = folder / "lvq.pak";
+    test::ScriptedUserInterface ui;
+    // A pair whose parts are not there.
+    EXPECT_EQ(WriteSplitResourceToFile("lvt", "pak", destination), PayloadOutcome::Failed);
+    EXPECT_FALSE(PathExists(destination));
+    // A write that fails part-way leaves no truncated file.
+    {
+        FailingWrites failing;
+        EXPECT_EQ(WriteSplitResourceToFile("lvq", "pak", destination), PayloadOutcome::Failed);
+    }
+    EXPECT_FALSE(PathExists(destination));
+    // A read-only file is not overwritten.
+    ASSERT_TRUE(WriteFileBytes(destination, "kept"));
+    test::SetReadOnly(destination, true);
+    EXPECT_EQ(WriteSplitResourceToFile("lvq", "pak", destination), PayloadOutcome::Failed);
+    EXPECT_EQ(ReadFileBytes(destination), std::string("kept"));
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>(3, "Can't install file " + destination));
+}
+
+TEST_F(PayloadWriter, DestinationThatIsAFolderIsReported) {
+    ScratchFolder folder("lvt0.pak");
+    const std::string destination = folder.path().substr(0, folder.path().size() - 1);
+    test::ScriptedUserInterface ui;
+    EXPECT_EQ(WriteResourceToFile("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Can't install file " + destination});
+}
+
+}  // namespace
+}  // namespace lvm

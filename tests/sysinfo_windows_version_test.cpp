@@ -1,0 +1,128 @@
+// The Windows description on the running system, and the registry answers it
+// reads, over a redirected HKEY_LOCAL_MACHINE.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "environment/registry.h"
+#include "support/registry_override.h"
+#include "sysinfo/windows_facts.h"
+#include "sysinfo/windows_version.h"
+
+namespace lvm {
+namespace {
+
+using test::RegistryOverride;
+
+const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+const char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
+const char kHotfixKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009";
+
+// This 32-bit process runs on 64-bit Windows exactly when it runs under WOW64.
+bool RunsUnderWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+// Puts the process-wide flag back after a test has described the system.
+class WindowsOnThisSystem : public testing::Test {
+protected:
+    ~WindowsOnThisSystem() override { IsWin64 = saved_; }
+
+private:
+    bool saved_ = IsWin64;
+};
+
+TEST_F(WindowsOnThisSystem, DescriptionSetsIsWin64ByTheRealArchitecture) {
+    IsWin64 = !RunsUnderWow64();
+    const std::string description = DescribeWindows(false);
+    EXPECT_NE(description, "unknown");
+    EXPECT_EQ(IsWin64, RunsUnderWow64()) << description;
+    EXPECT_EQ(description.find(" 64-bit") != std::string::npos, RunsUnderWow64()) << description;
+}
+
+TEST_F(WindowsOnThisSystem, PartsAndTheDetailedDescriptionAgree) {
+    std::string name = "stale", version = "stale", servicePack = "stale";
+    ASSERT_TRUE(GetWindowsVersionParts(name, version, servicePack));
+    EXPECT_FALSE(name.empty());
+    ASSERT_FALSE(version.empty());
+    EXPECT_NE(version.find('.'), std::string::npos) << version;
+    const std::string detailed = DescribeWindows(true);
+    EXPECT_EQ(detailed.rfind(name + " " + version, 0), 0u) << detailed;
+    EXPECT_EQ(DescribeWindows(false).rfind(name, 0), 0u);
+}
+
+class WindowsRegistryFacts : public WindowsOnThisSystem {
+protected:
+    RegistryOverride registry_;
+};
+
+TEST_F(WindowsRegistryFacts, ProductNameIsReadInStringTypesOnly) {
+    EXPECT_EQ(ReadProductName(), std::nullopt);  // no key
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CurrentBuild", "7601");
+    EXPECT_EQ(ReadProductName(), std::nullopt);  // no value
+
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName",
+                                "Stand-in Windows Name");
+    EXPECT_EQ(ReadProductName(), "Stand-in Windows Name");
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName",
+                                "Expandable %Name%", REG_EXPAND_SZ);
+    EXPECT_EQ(ReadProductName(), "Expandable %Name%");
+
+    RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", 7);
+    EXPECT_THROW(ReadProductName(), RegistryError);
+}
+
+// Where the record asks for the product name (6.x, as Vista to 11 report to
+// this program), the registry's value names the system.
+TEST_F(WindowsRegistryFacts, DescriptionTakesTheProductNameAndAWrongTypeLeavesAsAnError) {
+    const std::optional<WindowsFacts> facts = GatherWindowsFacts();
+    ASSERT_TRUE(facts.has_value());
+    if (!WantsProductName(facts->version)) GTEST_SKIP() << "this system reports no 6.x version";
+
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName",
+                                "Stand-in Windows Name");
+    const std::string suffix = RunsUnderWow64() ? " 64-bit" : " 32-bit";
+    EXPECT_EQ(DescribeWindows(false).rfind("Stand-in Windows Name" + suffix, 0), 0u);
+
+    IsWin64 = !RunsUnderWow64();
+    RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", 7);
+    EXPECT_THROW(DescribeWindows(false), RegistryError);
+    EXPECT_EQ(IsWin64, !RunsUnderWow64());  // untouched by the failed description
+}
+
+TEST_F(WindowsRegistryFacts, ProductOptionsTypeIsAStringThatFits) {
+    EXPECT_EQ(ReadProductOptionsType(), std::nullopt);  // no key
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kProductOptionsKey, "ProductSuite", "");
+    EXPECT_EQ(ReadProductOptionsType(), std::nullopt);  // no value
+
+    struct Row {
+        std::string value;
+        DWORD type;
+        std::optional<std::string> read;
+    };
+    const Row rows[] = {
+        {"LanmanNT", REG_SZ, std::string("LanmanNT")},
+        {"", REG_SZ, std::string()},
+        {std::string(255, 'W'), REG_SZ, std::string(255, 'W')},
+        {std::string(256, 'W'), REG_SZ, std::nullopt},
+        {"WinNT", REG_EXPAND_SZ, std::nullopt},
+        {"WinNT", REG_MULTI_SZ, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kProductOptionsKey, "ProductType", row.value,
+                                    row.type);
+        EXPECT_EQ(ReadProductOptionsType(), row.read) << row.value.size() << " " << row.type;
+    }
+    RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kProductOptionsKey, "ProductType", 1);
+    EXPECT_EQ(ReadProductOptionsType(), std::nullopt);
+}
+
+TEST_F(WindowsRegistryFacts, HotfixKeyIsFoundWhenItExists) {
+    EXPECT_FALSE(HotfixQ246009Installed());
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kHotfixKey, "Installed", "1");
+    EXPECT_TRUE(HotfixQ246009Installed());
+}
+
+}  // namespace
+}  // namespace lvm
