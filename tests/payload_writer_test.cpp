@@ -180,9 +180,13 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
         const std::string destination = folder / "lvt0.pak";
         const std::string temporary = folder / "~lvt0.pak";
         const std::string installed = InstalledPackage(InstalledVersion(c.installed));
-        if (c.installed != Installed::None) ASSERT_TRUE(WriteFileBytes(destination, installed));
+        if (c.installed != Installed::None) {
+            ASSERT_TRUE(WriteFileBytes(destination, installed));
+        }
         if (c.obstacle == Obstacle::ReadOnlyInstalled) test::SetReadOnly(destination, true);
-        if (c.obstacle == Obstacle::TemporaryIsFolder) ASSERT_TRUE(CreateDirectoryW(Widen(temporary).c_str(), nullptr));
+        if (c.obstacle == Obstacle::TemporaryIsFolder) {
+            ASSERT_TRUE(CreateDirectoryW(Widen(temporary).c_str(), nullptr));
+        }
         if (c.obstacle == Obstacle::LeftoverTemporary || c.obstacle == Obstacle::ReadOnlyLeftoverTemporary) {
             ASSERT_TRUE(WriteFileBytes(temporary, "leftover"));
         }

@@ -103,8 +103,12 @@ void ExpectCrLfLines(const std::string& text) {
     ASSERT_GE(text.size(), 2u);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << i;
-        if (text[i] == '\n') EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << i;
+        if (text[i] == '\r') {
+            EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << i;
+        }
+        if (text[i] == '\n') {
+            EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << i;
+        }
     }
 }
 

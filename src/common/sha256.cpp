@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/scoped_handle.h"
+#include "common/system_library.h"
 
 namespace lvm {
 
@@ -20,17 +21,6 @@ using CreateHash = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUC
 using HashData = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
 using FinishHash = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
 using DestroyHash = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE);
-
-// bcrypt.dll is not one of the system's known DLLs: loading it by bare name
-// would search the installer's own folder first, where anyone may have put a
-// file of that name. Load it by its full path in the system folder instead.
-HMODULE LoadSystemBcrypt() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    const std::wstring path = std::wstring(folder, length) + L"\\bcrypt.dll";
-    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 template <typename F>
 F Lookup(HMODULE module, const char* name) {
@@ -59,7 +49,8 @@ struct Sha256::State {
 
 Sha256::Sha256() : state_(std::make_unique<State>()) {
     State& s = *state_;
-    s.module.reset(LoadSystemBcrypt());
+    // bcrypt.dll is not a known DLL: a copy beside the installer must never be used.
+    s.module.reset(LoadSystemLibrary(L"bcrypt.dll"));
     if (!s.module) throw Sha256Error("bcrypt.dll cannot be loaded");
     const auto openProvider = Lookup<OpenProvider>(s.module.get(), "BCryptOpenAlgorithmProvider");
     const auto getProperty = Lookup<GetProperty>(s.module.get(), "BCryptGetProperty");

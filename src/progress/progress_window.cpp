@@ -1,7 +1,7 @@
 #include "progress/progress_window.h"
 
 #include <windows.h>
-#include <commctrl.h>
+#include <commctrl.h>  // class names only; the DLL is loaded from the system folder
 #include <process.h>
 
 #include <memory>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/scoped_handle.h"
+#include "common/system_library.h"
 #include "common/text.h"
 #include "progress/progress_layout.h"
 #include "progress/progress_window_test_access.h"
@@ -150,6 +151,18 @@ void RunMessageLoop() {
     }
 }
 
+// comctl32 is not one of the system's known DLLs, so it is not imported (an
+// import would be resolved from the installer's folder first); it is loaded
+// from the system folder, where the manifest's side-by-side redirection to
+// version 6 still applies. It stays loaded until the process ends: the
+// progress bar's window class lives in it, and the window thread may outlive
+// any owner that would free it.
+void InitCommonControlsFromSystemFolder() {
+    using InitFunction = void(WINAPI*)();
+    static const HMODULE comctl32 = LoadSystemLibrary(L"comctl32.dll");
+    if (const auto init = GetFunction<InitFunction>(comctl32, "InitCommonControls")) init();
+}
+
 // The window thread's body: measures the screen, makes the window with the
 // pending caption and text, publishes it and pumps its messages until the
 // process ends (or the window is destroyed).
@@ -158,7 +171,7 @@ void RunProgressWindow() {
     const WindowOrigin origin =
         CentredProgressOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     // Loads comctl32 and registers its classes, the progress bar among them.
-    InitCommonControls();
+    InitCommonControlsFromSystemFolder();
 
     const HINSTANCE module = GetModuleHandleW(nullptr);
     if (!RegisterWindowClass(module)) {

@@ -2,5 +2,9 @@
 #include <windows.h>
 
 #include "update/entry.h"
+#include "update/process_hardening.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return lvm::RunInstaller(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    lvm::HardenProcess();
+    return lvm::RunInstaller();
+}
