@@ -13,11 +13,24 @@
 namespace lvm {
 namespace {
 
-std::wstring SetupExeBesideTests() {
+std::wstring BesideTests(const wchar_t* name) {
     wchar_t path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L'\\') + 1) + L"lvm0-setup.exe";
+    return dir.substr(0, dir.find_last_of(L'\\') + 1) + name;
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    LARGE_INTEGER size;
+    GetFileSizeEx(file, &size);
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(got);
+    return bytes;
 }
 
 uint32_t Read32(const std::string& bytes, size_t at) {
@@ -29,16 +42,8 @@ uint32_t Read32(const std::string& bytes, size_t at) {
 class SelfCheck : public testing::Test {
 protected:
     void SetUp() override {
-        HANDLE file = CreateFileW(SetupExeBesideTests().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the installer is built beside the tests";
-        LARGE_INTEGER size;
-        GetFileSizeEx(file, &size);
-        original.resize(static_cast<size_t>(size.QuadPart));
-        DWORD got = 0;
-        ReadFile(file, &original[0], static_cast<DWORD>(original.size()), &got, nullptr);
-        CloseHandle(file);
-        ASSERT_EQ(got, original.size());
+        original = ReadWholeFile(BesideTests(L"lvm0-setup.exe"));
+        ASSERT_FALSE(original.empty()) << "the installer is built beside the tests";
         const auto parsed = ParseSelfCheckLayout(reinterpret_cast<const uint8_t*>(original.data()),
                                                  original.size());
         ASSERT_TRUE(parsed.has_value());
@@ -102,6 +107,25 @@ TEST_F(SelfCheck, MissingOrLockedFilesAreUnreadable) {
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CheckFileIntegrity(Widen(folder.PathOf("locked.exe"))), SelfCheckResult::Unreadable);
     CloseHandle(exclusive);
+}
+
+TEST_F(SelfCheck, ASignatureAddedAfterTheBuildKeepsItPassingButNotAFlippedByte) {
+    const std::string signedFile = ReadWholeFile(BesideTests(L"lvm0-setup-signed.exe"));
+    ASSERT_GT(signedFile.size(), original.size()) << "the signed copy is built beside the tests";
+    const auto signedLayout =
+        ParseSelfCheckLayout(reinterpret_cast<const uint8_t*>(signedFile.data()), signedFile.size());
+    ASSERT_TRUE(signedLayout.has_value());
+    EXPECT_EQ(signedLayout->certificateOffset, original.size());
+    EXPECT_EQ(Check(signedFile), SelfCheckResult::Passed);
+
+    for (size_t at : {size_t{0x400 + 100}, signedFile.size() / 2, original.size() - 1,
+                      size_t{signedLayout->securityDirOffset + 1}, size_t{signedLayout->checksumOffset}}) {
+        std::string bytes = signedFile;
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x01);
+        EXPECT_EQ(Check(bytes), SelfCheckResult::Distorted) << "byte " << at;
+    }
+    // The signature cut off again, but the directory still pointing at it.
+    EXPECT_EQ(Check(signedFile.substr(0, original.size())), SelfCheckResult::Distorted);
 }
 
 TEST(SelfCheckRules, TailMustBeExactlyTheDescribedCertificateTable) {

@@ -110,6 +110,25 @@ TEST_F(UpdateRun, TamperedAndTruncatedCopiesAreRefused) {
     ExpectNothingWritten();
 }
 
+TEST_F(UpdateRun, SignedInstallerStillPassesItsCheckButNotWithAFlippedByte) {
+    const std::vector<uint8_t> signedFile = ReadFileBytes(BinDir() + L"lvm0-setup-signed.exe");
+    ASSERT_GT(signedFile.size(), ReadFileBytes(SetupExe()).size());
+    {
+        const driver::RunResult r = RunSetup(L"modest", {}, CopyOfSetup(signedFile));
+        EXPECT_TRUE(r.boxes.empty());
+        EXPECT_EQ(r.exitCode, 0u);
+        EXPECT_EQ(ReadFileBytes(PackagePath()).size(), kPackageSize);
+        DeleteFileW(PackagePath().c_str());
+    }
+    std::vector<uint8_t> bytes = signedFile;
+    bytes[bytes.size() / 3] ^= 0x80;
+    const driver::RunResult r = RunSetup(L"modest", {IDOK}, CopyOfSetup(bytes));
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(BoxText(r, 0), L"The package file has been distorted!\r\nVirus?");
+    EXPECT_EQ(r.exitCode, 1603u);
+    EXPECT_FALSE(FileExists(PackagePath()));
+}
+
 TEST_F(UpdateRun, MissingApplicationStopsBeforeAnyQuestion) {
     const std::wstring app = InstallDir() + L"Lingvaro.exe";
     ASSERT_TRUE(DeleteFileW(app.c_str()));
