@@ -141,9 +141,11 @@ TEST_F(CommandCapture, TempWithAndWithoutTrailingBackslash) {
 }
 
 TEST_F(CommandCapture, EachCaptureDrawsANewNameAndRemovesItsFile) {
-    const std::vector<std::string> first = CaptureNamesListed(RunCommandCapture(ListScratchCommand()));
+    const std::vector<std::string> first =
+        CaptureNamesListed(RunCommandCapture(ListScratchCommand()));
     EXPECT_TRUE(NamesIn(scratch_.Path()).empty());
-    const std::vector<std::string> second = CaptureNamesListed(RunCommandCapture(ListScratchCommand()));
+    const std::vector<std::string> second =
+        CaptureNamesListed(RunCommandCapture(ListScratchCommand()));
     EXPECT_TRUE(NamesIn(scratch_.Path()).empty());
     ASSERT_EQ(first.size(), 1u);
     ASSERT_EQ(second.size(), 1u);
@@ -179,7 +181,9 @@ TEST_F(CommandCapture, InterpreterThatCannotStartGivesOneCrLf) {
 // count as unset and are never read.
 TEST_F(CommandCapture, ComSpecOf260CharactersOrMoreCountsAsUnset) {
     const std::string folder = scratch_.Path() + "\\";
-    const auto ofLength = [&](size_t length) { return folder + std::string(length - folder.size(), 'x'); };
+    const auto ofLength = [&](size_t length) {
+        return folder + std::string(length - folder.size(), 'x');
+    };
 
     comSpec_.Set(ofLength(259));
     EXPECT_EQ(RunCommandCapture("ver"), "\r\n");  // tried: there is no such program

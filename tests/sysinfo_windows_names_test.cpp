@@ -124,7 +124,8 @@ TEST(WindowsNames, VersionTextCasesFor62AndTheVersionCut) {
         {"\r\nMicrosoft Windows [Version 6.2.9200]\r\n", kWs, "Microsoft Windows 8 ", " 6.2.9200"},
         {"\r\nMicrosoft Windows [Version 6.2.9200]\r\n", kSrv, "Microsoft Windows Server 2012 ",
          " 6.2.9200"},
-        {"\r\nMicrosoft Windows [Version 6.3.9600]\r\n", kWs, "Microsoft Windows 8.1 ", " 6.3.9600"},
+        {"\r\nMicrosoft Windows [Version 6.3.9600]\r\n", kWs, "Microsoft Windows 8.1 ",
+         " 6.3.9600"},
         {"\r\nMicrosoft Windows [Version 6.3.9600]\r\n", kDc, "Microsoft Windows Server 2012 R2 ",
          " 6.3.9600"},
         {"\r\nMicrosoft Windows [Version 10.0.19045.3803]\r\n", kWs, "Microsoft Windows 10 ",
@@ -251,7 +252,8 @@ TEST(WindowsNames, Windows95FamilyTableEveryRow) {
         {0, 1214, " C ", "Microsoft Windows 95 OSR 2.5"},
         {3, 1214, " B ", "Microsoft Windows 95 OSR 2.1"},
         {0, 1081, " A ", "Microsoft Windows 95 OSR 2.x"},
-        {0, 0x04000000 | 1111, "", "Microsoft Windows 95 OSR 2.0"},  // the high word is not looked at
+        // The high word of the build field is not looked at.
+        {0, 0x04000000 | 1111, "", "Microsoft Windows 95 OSR 2.0"},
         {0, 950, " A ", "Microsoft Windows 95 OSR 1"},
         {0, 950, " W", "Microsoft Windows 95 OSR 1"},
         {0, 1080, " B ", "Microsoft Windows 95"},

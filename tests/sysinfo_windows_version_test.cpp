@@ -110,8 +110,8 @@ TEST_F(WindowsRegistryFacts, ProductOptionsTypeIsAStringThatFits) {
         {"WinNT", REG_MULTI_SZ, std::nullopt},
     };
     for (const Row& row : rows) {
-        RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kProductOptionsKey, "ProductType", row.value,
-                                    row.type);
+        RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kProductOptionsKey, "ProductType",
+                                    row.value, row.type);
         EXPECT_EQ(ReadProductOptionsType(), row.read) << row.value.size() << " " << row.type;
     }
     RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kProductOptionsKey, "ProductType", 1);

@@ -18,8 +18,8 @@ bool SystemWriteChunk(HANDLE file, const void* bytes, DWORD size) {
 
 ChunkWriter g_writeChunk = SystemWriteChunk;
 
-// Large single writes can fail on some volumes and redirectors with
-// ERROR_NO_SYSTEM_RESOURCES; pieces of this size never do.
+// One huge write can fail on network redirectors with
+// ERROR_NO_SYSTEM_RESOURCES; pieces of this size stay far below that limit.
 constexpr size_t kChunkSize = 1 << 20;
 
 // Asks the file system to delete the file when its last handle closes, or
@@ -93,8 +93,9 @@ ScopedHandle OpenForReading(const std::string& path) {
 
 bool WriteWholeFile(const std::string& path, const std::vector<ByteRange>& pieces) {
     // Windows refuses to open a read-only file for writing; the attribute is
-    // honoured here as well, so that no account (root under a compatibility
-    // layer, for one) can overwrite a file the user has protected.
+    // checked here as well, so that a file the user has protected stays
+    // untouched even where the file system would let a privileged account
+    // through.
     if (IsReadOnlyFile(path)) return false;
     const std::wstring widePath = Widen(path);
     ScopedHandle handle = CreateForWriting(widePath, GENERIC_WRITE | DELETE);

@@ -121,7 +121,8 @@ std::optional<std::string> ReadProductOptionsType() {
 
 bool HotfixQ246009Installed() {
     ScopedRegKey key;
-    return KeyOpensForQuery(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009", key);
+    return KeyOpensForQuery(
+        L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009", key);
 }
 
 std::optional<WindowsFacts> GatherWindowsFacts() {
