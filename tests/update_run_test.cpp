@@ -197,6 +197,19 @@ TEST_F(UpdateFlow, MissingApplicationOrAFolderOfItsNameStopsWithTheMessage) {
     EXPECT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
 }
 
+TEST_F(UpdateFlow, EmptyInstallationFolderIsNoApplicationEvenBesideTheInstaller) {
+    // "Lingvaro.exe" in the current folder must not count as the installation.
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(std::wstring(folder.Path().begin(), folder.Path().end()).c_str());
+    installDir.clear();
+    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    SetCurrentDirectoryW(previous);
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, kNoApplication);
+    EXPECT_FALSE(Called("write"));
+}
+
 TEST_F(UpdateFlow, FailingWriterStillRecordsTheSizeAndAsksToStart) {
     writeOutcome = PayloadOutcome::Failed;
     ui.Answer(kYes);

@@ -16,6 +16,8 @@ namespace {
 // The report for an error that no operation handles (registry failures of the
 // environment steps and of the size write): one box, then the run is over.
 void ReportUnhandledError(const std::string& text) {
+    // An error during start-up comes before the run has set its captions.
+    if (PackageConfig.CaptionEn.empty()) CompletePackageConfig();
     const std::string& caption = UseRussian ? PackageConfig.CaptionRu : PackageConfig.CaptionEn;
     CurrentUserInterface().ShowMessageBox(
         {text, caption, kErrorBoxStyle, UseRussian ? kRussianLanguageId : static_cast<unsigned short>(0)});

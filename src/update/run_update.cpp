@@ -112,8 +112,10 @@ RunOutcome RunUpdate(const TUpdateOperations& ops) {
     // 6. Switch.
     ModestMode = StartSwitch == "modest";
 
-    // 7. Application present.
-    if (!RegularFileExists(Environment.InstallDir + "Lingvaro.exe")) {
+    // 7. Application present. An empty folder would make the name relative to
+    // the current folder (often where the installer was downloaded), which
+    // is never the installation.
+    if (Environment.InstallDir.empty() || !RegularFileExists(Environment.InstallDir + "Lingvaro.exe")) {
         ShowErrorMessage(
             "There's no subject of update - the Lingvaro installed.\r\n"
             "Please, install the program at first.",
