@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "common/scoped_handle.h"
+#include "common/system_library.h"
 #include "common/text.h"
 #include "lang/lang.h"
 #include "payload/payload_files.h"
@@ -73,6 +75,32 @@ int32_t ReadLngVersion(const std::string& path) {
     return *version;
 }
 
+namespace {
+
+// version.dll is not one of the system's known DLLs: importing it would let
+// the loader take a copy from the installer's folder before any of our code
+// runs. It is loaded from the system folder when first needed and kept for
+// the rest of the process.
+struct VersionApi {
+    using GetSizeFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using GetInfoFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryFunction = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+
+    ScopedModule module{LoadSystemLibrary(L"version.dll")};
+    GetSizeFunction getSize = GetFunction<GetSizeFunction>(module.get(), "GetFileVersionInfoSizeW");
+    GetInfoFunction getInfo = GetFunction<GetInfoFunction>(module.get(), "GetFileVersionInfoW");
+    QueryFunction query = GetFunction<QueryFunction>(module.get(), "VerQueryValueW");
+
+    bool Available() const { return getSize && getInfo && query; }
+};
+
+const VersionApi& Version() {
+    static const VersionApi api;
+    return api;
+}
+
+}  // namespace
+
 std::string ReadExeFileVersion(const std::string& path) {
     const std::wstring widePath = Widen(path);
     // The shell's executable test comes first: a data file that happens to
@@ -80,16 +108,17 @@ std::string ReadExeFileVersion(const std::string& path) {
     SHFILEINFOW shellInfo{};
     if (SHGetFileInfoW(widePath.c_str(), 0, &shellInfo, sizeof shellInfo, SHGFI_EXETYPE) == 0) return {};
 
+    const VersionApi& api = Version();
+    if (!api.Available()) return {};
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(widePath.c_str(), &ignored);
+    const DWORD size = api.getSize(widePath.c_str(), &ignored);
     if (size == 0) return {};
     std::vector<unsigned char> versionInfo(size);
-    if (!GetFileVersionInfoW(widePath.c_str(), 0, size, versionInfo.data())) return {};
+    if (!api.getInfo(widePath.c_str(), 0, size, versionInfo.data())) return {};
 
     void* translation = nullptr;
     UINT translationLength = 0;
-    if (!VerQueryValueW(versionInfo.data(), L"\\VarFileInfo\\Translation", &translation,
-                        &translationLength) ||
+    if (!api.query(versionInfo.data(), L"\\VarFileInfo\\Translation", &translation, &translationLength) ||
         translation == nullptr || translationLength < 2 * sizeof(WORD)) {
         return {};
     }
@@ -98,7 +127,7 @@ std::string ReadExeFileVersion(const std::string& path) {
 
     void* value = nullptr;
     UINT valueLength = 0;  // characters, the terminator included
-    if (!VerQueryValueW(versionInfo.data(), query.c_str(), &value, &valueLength) || value == nullptr) {
+    if (!api.query(versionInfo.data(), query.c_str(), &value, &valueLength) || value == nullptr) {
         return {};
     }
     // Up to the terminator, and never past the value's stated length.

@@ -1,0 +1,41 @@
+// What the fuzz targets share: a check that stops the run at a broken
+// invariant, and small helpers over FuzzedDataProvider.
+#pragma once
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <string>
+
+// libFuzzer only notices a crash: a broken invariant prints where it broke and
+// traps, so the input is saved like any other crash and replays the same way.
+#define FUZZ_CHECK(condition)                                                               \
+    do {                                                                                    \
+        if (!(condition)) {                                                                 \
+            std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__,      \
+                         #condition);                                                       \
+            __builtin_trap();                                                               \
+        }                                                                                   \
+    } while (0)
+
+namespace lvm::fuzz {
+
+// A text drawn mostly from the characters that matter to path and version
+// rules, so the interesting cases come up far more often than in random bytes;
+// some characters still come from the whole byte range.
+inline std::string PickText(FuzzedDataProvider& data, const char* alphabet, size_t maxLength) {
+    const std::string letters = alphabet;
+    std::string text;
+    const size_t length = data.ConsumeIntegralInRange<size_t>(0, maxLength);
+    for (size_t i = 0; i < length && data.remaining_bytes() > 0; ++i) {
+        const uint8_t pick = data.ConsumeIntegral<uint8_t>();
+        text += pick < 224 ? letters[pick % letters.size()] : static_cast<char>(pick);
+    }
+    return text;
+}
+
+inline bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace lvm::fuzz
