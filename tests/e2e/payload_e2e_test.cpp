@@ -1,0 +1,146 @@
+// Writing the package over an installed one: versions, the older-version
+// question, the progress window, and files that cannot be replaced.
+#include "e2e/e2e_support.h"
+
+namespace lvm::e2e {
+namespace {
+
+constexpr uint32_t kPackageSize = 11810129;
+
+std::vector<uint8_t> FakePackage(uint16_t version) {
+    std::vector<uint8_t> bytes = {'l', 'v', 'm', '0', 0x22, 0x02, static_cast<uint8_t>(version & 0xFF),
+                                  static_cast<uint8_t>(version >> 8)};
+    bytes.resize(64, 0xAB);
+    return bytes;
+}
+
+std::wstring OlderQuestionEnglish(const std::wstring& destination) {
+    return destination +
+           L" file installing is of older version\r\nthan the same already installed.\r\n\r\n"
+           L"Do you really want to replace existing\r\nnew file version 216 with an older file version 215?";
+}
+
+std::wstring OlderQuestionRussian(const std::wstring& destination) {
+    return FromUtf8("Устанавливаемый файл ") + destination +
+           FromUtf8("\r\nболее старой версии, чем уже установленный.\r\n\r\n"
+                    "Действительно ли Вы хотите заменить уже имеющийся\r\n"
+                    "файл версии 216 на более старый версии 215?");
+}
+
+class Replace : public InstallerTest {
+protected:
+    void SetUp() override {
+        InstallerTest::SetUp();
+        WriteUninstallString(InstallDir() + L"uninst.exe");
+    }
+    std::wstring TildePath() const { return InstallDir() + L"~lvm0.pak"; }
+    bool HoldsTheNewPackage(const std::wstring& path) const {
+        const std::vector<uint8_t> bytes = ReadFileBytes(path);
+        return bytes.size() == kPackageSize && bytes[6] == 215 && bytes[7] == 0;
+    }
+};
+
+TEST_F(Replace, NewerInstalledPackageIsKeptOnNoAndTheProgressWindowShowsAfterTheQuestion) {
+    WriteFileBytes(PackagePath(), FakePackage(216));
+    const driver::RunResult r = RunSetup(L"", {IDYES, IDNO, IDNO});
+    ASSERT_EQ(r.boxes.size(), 3u);
+    EXPECT_EQ(BoxText(r, 0), texts::ConsentEnglish());
+    EXPECT_EQ(BoxCaption(r, 1), L"Sound question");
+    EXPECT_EQ(BoxText(r, 1), OlderQuestionEnglish(PackagePath()));
+    EXPECT_TRUE(r.boxes[1].isQuestion);
+    EXPECT_FALSE(r.boxes[1].progressVisibleBefore) << "the window is hidden while the question is asked";
+    EXPECT_EQ(BoxText(r, 2), texts::StartQuestion());
+    EXPECT_TRUE(r.boxes[2].progressVisibleBefore) << "the progress window is shown after the answer";
+    EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
+    EXPECT_FALSE(FileExists(TildePath()));
+    EXPECT_TRUE(EstimatedSize().has_value());
+    EXPECT_EQ(r.exitCode, 1u);
+}
+
+TEST_F(Replace, NewerInstalledPackageIsReplacedOnYes) {
+    WriteFileBytes(PackagePath(), FakePackage(216));
+    const driver::RunResult r = RunSetup(L"", {IDYES, IDYES, IDNO});
+    ASSERT_EQ(r.boxes.size(), 3u);
+    EXPECT_EQ(BoxText(r, 1), OlderQuestionEnglish(PackagePath()));
+    EXPECT_TRUE(r.boxes[2].progressVisibleBefore);
+    EXPECT_TRUE(HoldsTheNewPackage(PackagePath()));
+    EXPECT_FALSE(FileExists(TildePath()));
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+TEST_F(Replace, ModestModeStillAsksBeforeAnOlderPackageReplacesANewerOne) {
+    WriteFileBytes(PackagePath(), FakePackage(216));
+    const driver::RunResult r = RunSetup(L"modest", {IDNO});
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(BoxText(r, 0), OlderQuestionEnglish(PackagePath()));
+    EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
+    EXPECT_EQ(r.exitCode, 1u);
+}
+
+TEST_F(Replace, RussianUserGetsTheRussianOlderVersionQuestion) {
+    ASSERT_EQ(GetUserDefaultLCID(), 1049u) << "run with a Russian user locale";
+    WriteFileBytes(PackagePath(), FakePackage(216));
+    const driver::RunResult r = RunSetup(L"modest", {IDNO});
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(BoxCaption(r, 0), FromUtf8("Резонный вопрос"));
+    EXPECT_EQ(BoxText(r, 0), OlderQuestionRussian(PackagePath()));
+}
+
+TEST_F(Replace, EqualShortAndLeftoverFilesAreReplacedWithoutAQuestion) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> installed;
+        bool leftoverTilde;
+    };
+    const std::vector<uint8_t> sevenBytes = {'l', 'v', 'm', '0', 0x22, 0x02, 0xD8};
+    const Case cases[] = {
+        {"equal version", FakePackage(215), false},
+        {"older installed", FakePackage(100), false},
+        {"seven bytes: no version", sevenBytes, false},
+        {"leftover temporary file", FakePackage(215), true},
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes(PackagePath(), c.installed);
+        if (c.leftoverTilde) WriteFileBytes(TildePath(), FakePackage(999));
+        const driver::RunResult r = RunSetup(L"modest", {});
+        EXPECT_TRUE(r.boxes.empty()) << c.what;
+        EXPECT_TRUE(HoldsTheNewPackage(PackagePath())) << c.what;
+        EXPECT_FALSE(FileExists(TildePath())) << c.what;
+        EXPECT_EQ(r.exitCode, 0u) << c.what;
+    }
+}
+
+TEST_F(Replace, PackageThatCannotBeReplacedIsKeptAndTheRunGoesOn) {
+    const std::wstring message = L"Can't install file " + PackagePath();
+    // Read-only, then held open by another program without delete sharing.
+    for (const bool readOnly : {true, false}) {
+        WriteFileBytes(PackagePath(), FakePackage(200));
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (readOnly) {
+            SetFileAttributesW(PackagePath().c_str(), FILE_ATTRIBUTE_READONLY);
+        } else {
+            held = CreateFileW(PackagePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        }
+        const driver::RunResult r = RunSetup(L"", {IDYES, IDOK, IDNO});
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        SetFileAttributesW(PackagePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+
+        ASSERT_EQ(r.boxes.size(), 3u) << readOnly;
+        EXPECT_EQ(BoxCaption(r, 1), L"Lingvaro update");
+        EXPECT_EQ(BoxText(r, 1), message);
+        EXPECT_FALSE(r.boxes[1].isQuestion);
+        EXPECT_EQ(BoxText(r, 2), texts::StartQuestion()) << "the run goes on to its closing question";
+        EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(200)) << readOnly;
+        EXPECT_TRUE(HoldsTheNewPackage(TildePath())) << "the new file waits beside the old one";
+        EXPECT_TRUE(EstimatedSize().has_value()) << "the size is still recorded";
+        EXPECT_EQ(r.exitCode, 1603u);
+        DeleteFileW(TildePath().c_str());
+        DeleteUninstallEntries();
+        WriteUninstallString(InstallDir() + L"uninst.exe");
+    }
+}
+
+}  // namespace
+}  // namespace lvm::e2e
