@@ -95,7 +95,8 @@ RunResult RunProgram(const RunOptions& options) {
                     shown.answer = shown.isQuestion ? IDNO : IDOK;
                 }
                 GetSystemTimeAsFileTime(&shown.answeredAt);
-                PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(shown.answer), 0);
+                // A scripted 0 leaves the box to whoever sits at the display.
+                if (shown.answer != 0) PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(shown.answer), 0);
             }
             answered.insert(box);
             result.boxes.push_back(shown);

@@ -25,7 +25,7 @@ struct RunOptions {
     std::wstring program;
     std::wstring arguments;          // without the program name
     std::wstring currentDirectory;   // empty: the driver's own
-    std::vector<int> answers;        // IDYES / IDNO / IDOK in the order of the boxes
+    std::vector<int> answers;        // IDYES / IDNO / IDOK in the order of the boxes; 0: leave it
     DWORD timeoutMs = 60000;
     // Answer boxes at all (false: a person answers them on the display).
     bool answerBoxes = true;

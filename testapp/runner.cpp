@@ -21,6 +21,7 @@ std::vector<int> ParseAnswers(const std::wstring& list) {
         if (word == L"yes") answers.push_back(IDYES);
         else if (word == L"no") answers.push_back(IDNO);
         else if (word == L"ok") answers.push_back(IDOK);
+        else if (word == L"hand") answers.push_back(0);  // left to a person
         if (comma == std::wstring::npos) break;
         start = comma + 1;
     }
@@ -44,7 +45,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (i >= argc) {
-        std::fprintf(stderr, "usage: lvm-run [--answers=yes,no,...] [--manual] PROGRAM [ARGS...]\n");
+        std::fprintf(stderr, "usage: lvm-run [--answers=yes,no,ok,hand,...] [--manual] PROGRAM [ARGS...]\n");
         return 2;
     }
     options.program = argv[i++];

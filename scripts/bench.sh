@@ -1,0 +1,244 @@
+#!/bin/sh
+# Speed and memory of the installer under Wine, each figure printed against a
+# baseline measured in the same run, with the ratio of the two:
+#   1. the modest-mode install end to end (fresh, and over an installed package),
+#      against Wine starting a do-nothing executable plus copying the package;
+#   2. the self-check alone, against plain reads of the same file;
+#   3. FolderSizeKB over 100,000 files in 10,000 folders, against a walk of the
+#      same tree with the host's find, and the memory the walk holds;
+#   4. the installer's peak memory during a modest install, against the
+#      package size and against a do-nothing process.
+# Builds in release mode in a build directory of its own, next to the usual one.
+#
+#   scripts/bench.sh                       (LVM_BENCH_REPEATS=N: repetitions per figure, default 7)
+#
+# The machine is shared: the script prints the load average before and after,
+# and figures taken while others build are slower and noisier.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${LVM_BUILD_DIR:-$root/build}-release"
+repeats="${LVM_BENCH_REPEATS:-7}"
+package_bytes=11810129
+
+# ---------------------------------------------------------------- build
+# Only the programs the bench runs: the tests of the release build would cost
+# minutes of a shared two-core machine and are never run from here.
+"$root/scripts/setup.sh"
+cmake -S "$root" -B "$build" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --parallel "$(nproc)" \
+    --target lvm0-setup Lingvaro lvm-run lvm-bench lvm-nothing >/dev/null
+bin="$build/bin"
+package="$build/package/lvm0.pak"
+if [ "$(stat -c %s "$package")" != "$package_bytes" ]; then
+    echo "bench: $package is not the $package_bytes-byte package" >&2
+    exit 1
+fi
+
+. "$root/scripts/wine-session.sh"
+
+# ---------------------------------------------------------------- helpers
+now_ns() { date +%s%N; }
+ms_since() { awk -v a="$1" -v b="$(now_ns)" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }'; }
+median() {
+    sort -n | awk '{ v[NR] = $1 }
+        END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.1f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "n/a" }'; }
+mib() { awk -v b="$1" 'BEGIN { printf "%.1f MiB", b / 1048576 }'; }
+# The value of a "name value" line of lvm-bench's output.
+figure() { printf '%s\n' "$1" | tr -d '\r' | awk -v n="$2" '$1 == n { print $2 }'; }
+row() { printf '  %-58s %s\n' "$1" "$2"; }
+section() { printf '\n== %s\n' "$1"; }
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# ---------------------------------------------------------------- machine
+echo "== machine"
+row "cores (nproc)" "$(nproc)"
+row "CPU" "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+row "RAM" "$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
+row "Debian" "$(cat /etc/debian_version)"
+row "Wine" "$(wine --version)"
+row "build" "Release, $build"
+row "repetitions per figure (median reported)" "$repeats"
+row "load average at start (1, 5, 15 min)" "$(load)"
+
+# ---------------------------------------------------------------- installation
+# A prepared installation as the installer expects it on 64-bit Windows: the
+# uninstall entry in the 64-bit registry view, the application in its folder,
+# and the installer on drive C as if downloaded there.
+work_win='C:\lvm-bench'
+work="$WINEPREFIX/drive_c/lvm-bench"
+app_win="$work_win\\Lingvaro"
+app="$work/Lingvaro"
+setup_win="$work_win\\lvm0-setup.exe"
+nothing_win="$work_win\\lvm-nothing.exe"
+rm -rf "$app"
+mkdir -p "$app"
+cp "$bin/Lingvaro.exe" "$app/Lingvaro.exe"
+cp "$bin/lvm0-setup.exe" "$bin/lvm-nothing.exe" "$work/"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lingvaro'
+wine reg delete "$key" /reg:64 /f >/dev/null 2>&1 || true
+wine reg add "$key" /v UninstallString /d "$app_win\\uninst.exe" /reg:64 /f >/dev/null 2>&1
+wine reg add "$key" /v DisplayName /d Lingvaro /reg:64 /f >/dev/null 2>&1
+
+# One checked run first, through the runner that answers message boxes: a run
+# that shows a box (a failure) would otherwise wait for a click for ever.
+checked=$(wine "$bin/lvm-run.exe" "$setup_win" modest | tr -d '\r')
+if ! printf '%s\n' "$checked" | grep -qx 'exit code: 0' || printf '%s\n' "$checked" | grep -q '^message box'; then
+    echo "bench: the modest install does not succeed:" >&2
+    printf '%s\n' "$checked" >&2
+    exit 1
+fi
+wine "$nothing_win" >/dev/null 2>&1
+
+run_install() {
+    timeout 120 wine "$setup_win" modest || { echo "bench: the install failed (status $?)" >&2; exit 1; }
+}
+check_installed() {
+    if ! cmp -s "$package" "$app/lvm0.pak"; then
+        echo "bench: the install did not leave the package in $app" >&2
+        exit 1
+    fi
+}
+
+# ---------------------------------------------------------------- 1. install
+fresh=""; over=""; start=""; copy=""
+for i in $(seq "$repeats"); do
+    rm -f "$app/lvm0.pak"
+    t=$(now_ns); run_install; fresh="$fresh $(ms_since "$t")"
+    check_installed
+    t=$(now_ns); run_install; over="$over $(ms_since "$t")"
+    check_installed
+    t=$(now_ns); wine "$nothing_win"; start="$start $(ms_since "$t")"
+    # The installer flushes the package to disk before it counts as written;
+    # the copy is flushed too (sync FILE is an fsync of that file).
+    rm -f "$app/copy.pak"
+    t=$(now_ns); cp "$package" "$app/copy.pak"; sync "$app/copy.pak"; copy="$copy $(ms_since "$t")"
+    rm -f "$app/copy.pak"
+done
+fresh_ms=$(printf '%s\n' $fresh | median)
+over_ms=$(printf '%s\n' $over | median)
+start_ms=$(printf '%s\n' $start | median)
+copy_ms=$(printf '%s\n' $copy | median)
+base_ms=$(awk -v a="$start_ms" -v b="$copy_ms" 'BEGIN { printf "%.1f", a + b }')
+
+section "1. modest install end to end: wall clock of 'wine lvm0-setup.exe modest' (warm wineserver)"
+row "install into the prepared installation (no package yet)" "$fresh_ms ms"
+row "install over the same package already installed" "$over_ms ms"
+row "baseline: wine lvm-nothing.exe (GUI, same DLL imports)" "$start_ms ms"
+row "baseline: cp lvm0.pak + fsync on the host" "$copy_ms ms"
+row "baseline total" "$base_ms ms"
+row "ratio fresh install / baseline" "$(ratio "$fresh_ms" "$base_ms")"
+row "ratio install over package / baseline" "$(ratio "$over_ms" "$base_ms")"
+
+# ---------------------------------------------------------------- 2. self-check
+out=$(wine "$bin/lvm-bench.exe" selfcheck "$setup_win" "$repeats")
+check_ms=$(figure "$out" selfcheck_ms)
+read_ms=$(figure "$out" plain_read_ms)
+setup_bytes=$(figure "$out" file_bytes)
+sha="" ; cat_ms=""
+for i in $(seq "$repeats"); do
+    t=$(now_ns); sha256sum "$work/lvm0-setup.exe" >/dev/null; sha="$sha $(ms_since "$t")"
+    t=$(now_ns); cat "$work/lvm0-setup.exe" >/dev/null; cat_ms="$cat_ms $(ms_since "$t")"
+done
+sha_ms=$(printf '%s\n' $sha | median)
+host_read_ms=$(printf '%s\n' $cat_ms | median)
+
+section "2. self-check alone: CheckFileIntegrity on lvm0-setup.exe ($setup_bytes bytes, in the page cache)"
+row "CheckFileIntegrity (inside Wine)" "$check_ms ms"
+row "baseline: plain read of the file, 1 MiB pieces (inside Wine)" "$read_ms ms"
+row "baseline: sha256sum of the file on the host" "$sha_ms ms"
+row "baseline: cat of the file on the host" "$host_read_ms ms"
+row "ratio check / plain read in Wine" "$(ratio "$check_ms" "$read_ms")"
+row "ratio check / host sha256sum" "$(ratio "$check_ms" "$sha_ms")"
+
+# ---------------------------------------------------------------- 3. FolderSizeKB
+# Generated once and kept in the prefix: 100,000 sparse files in 10,000
+# folders, and the same folders with one file each, which shows that the
+# walk's memory follows the folders and not the files.
+make_tree() {  # folder, files per folder
+    stamp="$1.ready"
+    if [ "$(cat "$stamp" 2>/dev/null)" != "files-per-folder=$2" ]; then
+        echo "bench: generating $1 (once) ..."
+        rm -f "$stamp"
+        python3 "$root/tests/bench/make_tree.py" "$1" "$2" >/dev/null
+        echo "files-per-folder=$2" >"$stamp"
+    fi
+}
+make_tree "$work/tree" 10
+make_tree "$work/tree-few" 1
+
+out=$(wine "$bin/lvm-bench.exe" foldersize "$work_win\\tree" "$repeats")
+few=$(wine "$bin/lvm-bench.exe" foldersize "$work_win\\tree-few" 1)
+size_kib=$(figure "$out" folder_size_kib)
+size_ms=$(figure "$out" folder_size_ms)
+walk_ms=$(figure "$out" plain_walk_ms)
+find_runs=""; find_kib=""
+for i in $(seq "$repeats"); do
+    t=$(now_ns)
+    find_kib=$(find "$work/tree" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d\n", s / 1024 }')
+    find_runs="$find_runs $(ms_since "$t")"
+done
+find_ms=$(printf '%s\n' $find_runs | median)
+files=$(find "$work/tree" -type f | wc -l)
+folders=$(find "$work/tree" -mindepth 1 -type d | wc -l)
+heap=$(figure "$out" walk_heap_peak_bytes)
+heap_few=$(figure "$few" walk_heap_peak_bytes)
+ws_before=$(figure "$out" working_set_peak_before_bytes)
+ws_after=$(figure "$out" working_set_peak_after_bytes)
+
+section "3. FolderSizeKB over $files files in $folders folders (sparse files, metadata in the page cache)"
+row "FolderSizeKB result" "$size_kib KiB"
+row "host: find -type f -printf %s, summed, / 1024" "$find_kib KiB"
+if [ "$size_kib" = "$find_kib" ]; then row "results agree" "yes"; else row "results agree" "NO"; fi
+row "FolderSizeKB (inside Wine)" "$size_ms ms"
+row "baseline: find over the same tree on the host" "$find_ms ms"
+row "ratio FolderSizeKB / find" "$(ratio "$size_ms" "$find_ms")"
+row "also: plain recursive FindFirstFileW walk (inside Wine)" "$walk_ms ms ($(figure "$out" plain_walk_kib) KiB)"
+row "ratio FolderSizeKB / plain Wine walk" "$(ratio "$size_ms" "$walk_ms")"
+row "memory: C++ heap held at the walk's peak (operator new)" "$heap bytes"
+row "  per folder / per file" "$(awk -v h="$heap" -v d="$folders" -v f="$files" \
+    'BEGIN { printf "%.0f / %.1f bytes", h / d, h / f }')"
+row "  same folders, one file each ($folders files)" "$heap_few bytes"
+row "memory: bench's peak working set before -> after the walk" "$(mib "$ws_before") -> $(mib "$ws_after")"
+
+# ---------------------------------------------------------------- 4. peak memory
+# GetProcessMemoryInfo of the installer's process, read every 10 ms by
+# lvm-bench while it runs (under Wine: the Linux process's VmHWM, and
+# RssAnon + VmSwap as the private bytes); the same for the do-nothing program.
+ws=""; priv=""; nothing_ws=""
+for i in 1 2 3; do
+    rm -f "$app/lvm0.pak"
+    out=$(wine "$bin/lvm-bench.exe" run "$setup_win" modest)
+    [ "$(figure "$out" exit_code)" = 0 ] || { echo "bench: install failed: $out" >&2; exit 1; }
+    check_installed
+    ws="$ws $(figure "$out" peak_working_set_bytes)"
+    priv="$priv $(figure "$out" peak_private_bytes)"
+    out=$(wine "$bin/lvm-bench.exe" run "$nothing_win")
+    nothing_ws="$nothing_ws $(figure "$out" peak_working_set_bytes)"
+done
+ws=$(printf '%s\n' $ws | median)
+priv=$(printf '%s\n' $priv | median)
+nothing_ws=$(printf '%s\n' $nothing_ws | median)
+# A cross-check from outside Wine: the largest resident set among the processes of the run.
+rm -f "$app/lvm0.pak"
+/usr/bin/time -o "$work/maxrss.txt" -f '%M' wine "$setup_win" modest >/dev/null 2>&1
+rss_kib=$(tail -n 1 "$work/maxrss.txt")
+check_installed
+added=$(awk -v a="$ws" -v b="$nothing_ws" 'BEGIN { printf "%d", a - b }')
+
+section "4. peak memory of the installer during a modest install (median of 3)"
+row "installer peak working set (GetProcessMemoryInfo, polled)" "$(mib "$ws")"
+row "installer peak private bytes (GetProcessMemoryInfo)" "$(mib "$priv")"
+row "baseline: lvm-nothing.exe peak working set" "$(mib "$nothing_ws")"
+row "installer above the do-nothing process" "$(mib "$added")"
+row "package size" "$(mib "$package_bytes") ($package_bytes bytes)"
+row "ratio peak working set / package" "$(ratio "$ws" "$package_bytes")"
+row "ratio (peak - do-nothing) / package" "$(ratio "$added" "$package_bytes")"
+row "cross-check: max RSS of 'wine lvm0-setup.exe modest' (/usr/bin/time)" \
+    "$(mib "$(awk -v k="$rss_kib" 'BEGIN { printf "%d", k * 1024 }')")"
+
+echo
+row "load average at end (1, 5, 15 min)" "$(load)"
