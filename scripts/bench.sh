@@ -41,27 +41,35 @@ fi
 # ---------------------------------------------------------------- helpers
 now_ns() { date +%s%N; }
 ms_since() { awk -v a="$1" -v b="$(now_ns)" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }'; }
-median() {
+# Timings of the repetitions (one per line) -> "median fastest slowest".
+stats() {
     sort -n | awk '{ v[NR] = $1 }
-        END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.1f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+        END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+              printf "%.1f %.1f %.1f\n", m, v[1], v[NR] }'
 }
+median_of() { printf '%s\n' $1 | stats | cut -d' ' -f1; }
+# "median fastest slowest" -> "median ms (fastest-slowest)"
+shown() { printf '%s\n' "$1" | awk '{ printf "%s ms (%s-%s)", $1, $2, $3 }'; }
+shown_list() { shown "$(printf '%s\n' $1 | stats)"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "n/a" }'; }
 mib() { awk -v b="$1" 'BEGIN { printf "%.1f MiB", b / 1048576 }'; }
 # The value of a "name value" line of lvm-bench's output.
 figure() { printf '%s\n' "$1" | tr -d '\r' | awk -v n="$2" '$1 == n { print $2 }'; }
-row() { printf '  %-58s %s\n' "$1" "$2"; }
+timing() { printf '%s\n' "$1" | tr -d '\r' | awk -v n="$2" '$1 == n { print $2, $3, $4 }'; }
+row() { printf '  %-64s %s\n' "$1" "$2"; }
 section() { printf '\n== %s\n' "$1"; }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 
 # ---------------------------------------------------------------- machine
 echo "== machine"
 row "cores (nproc)" "$(nproc)"
-row "CPU" "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+row "CPU" "$(awk -F': ' '/^model name/ { n = $2 } /^cpu family/ { f = $2 } /^model[[:space:]]/ { m = $2 }
+    /^cpu MHz/ { h = $2 } END { printf "%s (family %s, model %s, %.0f MHz)", n, f, m, h }' /proc/cpuinfo)"
 row "RAM" "$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
 row "Debian" "$(cat /etc/debian_version)"
 row "Wine" "$(wine --version)"
 row "build" "Release, $build"
-row "repetitions per figure (median reported)" "$repeats"
+row "repetitions per figure" "$repeats (median, then fastest-slowest)"
 row "load average at start (1, 5, 15 min)" "$(load)"
 
 # ---------------------------------------------------------------- installation
@@ -118,17 +126,17 @@ for i in $(seq "$repeats"); do
     t=$(now_ns); cp "$package" "$app/copy.pak"; sync "$app/copy.pak"; copy="$copy $(ms_since "$t")"
     rm -f "$app/copy.pak"
 done
-fresh_ms=$(printf '%s\n' $fresh | median)
-over_ms=$(printf '%s\n' $over | median)
-start_ms=$(printf '%s\n' $start | median)
-copy_ms=$(printf '%s\n' $copy | median)
+fresh_ms=$(median_of "$fresh")
+over_ms=$(median_of "$over")
+start_ms=$(median_of "$start")
+copy_ms=$(median_of "$copy")
 base_ms=$(awk -v a="$start_ms" -v b="$copy_ms" 'BEGIN { printf "%.1f", a + b }')
 
 section "1. modest install end to end: wall clock of 'wine lvm0-setup.exe modest' (warm wineserver)"
-row "install into the prepared installation (no package yet)" "$fresh_ms ms"
-row "install over the same package already installed" "$over_ms ms"
-row "baseline: wine lvm-nothing.exe (GUI, same DLL imports)" "$start_ms ms"
-row "baseline: cp lvm0.pak + fsync on the host" "$copy_ms ms"
+row "install into the prepared installation (no package yet)" "$(shown_list "$fresh")"
+row "install over the same package already installed" "$(shown_list "$over")"
+row "baseline: wine lvm-nothing.exe (GUI, same DLL imports)" "$(shown_list "$start")"
+row "baseline: cp lvm0.pak + fsync on the host" "$(shown_list "$copy")"
 row "baseline total" "$base_ms ms"
 row "ratio fresh install / baseline" "$(ratio "$fresh_ms" "$base_ms")"
 row "ratio install over package / baseline" "$(ratio "$over_ms" "$base_ms")"
@@ -143,14 +151,13 @@ for i in $(seq "$repeats"); do
     t=$(now_ns); sha256sum "$work/lvm0-setup.exe" >/dev/null; sha="$sha $(ms_since "$t")"
     t=$(now_ns); cat "$work/lvm0-setup.exe" >/dev/null; cat_ms="$cat_ms $(ms_since "$t")"
 done
-sha_ms=$(printf '%s\n' $sha | median)
-host_read_ms=$(printf '%s\n' $cat_ms | median)
+sha_ms=$(median_of "$sha")
 
 section "2. self-check alone: CheckFileIntegrity on lvm0-setup.exe ($setup_bytes bytes, in the page cache)"
-row "CheckFileIntegrity (inside Wine)" "$check_ms ms"
-row "baseline: plain read of the file, 1 MiB pieces (inside Wine)" "$read_ms ms"
-row "baseline: sha256sum of the file on the host" "$sha_ms ms"
-row "baseline: cat of the file on the host" "$host_read_ms ms"
+row "CheckFileIntegrity (inside Wine)" "$(shown "$(timing "$out" selfcheck_ms)")"
+row "baseline: plain read of the file, 1 MiB pieces (inside Wine)" "$(shown "$(timing "$out" plain_read_ms)")"
+row "baseline: sha256sum of the file on the host" "$(shown_list "$sha")"
+row "baseline: cat of the file on the host" "$(shown_list "$cat_ms")"
 row "ratio check / plain read in Wine" "$(ratio "$check_ms" "$read_ms")"
 row "ratio check / host sha256sum" "$(ratio "$check_ms" "$sha_ms")"
 
@@ -167,23 +174,23 @@ make_tree() {  # folder, files per folder
         echo "files-per-folder=$2" >"$stamp"
     fi
 }
-make_tree "$work/tree" 10
-make_tree "$work/tree-few" 1
+make_tree "$work/tree-100k" 10
+make_tree "$work/tree-10k" 1
 
-out=$(wine "$bin/lvm-bench.exe" foldersize "$work_win\\tree" "$repeats")
-few=$(wine "$bin/lvm-bench.exe" foldersize "$work_win\\tree-few" 1)
+out=$(wine "$bin/lvm-bench.exe" foldersize "$work_win\\tree-100k" "$repeats")
+few=$(wine "$bin/lvm-bench.exe" foldersize "$work_win\\tree-10k" 1)
 size_kib=$(figure "$out" folder_size_kib)
 size_ms=$(figure "$out" folder_size_ms)
 walk_ms=$(figure "$out" plain_walk_ms)
 find_runs=""; find_kib=""
 for i in $(seq "$repeats"); do
     t=$(now_ns)
-    find_kib=$(find "$work/tree" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d\n", s / 1024 }')
+    find_kib=$(find "$work/tree-100k" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d\n", s / 1024 }')
     find_runs="$find_runs $(ms_since "$t")"
 done
-find_ms=$(printf '%s\n' $find_runs | median)
-files=$(find "$work/tree" -type f | wc -l)
-folders=$(find "$work/tree" -mindepth 1 -type d | wc -l)
+find_ms=$(median_of "$find_runs")
+files=$(find "$work/tree-100k" -type f | wc -l)
+folders=$(find "$work/tree-100k" -mindepth 1 -type d | wc -l)
 heap=$(figure "$out" walk_heap_peak_bytes)
 heap_few=$(figure "$few" walk_heap_peak_bytes)
 ws_before=$(figure "$out" working_set_peak_before_bytes)
@@ -193,10 +200,11 @@ section "3. FolderSizeKB over $files files in $folders folders (sparse files, me
 row "FolderSizeKB result" "$size_kib KiB"
 row "host: find -type f -printf %s, summed, / 1024" "$find_kib KiB"
 if [ "$size_kib" = "$find_kib" ]; then row "results agree" "yes"; else row "results agree" "NO"; fi
-row "FolderSizeKB (inside Wine)" "$size_ms ms"
-row "baseline: find over the same tree on the host" "$find_ms ms"
+row "FolderSizeKB (inside Wine)" "$(shown "$(timing "$out" folder_size_ms)")"
+row "baseline: find over the same tree on the host" "$(shown_list "$find_runs")"
 row "ratio FolderSizeKB / find" "$(ratio "$size_ms" "$find_ms")"
-row "also: plain recursive FindFirstFileW walk (inside Wine)" "$walk_ms ms ($(figure "$out" plain_walk_kib) KiB)"
+row "also: plain recursive FindFirstFileW walk (inside Wine)" "$(shown "$(timing "$out" plain_walk_ms)")"
+row "  its result" "$(figure "$out" plain_walk_kib) KiB"
 row "ratio FolderSizeKB / plain Wine walk" "$(ratio "$size_ms" "$walk_ms")"
 row "memory: C++ heap held at the walk's peak (operator new)" "$heap bytes"
 row "  per folder / per file" "$(awk -v h="$heap" -v d="$folders" -v f="$files" \
@@ -208,7 +216,7 @@ row "memory: bench's peak working set before -> after the walk" "$(mib "$ws_befo
 # GetProcessMemoryInfo of the installer's process, read every 10 ms by
 # lvm-bench while it runs (under Wine: the Linux process's VmHWM, and
 # RssAnon + VmSwap as the private bytes); the same for the do-nothing program.
-ws=""; priv=""; nothing_ws=""
+ws=""; priv=""; nothing_ws=""; nothing_priv=""
 for i in 1 2 3; do
     rm -f "$app/lvm0.pak"
     out=$(wine "$bin/lvm-bench.exe" run "$setup_win" modest)
@@ -218,21 +226,23 @@ for i in 1 2 3; do
     priv="$priv $(figure "$out" peak_private_bytes)"
     out=$(wine "$bin/lvm-bench.exe" run "$nothing_win")
     nothing_ws="$nothing_ws $(figure "$out" peak_working_set_bytes)"
+    nothing_priv="$nothing_priv $(figure "$out" peak_private_bytes)"
 done
-ws=$(printf '%s\n' $ws | median)
-priv=$(printf '%s\n' $priv | median)
-nothing_ws=$(printf '%s\n' $nothing_ws | median)
+ws=$(median_of "$ws")
+priv=$(median_of "$priv")
+nothing_ws=$(median_of "$nothing_ws")
+nothing_priv=$(median_of "$nothing_priv")
 # A cross-check from outside Wine: the largest resident set among the processes of the run.
 rm -f "$app/lvm0.pak"
-/usr/bin/time -o "$work/maxrss.txt" -f '%M' wine "$setup_win" modest >/dev/null 2>&1
-rss_kib=$(tail -n 1 "$work/maxrss.txt")
+/usr/bin/time -o "$build/bench-maxrss.txt" -f '%M' wine "$setup_win" modest >/dev/null 2>&1
+rss_kib=$(tail -n 1 "$build/bench-maxrss.txt")
 check_installed
 added=$(awk -v a="$ws" -v b="$nothing_ws" 'BEGIN { printf "%d", a - b }')
 
 section "4. peak memory of the installer during a modest install (median of 3)"
 row "installer peak working set (GetProcessMemoryInfo, polled)" "$(mib "$ws")"
 row "installer peak private bytes (GetProcessMemoryInfo)" "$(mib "$priv")"
-row "baseline: lvm-nothing.exe peak working set" "$(mib "$nothing_ws")"
+row "baseline: lvm-nothing.exe peak working set / private bytes" "$(mib "$nothing_ws") / $(mib "$nothing_priv")"
 row "installer above the do-nothing process" "$(mib "$added")"
 row "package size" "$(mib "$package_bytes") ($package_bytes bytes)"
 row "ratio peak working set / package" "$(ratio "$ws" "$package_bytes")"

@@ -9,10 +9,12 @@
 //       starts PROGRAM, waits for it, and prints its full exit code, its time
 //       and its peak memory.
 //
-// Each figure is one "name value" line, for the script to pick up; a failure
-// is a line on stderr and a non-zero exit code.
+// Each figure is one "name value" line, for the script to pick up (timings over
+// repetitions: "name median fastest slowest", in ms); a failure is a line on
+// stderr and a non-zero exit code.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
@@ -34,7 +36,12 @@ constexpr int kFailed = 1;
 // The self-check reads in pieces of this size too: the baseline reads the same way.
 constexpr DWORD kReadChunk = 1 << 20;
 
-void PrintFigure(const char* name, double value) { std::printf("%s %.3f\n", name, value); }
+void PrintFigure(const char* name, double value) { std::printf("%s %.1f\n", name, value); }
+// A timing over repetitions: its median, then the fastest and the slowest.
+void PrintTimings(const char* name, const std::vector<double>& ms) {
+    std::printf("%s %.1f %.1f %.1f\n", name, Median(ms), *std::min_element(ms.begin(), ms.end()),
+                *std::max_element(ms.begin(), ms.end()));
+}
 void PrintCount(const char* name, uint64_t value) {
     std::printf("%s %llu\n", name, static_cast<unsigned long long>(value));
 }
@@ -87,8 +94,8 @@ int BenchSelfCheck(const std::wstring& path, int repeats) {
         if (got != size) return Fail("the file changed while it was read");
     }
     PrintCount("file_bytes", size);
-    PrintFigure("selfcheck_ms", Median(checkMs));
-    PrintFigure("plain_read_ms", Median(readMs));
+    PrintTimings("selfcheck_ms", checkMs);
+    PrintTimings("plain_read_ms", readMs);
     return 0;
 }
 
@@ -150,12 +157,12 @@ int BenchFolderSize(const std::wstring& folder, int repeats) {
         walkMs.push_back(walk.ElapsedMs());
     }
     PrintCount("folder_size_kib", static_cast<uint64_t>(kib));
-    PrintFigure("folder_size_ms", Median(sizeMs));
+    PrintTimings("folder_size_ms", sizeMs);
     PrintFigure("folder_size_first_ms", firstMs);
     PrintCount("plain_walk_kib", totals.bytes >> 10);
     PrintCount("plain_walk_files", totals.files);
     PrintCount("plain_walk_folders", totals.folders);
-    PrintFigure("plain_walk_ms", Median(walkMs));
+    PrintTimings("plain_walk_ms", walkMs);
     PrintCount("walk_heap_peak_bytes", heapPeak);
     PrintCount("working_set_peak_before_bytes", processBefore.peakWorkingSet);
     PrintCount("working_set_peak_after_bytes", processAfter.peakWorkingSet);
