@@ -10,6 +10,7 @@
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "environment/folder_size.h"
+#include "support/test_paths.h"
 
 namespace lvm {
 namespace {
@@ -291,11 +292,8 @@ TEST(EnvironmentFolderSize, FolderLinksAreNotFollowed) {
 // ancestor, one to its own parent, and one out of the tree. Only the 3000
 // bytes of the one real file count.
 TEST(EnvironmentFolderSize, LinksMadeByTheHostAreNotFollowed) {
-    wchar_t exe[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring bin(exe, n);
-    bin = bin.substr(0, bin.find_last_of(L'\\'));                // <build>\bin
-    const std::wstring build = bin.substr(0, bin.find_last_of(L'\\'));
+    const std::wstring bin = test::TestBinDir();  // the build folder + "bin\\"
+    const std::wstring build = bin.substr(0, bin.find_last_of(L'\\', bin.size() - 2));
     const std::wstring tree = build + L"\\e2e-links\\Lingvaro";
     const DWORD attributes = GetFileAttributesW((tree + L"\\Data\\up-two").c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no host-made link tree beside the tests";

@@ -7,6 +7,7 @@
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "environment/environment.h"
+#include "support/test_paths.h"
 #include "update/hand_off.h"
 #include "update/package_config.h"
 
@@ -151,14 +152,7 @@ TEST(HandOffWaits, WindowFirstFoundAtAPollIsActivatedOnlyBeforeTheEleventh) {
 constexpr wchar_t kMappingName[] = L"lingvaro_memfile";
 constexpr wchar_t kWindowClass[] = L"TLVMainForm";
 
-std::wstring FolderOfThisExecutable() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
-std::wstring StandInPath() { return FolderOfThisExecutable() + L"Lingvaro.exe"; }
+std::wstring StandInPath() { return test::BesideTestExecutable(L"Lingvaro.exe"); }
 
 bool MappingExists() {
     ScopedHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, kMappingName));

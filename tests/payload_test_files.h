@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "lang/lang.h"
 #include "payload/payload_writer.h"
+#include "support/temp_folder.h"
 
 namespace lvm::test {
 
@@ -32,7 +33,8 @@ public:
             CreateDirectoryW(Widen(path_).c_str(), nullptr);
         }
     }
-    ~ScratchFolder() { RemoveTree(Widen(root_)); }
+    // The tree goes without following links; the name without its backslash.
+    ~ScratchFolder() { test::RemoveTree(Widen(root_.substr(0, root_.size() - 1))); }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
@@ -40,25 +42,6 @@ public:
     std::string operator/(const std::string& name) const { return path_ + name; }
 
 private:
-    static void RemoveTree(const std::wstring& folder) {
-        WIN32_FIND_DATAW entry;
-        HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = entry.cFileName;
-                if (name == L"." || name == L"..") continue;
-                const std::wstring child = folder + name;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(child + L"\\");
-                } else {
-                    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileW(child.c_str());
-                }
-            } while (FindNextFileW(search, &entry));
-            FindClose(search);
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
 
     std::string root_;
     std::string path_;

@@ -7,18 +7,14 @@
 
 #include "common/text.h"
 #include "support/temp_folder.h"
+#include "support/test_paths.h"
 #include "update/self_check.h"
 #include "update/self_check_rules.h"
 
 namespace lvm {
 namespace {
 
-std::wstring BesideTests(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L'\\') + 1) + name;
-}
+std::wstring BesideTests(const wchar_t* name) { return test::BesideTestExecutable(name); }
 
 std::string ReadWholeFile(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

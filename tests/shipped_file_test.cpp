@@ -6,14 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "support/test_paths.h"
+
 namespace {
 
-std::wstring BesideTests(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L'\\') + 1) + name;
-}
+std::wstring BesideTests(const wchar_t* name) { return lvm::test::BesideTestExecutable(name); }
 
 class ShippedInstaller : public testing::Test {
 protected:

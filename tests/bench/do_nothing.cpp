@@ -1,5 +1,6 @@
 // A process of the installer's kind that does nothing: GUI subsystem, the same
-// system DLLs in its import table, exit code 0 at once. Started under Wine, it
+// system DLLs in its import table, the same resources (the build adds the
+// installer's resource script), exit code 0 at once. Started under Wine, it
 // measures the fixed cost that every run of the installer pays before its own
 // code does anything: the baseline of the end-to-end install figure.
 #include <windows.h>

@@ -3,6 +3,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/temp_folder.h"
+#include "support/test_paths.h"
+
 namespace lvm::e2e {
 
 namespace {
@@ -28,12 +31,7 @@ void DeleteEntries() {
 
 }  // namespace
 
-std::wstring BinDir() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L'\\') + 1);
-}
+std::wstring BinDir() { return test::TestBinDir(); }
 
 std::wstring SetupExe() { return BinDir() + L"lvm0-setup.exe"; }
 std::wstring StandInExe() { return BinDir() + L"Lingvaro.exe"; }
@@ -61,28 +59,7 @@ bool FileExists(const std::wstring& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                RemoveTree(child);
-            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveDirectoryW(child.c_str());
-            } else {
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(search, &data));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
-}
+void RemoveTree(const std::wstring& path) { test::RemoveTree(path); }
 
 uint64_t TreeBytes(const std::wstring& folder) {
     uint64_t total = 0;

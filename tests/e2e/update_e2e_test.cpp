@@ -154,7 +154,7 @@ TEST_F(UpdateRun, WrongTypedRegistryValueEndsInOneLastResortBox) {
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_EQ(BoxCaption(r, 0), L"Lingvaro update");
     EXPECT_EQ(BoxText(r, 0), L"Invalid data type for 'UninstallString'");
-    EXPECT_NE(r.exitCode, 0u);
+    EXPECT_EQ(r.exitCode, 1603u);
     ExpectNothingWritten();
 }
 

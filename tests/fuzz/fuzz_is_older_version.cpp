@@ -16,9 +16,29 @@ using lvm::fuzz::PickText;
 
 using Fields = std::array<uint32_t, 4>;
 
-std::string Dotted(const Fields& fields) {
-    return std::to_string(fields[0]) + "." + std::to_string(fields[1]) + "." +
-           std::to_string(fields[2]) + "." + std::to_string(fields[3]);
+constexpr size_t kNone = 4;
+
+// Four fields, the one at `broken` (if any) replaced by a text that is not a
+// number.
+std::string Dotted(const Fields& fields, size_t broken, const std::string& notANumber) {
+    std::string text;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) text += ".";
+        text += i == broken ? notANumber : std::to_string(fields[i]);
+    }
+    return text;
+}
+
+// Field by field from the first: a field that is not a number decides at its
+// step, against the installed text when it is there (checked first), for
+// "older" when it is in the new text; otherwise the first differing number.
+bool ExpectedOlder(const Fields& fresh, size_t freshBroken, const Fields& installed, size_t installedBroken) {
+    for (size_t i = 0; i < fresh.size(); ++i) {
+        if (i == installedBroken) return false;
+        if (i == freshBroken) return true;
+        if (fresh[i] != installed[i]) return fresh[i] < installed[i];
+    }
+    return false;
 }
 
 Fields PickFields(FuzzedDataProvider& data) {
@@ -45,11 +65,18 @@ void CheckPair(const std::string& a, const std::string& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FuzzedDataProvider data(bytes, size);
     if (data.ConsumeBool()) {
-        // Four well-formed fields a side: exactly the order of the numbers.
+        // Four fields a side, now and then one that is not a number.
         const Fields fresh = PickFields(data);
         const Fields installed = PickFields(data);
-        FUZZ_CHECK(IsOlderVersion(Dotted(fresh), Dotted(installed)) == (fresh < installed));
-        CheckPair(Dotted(fresh), Dotted(installed));
+        const size_t freshBroken = data.ConsumeIntegralInRange<size_t>(0, kNone);
+        const size_t installedBroken = data.ConsumeIntegralInRange<size_t>(0, kNone);
+        // Never empty and never a number: a trailing letter fails any conversion.
+        const std::string notANumber = PickText(data, "0123456789 +-,", 6) + "x";
+        const std::string freshText = Dotted(fresh, freshBroken, notANumber);
+        const std::string installedText = Dotted(installed, installedBroken, notANumber);
+        FUZZ_CHECK(IsOlderVersion(freshText, installedText) ==
+                   ExpectedOlder(fresh, freshBroken, installed, installedBroken));
+        CheckPair(freshText, installedText);
         return 0;
     }
     const char* alphabet = "0123456789..........  +-,";

@@ -27,6 +27,7 @@ void CheckTildeName(const std::string& path) {
     // destination's folder and only its own name changes.
     FUZZ_CHECK(at == 0 || path[at - 1] == '\\');
     const size_t nameEnd = path.empty() ? 0 : path.size() - 1;
+    FUZZ_CHECK(at <= nameEnd);  // never after the last character: the name is never empty
     for (size_t i = at; i < nameEnd; ++i) FUZZ_CHECK(path[i] != '\\');
     FUZZ_CHECK(TildeName(path) == temporary);
 }

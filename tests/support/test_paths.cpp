@@ -1,0 +1,22 @@
+#include "support/test_paths.h"
+
+#include <windows.h>
+
+namespace lvm::test {
+
+std::wstring TestBinDir() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring BesideTestExecutable(const std::wstring& name) { return TestBinDir() + name; }
+
+}  // namespace lvm::test
