@@ -22,7 +22,13 @@ if $ask && [ -z "${DISPLAY:-}" ]; then
 fi
 
 export LVM_BUILD_DIR="$build"
-"$root/scripts/build.sh"
+mkdir -p "$build"
+echo "demo: building (log in $build/demo-build.log) ..."
+if ! "$root/scripts/build.sh" >"$build/demo-build.log" 2>&1; then
+    tail -40 "$build/demo-build.log"
+    echo "demo: the build failed" >&2
+    exit 1
+fi
 
 # A fresh prefix of its own, so the demo never touches the tests' prefix or ~/.wine.
 demo_prefix="$build/demo-prefix"
@@ -63,3 +69,7 @@ else
 fi
 echo "demo: the uninstall entry:"
 wine reg query "$key" /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}/  /p'
+size_hex=$(wine reg query "$key" /v EstimatedSize /reg:32 2>/dev/null | tr -d '\r' | awk '/EstimatedSize/ {print $3}')
+if [ -n "$size_hex" ]; then
+    echo "demo: EstimatedSize = $((size_hex)) KiB (its files hold $(find "$app_dir" -type f -printf '%s\n' | awk '{s += $1} END {print s}') bytes)"
+fi

@@ -20,16 +20,19 @@
 
 namespace lvm::fuzz {
 
-// A text drawn mostly from the characters that matter to path and version
-// rules, so the interesting cases come up far more often than in random bytes;
-// some characters still come from the whole byte range.
+// A text in which half the characters come from `alphabet` (the characters
+// that matter to the rule, so the interesting cases come up far more often
+// than in random bytes) and the others are any ASCII character. Characters
+// beyond ASCII come only through the alphabet. Each character is one byte of
+// input, 0-127 as itself and 128-255 picking from the alphabet, so a seed
+// can spell any text it needs (tests/fuzz/make_seeds.py does).
 inline std::string PickText(FuzzedDataProvider& data, const char* alphabet, size_t maxLength) {
     const std::string letters = alphabet;
     std::string text;
     const size_t length = data.ConsumeIntegralInRange<size_t>(0, maxLength);
     for (size_t i = 0; i < length && data.remaining_bytes() > 0; ++i) {
         const uint8_t pick = data.ConsumeIntegral<uint8_t>();
-        text += pick < 224 ? letters[pick % letters.size()] : static_cast<char>(pick);
+        text += pick < 128 ? static_cast<char>(pick) : letters[(pick - 128) % letters.size()];
     }
     return text;
 }

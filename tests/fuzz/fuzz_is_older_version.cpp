@@ -1,5 +1,6 @@
 // The dotted-version comparison over arbitrary version strings, as the
 // installed file's version resource can hold anything.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -70,8 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         const Fields installed = PickFields(data);
         const size_t freshBroken = data.ConsumeIntegralInRange<size_t>(0, kNone);
         const size_t installedBroken = data.ConsumeIntegralInRange<size_t>(0, kNone);
-        // Never empty and never a number: a trailing letter fails any conversion.
-        const std::string notANumber = PickText(data, "0123456789 +-,", 6) + "x";
+        // Never empty and never a number: a trailing letter fails any
+        // conversion. No "." in it, or it would be more than one field.
+        std::string notANumber = PickText(data, "0123456789 +-,", 6) + "x";
+        std::replace(notANumber.begin(), notANumber.end(), '.', ',');
         const std::string freshText = Dotted(fresh, freshBroken, notANumber);
         const std::string installedText = Dotted(installed, installedBroken, notANumber);
         FUZZ_CHECK(IsOlderVersion(freshText, installedText) ==

@@ -54,7 +54,7 @@ void CheckQuestion(bool russian, const std::string& destination, const std::stri
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FuzzedDataProvider data(bytes, size);
-    const std::string path = PickText(data, "\\\\\\~!.:abcCx", 64);
+    const std::string path = PickText(data, "\\\\\\~!.: \xd0\x96", 64);
     CheckTildeName(path);
     FUZZ_CHECK(lvm::ComparesLngVersions(path) == (path.find('!') == std::string::npos));
     CheckKinds(PickText(data, "expaklngcok3bsEXE", 4));

@@ -104,7 +104,7 @@ void CheckFileApiForms(const std::wstring& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FuzzedDataProvider data(bytes, size);
-    const char* alphabet = "\\\\\\\"\" /:?.UNCabcx";
+    const char* alphabet = "\\\\\\\"\" /:?.\xd0\x96";
     const std::string value = PickText(data, alphabet, 64);
     CheckUninstallFolder(value);
     CheckTrailingBackslash(value);
