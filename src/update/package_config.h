@@ -23,7 +23,7 @@ extern TPackageConfig PackageConfig;
 
 // The entry point's part: what this executable carries.
 void SetPackageValues();
-// Step 1 of the run: product name, captions and the full title.
+// The run completes the record first: product name, captions and the full title.
 void CompletePackageConfig();
 // PackageConfig.ResourceName + "." + PackageConfig.ResourceType.
 std::string PackageFileName();

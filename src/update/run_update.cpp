@@ -89,30 +89,30 @@ void RecordInstalledSize(const TUpdateOperations& ops) {
 RunOutcome RunUpdate() { return RunUpdate(TUpdateOperations::Real()); }
 
 RunOutcome RunUpdate(const TUpdateOperations& ops) {
-    // 1. Configuration: everything later reports under these captions.
+    // Configuration: everything later reports under these captions.
     CompletePackageConfig();
     const std::string packageFileName = PackageFileName();
 
-    // 2. Environment.
+    // Environment.
     if (!ops.discoverEnvironment()) return RunOutcome::Failed;
 
-    // 3. Rights.
+    // Rights.
     if (!Environment.IsAdmin) {
         ShowErrorMessage("You have no right to install applications!",
                          "У Вас нет права устанавливать программы!");
         return RunOutcome::Failed;
     }
 
-    // 4. A running application is told to quit before anything is asked.
+    // A running application is told to quit before anything is asked.
     if (!ops.appNotRunning()) ops.tellAppToQuit();
 
-    // 5. Integrity of the installer's own file.
+    // Integrity of the installer's own file.
     if (!ops.selfCheck()) return RunOutcome::Failed;
 
-    // 6. Switch.
+    // Switch.
     ModestMode = StartSwitch == "modest";
 
-    // 7. Application present. An empty folder would make the name relative to
+    // Application present. An empty folder would make the name relative to
     // the current folder (often where the installer was downloaded), which
     // is never the installation.
     if (Environment.InstallDir.empty() || !RegularFileExists(Environment.InstallDir + "Lingvaro.exe")) {
@@ -124,10 +124,10 @@ RunOutcome RunUpdate(const TUpdateOperations& ops) {
         return RunOutcome::Failed;
     }
 
-    // 8. Consent.
+    // Consent.
     if (!ModestMode && !AskConsent()) return RunOutcome::Declined;
 
-    // 9. Package. The run goes on whatever the writer did; it has told the user.
+    // Package. The run goes on whatever the writer did; it has told the user.
     const std::string target = Environment.InstallDir + packageFileName;
     PayloadOutcome written;
     if (PackageConfig.ResourceName == "lvq") {
@@ -136,10 +136,10 @@ RunOutcome RunUpdate(const TUpdateOperations& ops) {
         written = ops.writeResource(PackageConfig.ResourceName, PackageConfig.ResourceType, target, true);
     }
 
-    // 10. Installed size. Registry errors here are not handled: they end the run.
+    // Installed size. Registry errors here are not handled: they end the run.
     RecordInstalledSize(ops);
 
-    // 11. Hand-off.
+    // Hand-off.
     if (ModestMode) {
         if (ops.loweredArgument(2) == "runapp") ops.launchAndActivateApp();
     } else if (AskToStartApp()) {

@@ -38,7 +38,7 @@ struct TUpdateOperations {
     static TUpdateOperations Real();
 };
 
-// Set once by the run's step 6.
+// Set once by the run, from the first argument, before anything is asked.
 extern bool ModestMode;
 
 RunOutcome RunUpdate();
