@@ -42,6 +42,7 @@ std::vector<uint8_t> PickFile(FuzzedDataProvider& data) {
         return std::vector<uint8_t>(raw.begin(), raw.end());
     }
     std::vector<uint8_t> file(data.ConsumeIntegralInRange<size_t>(0, 6000), 0);
+    const uint32_t fileSize = static_cast<uint32_t>(file.size());
     Put16(file, 0, 0x5A4D);  // "MZ"
     const uint32_t pe = data.ConsumeBool() ? 0x80 : data.ConsumeIntegralInRange<uint32_t>(0, 0x1100);
     Put32(file, 0x3C, pe);
@@ -53,20 +54,31 @@ std::vector<uint8_t> PickFile(FuzzedDataProvider& data) {
     const size_t optional = pe + 24;
     Put16(file, optional, data.ConsumeBool() ? 0x10B : 0x20B);
     Put32(file, optional + 92, data.ConsumeIntegralInRange<uint32_t>(3, 16));
-    Put32(file, optional + 128, data.ConsumeIntegral<uint32_t>());  // certificate table
-    Put32(file, optional + 132, data.ConsumeIntegral<uint32_t>());
+    // The record, its covered length near the end of the file, and a
+    // certificate entry that is absent, describes the rest of the file (as
+    // signing leaves it), or says anything at all.
+    const uint32_t record = data.ConsumeIntegralInRange<uint32_t>(0, fileSize);
+    const uint32_t covered = fileSize - std::min(fileSize, data.ConsumeIntegralInRange<uint32_t>(0, 40));
+    if (record + 12 <= file.size()) {
+        std::memcpy(&file[record], "LVM0CHK1", 8);
+        Put32(file, record + 8, covered);
+    }
+    switch (data.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0: break;
+        case 1:
+            Put32(file, optional + 128, covered);
+            Put32(file, optional + 132, fileSize - covered);
+            break;
+        default:
+            Put32(file, optional + 128, data.ConsumeIntegral<uint32_t>());
+            Put32(file, optional + 132, data.ConsumeIntegral<uint32_t>());
+    }
     for (uint16_t i = 0; i < sections; ++i) {
         const size_t entry = optional + optionalSize + 40 * size_t{i};
         const char* name = data.ConsumeBool() ? ".lvmchk" : ".text";
         if (entry + 8 <= file.size()) std::memcpy(&file[entry], name, std::strlen(name) + 1);
         Put32(file, entry + 16, data.ConsumeIntegralInRange<uint32_t>(40, 56));
-        Put32(file, entry + 20, data.ConsumeIntegralInRange<uint32_t>(0, 6100));
-    }
-    // A record where a section may point, with a covered length near the end.
-    const size_t record = data.ConsumeIntegralInRange<size_t>(0, file.size());
-    if (record + 12 <= file.size()) {
-        std::memcpy(&file[record], "LVM0CHK1", 8);
-        Put32(file, record + 8, static_cast<uint32_t>(file.size()) - data.ConsumeIntegralInRange<uint32_t>(0, 8));
+        Put32(file, entry + 20, data.ConsumeBool() ? record : data.ConsumeIntegralInRange<uint32_t>(0, 6100));
     }
     const int flips = data.ConsumeIntegralInRange<int>(0, 4);
     for (int i = 0; i < flips && !file.empty(); ++i) {
@@ -80,6 +92,21 @@ bool InField(uint64_t at, uint64_t start, uint64_t length) { return at >= start 
 bool IsUncoveredField(const SelfCheckLayout& layout, uint64_t at) {
     return InField(at, layout.checksumOffset, 4) || InField(at, layout.securityDirOffset, 8) ||
            InField(at, uint64_t{layout.recordOffset} + lvm::kSelfCheckDigestOffset, 32);
+}
+
+// The image checksum as the loader and the signing tools compute it: 16-bit
+// little-endian words (an odd last byte alone) with the checksum field read
+// as zero, the carries folded back in, and the file size added.
+uint32_t ReferenceChecksum(std::vector<uint8_t> file, uint32_t checksumOffset) {
+    for (uint64_t at = checksumOffset; at < uint64_t{checksumOffset} + 4 && at < file.size(); ++at) {
+        file[at] = 0;
+    }
+    uint64_t sum = 0;
+    for (size_t at = 0; at < file.size(); at += 2) {
+        sum += file[at] | (at + 1 < file.size() ? file[at + 1] << 8 : 0);
+    }
+    while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint32_t>(sum + file.size());
 }
 
 // Cuts [0, size) into pieces of even size (the last one may be odd), as the
@@ -119,6 +146,11 @@ void CheckDigestInput(const SelfCheckLayout& layout, const std::vector<uint8_t>&
     }
     FUZZ_CHECK(pieced == whole);
     FUZZ_CHECK(piecedSum.Finish(file.size()) == wholeSum.Finish(file.size()));
+    // A PE header starts on an even offset in every file a linker writes; the
+    // word sum then meets the checksum field as two whole words.
+    if (layout.checksumOffset % 2 == 0) {
+        FUZZ_CHECK(wholeSum.Finish(file.size()) == ReferenceChecksum(file, layout.checksumOffset));
+    }
     // Every covered byte outside the three fields reaches the digest as it
     // is: a flipped byte anywhere else must change what is hashed.
     for (size_t at = 0; at < whole.size(); ++at) {

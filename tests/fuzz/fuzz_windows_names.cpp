@@ -103,6 +103,8 @@ void CheckDescription(const WindowsFacts& facts) {
     const bool namedByRegistry = lvm::WantsProductName(facts.version) && facts.productName;
     FUZZ_CHECK(StartsWith(parts->name, namedByRegistry ? *facts.productName : "Microsoft Windows "));
     FUZZ_CHECK(!parts->version.empty());  // numbers always, from "ver" or from the record
+    // Numbers taken from "ver" stop before its closing bracket.
+    FUZZ_CHECK(parts->version.find(']') == std::string::npos);
     if (lvm::WantsProductName(facts.version) && facts.architecture == lvm::kArchitectureAmd64) {
         FUZZ_CHECK(lvm::DescriptionMeans64Bit(lvm::JoinWindowsDescription(*parts, false)));
     }

@@ -329,8 +329,7 @@ def self_check_layout_seeds():
         "not_pe": b"MZ" + b"\0" * 0x3A + b"\x40\0\0\0" + b"ELF",
     }.items():
         seed = Seed()
-        seed.in_range(0, 0, 7)  # raw bytes, taken as the file
-        seed.in_range(0x300, 0, 0x300)  # the piece size ignored: the file is read whole
+        seed.in_range(0, 0, 7)  # raw bytes, taken as the file, then read in one piece
         seed.front = data
         write("fuzz_self_check_layout", name, seed.bytes())
 
