@@ -48,33 +48,30 @@ TEST(CommandLineSplit, LoweringTouchesOnlyAsciiCapitals) {
     EXPECT_EQ(LowerAscii(""), "");
 }
 
-class ErrorMessage : public testing::Test {
-protected:
-    void SetUp() override { CompletePackageConfig(); }
-    void TearDown() override { UseRussian = false; }
-    test::ScriptedUserInterface ui;
-};
-
-TEST_F(ErrorMessage, EnglishUnderTheEnglishCaptionWithPlainMessageBox) {
-    UseRussian = false;
-    ShowErrorMessage("Something failed", "Что-то не так");
-    ASSERT_EQ(ui.Shown().size(), 1u);
-    const MessageBoxRequest& box = ui.Shown()[0];
-    EXPECT_EQ(box.text, "Something failed");
-    EXPECT_EQ(box.caption, "Lingvaro update");
-    EXPECT_EQ(box.style, 0x00200010u);
-    EXPECT_EQ(box.languageId, 0);
-}
-
-TEST_F(ErrorMessage, RussianOnlyUnderTheRussianCaptionWithTheRussianLanguage) {
-    UseRussian = true;
-    ShowErrorMessage("Something failed", "Что-то не так");
-    ASSERT_EQ(ui.Shown().size(), 1u);
-    const MessageBoxRequest& box = ui.Shown()[0];
-    EXPECT_EQ(box.text, "Что-то не так");
-    EXPECT_EQ(box.caption, "Обновление Lingvaro");
-    EXPECT_EQ(box.style, 0x00200010u);
-    EXPECT_EQ(box.languageId, 0x0019);
+TEST(ErrorMessage, OneBoxInTheRunLanguageUnderItsCaption) {
+    struct Case {
+        bool russian;
+        const char* text;
+        const char* caption;
+        unsigned short languageId;  // 0: MessageBoxW
+    };
+    const Case cases[] = {
+        {false, "Something failed", "Lingvaro update", 0},
+        {true, "Что-то не так", "Обновление Lingvaro", 0x0019},
+    };
+    CompletePackageConfig();
+    for (const Case& c : cases) {
+        test::ScriptedUserInterface ui;
+        UseRussian = c.russian;
+        ShowErrorMessage("Something failed", "Что-то не так");
+        UseRussian = false;
+        ASSERT_EQ(ui.Shown().size(), 1u) << c.russian;
+        const MessageBoxRequest& box = ui.Shown()[0];
+        EXPECT_EQ(box.text, c.text);
+        EXPECT_EQ(box.caption, c.caption);
+        EXPECT_EQ(box.style, 0x00200010u);
+        EXPECT_EQ(box.languageId, c.languageId);
+    }
 }
 
 TEST(PackageConfiguration, TitleAndCaptionsAreTheShippedTexts) {

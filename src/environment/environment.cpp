@@ -15,29 +15,21 @@ const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 
 namespace {
 
-// Opens a key of a root hive, counting the path from the root, and closes it
-// however the step that opened it is left.
+// A key opened (never created) for one step and read from: closed however
+// the step is left.
 class RootKeyScope {
 public:
-    RootKeyScope(TRegistry& registry, HKEY root, const std::string& path) : registry_(registry) {
-        // Closing first makes the path count from the root, not from a key
-        // that an earlier step left open under the same root.
-        registry_.CloseKey();
-        registry_.SetRootKey(root);
-        registry_.OpenKey(path, false);
-    }
-    ~RootKeyScope() { registry_.CloseKey(); }
-    RootKeyScope(const RootKeyScope&) = delete;
-    RootKeyScope& operator=(const RootKeyScope&) = delete;
+    RootKeyScope(TRegistry& registry, HKEY root, const std::string& path)
+        : scope_(registry, root, path, /*canCreate=*/false) {}
 
     // The value's text when it exists; otherwise `current` unchanged.
     std::string ReadInto(const std::string& name, const std::string& current) const {
-        return registry_.ValueExists(name) ? registry_.ReadString(name) : current;
+        return ValueExists(name) ? scope_.Registry().ReadString(name) : current;
     }
-    bool ValueExists(const std::string& name) const { return registry_.ValueExists(name); }
+    bool ValueExists(const std::string& name) const { return scope_.Registry().ValueExists(name); }
 
 private:
-    TRegistry& registry_;
+    TRegistryKeyScope scope_;
 };
 
 TRegistry& Registry() {

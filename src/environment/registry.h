@@ -54,4 +54,28 @@ private:
     ScopedRegKey current_;
 };
 
+// Opens a key of a root hive on a registry object, counting the path from the
+// root, and closes it however the scope is left (errors included).
+class TRegistryKeyScope {
+public:
+    TRegistryKeyScope(TRegistry& registry, HKEY root, const std::string& path, bool canCreate)
+        : registry_(registry) {
+        // Closing first makes the path count from the root, not from a key
+        // that an earlier step left open under the same root.
+        registry_.CloseKey();
+        registry_.SetRootKey(root);
+        opened_ = registry_.OpenKey(path, canCreate);
+    }
+    ~TRegistryKeyScope() { registry_.CloseKey(); }
+    TRegistryKeyScope(const TRegistryKeyScope&) = delete;
+    TRegistryKeyScope& operator=(const TRegistryKeyScope&) = delete;
+
+    bool Opened() const { return opened_; }
+    TRegistry& Registry() const { return registry_; }
+
+private:
+    TRegistry& registry_;
+    bool opened_ = false;
+};
+
 }  // namespace lvm

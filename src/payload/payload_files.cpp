@@ -74,17 +74,6 @@ ScopedHandle CreateForWriting(const std::wstring& path, DWORD access) {
 
 void SetChunkWriter(ChunkWriter writer) { g_writeChunk = writer ? writer : SystemWriteChunk; }
 
-bool IsExistingFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsReadOnlyFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           (attributes & FILE_ATTRIBUTE_READONLY);
-}
-
 ScopedHandle OpenForReading(const std::string& path) {
     return ScopedHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

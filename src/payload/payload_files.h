@@ -5,15 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "common/file_attributes.h"
 #include "common/scoped_handle.h"
 
 namespace lvm {
-
-// A file, not a folder, exists at the path.
-bool IsExistingFile(const std::string& path);
-
-// A file exists at the path and carries the read-only attribute.
-bool IsReadOnlyFile(const std::string& path);
 
 // Opens an existing file for reading, sharing it with every other opener
 // (the probes read files that the application may hold open). Invalid on failure.

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/text.h"
+#include "common/file_attributes.h"
 #include "environment/environment.h"
 #include "environment/folder_size.h"
 #include "lang/lang.h"
@@ -31,12 +31,6 @@ TUpdateOperations TUpdateOperations::Real() {
 
 namespace {
 
-// A file, not a folder, of that name.
-bool RegularFileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool AskConsent() {
     const TPackageConfig& config = PackageConfig;
     int answer;
@@ -60,28 +54,13 @@ bool AskToStartApp() {
                           config.CaptionEn, kQuestionBoxStyle) == kAnswerYes;
 }
 
-// Closes the shared registry's key however the step is left.
-class RegistryKeyCloser {
-public:
-    explicit RegistryKeyCloser(TRegistry& registry) : registry_(registry) {}
-    ~RegistryKeyCloser() { registry_.CloseKey(); }
-    RegistryKeyCloser(const RegistryKeyCloser&) = delete;
-    RegistryKeyCloser& operator=(const RegistryKeyCloser&) = delete;
-
-private:
-    TRegistry& registry_;
-};
-
 void RecordInstalledSize(const TUpdateOperations& ops) {
-    TRegistry& registry = *SharedRegistry;
-    registry.CloseKey();
-    registry.SetRootKey(HKEY_LOCAL_MACHINE);
-    RegistryKeyCloser closer(registry);
-    // The result of the open is not looked at: a key that could not be opened
-    // makes the write below fail, and that failure ends the run.
-    registry.OpenKey(Environment.SizeEntryKey, true);
+    // Whether the open succeeded is not looked at: a key that could not be
+    // opened makes the write below fail, and that failure ends the run. The
+    // key is closed in every case.
+    TRegistryKeyScope key(*SharedRegistry, HKEY_LOCAL_MACHINE, Environment.SizeEntryKey, /*canCreate=*/true);
     const int32_t size = ops.folderSizeKB(Environment.InstallDir);
-    if (size != -1) registry.WriteInteger("EstimatedSize", size);
+    if (size != -1) key.Registry().WriteInteger("EstimatedSize", size);
 }
 
 }  // namespace
@@ -115,7 +94,7 @@ RunOutcome RunUpdate(const TUpdateOperations& ops) {
     // Application present. An empty folder would make the name relative to
     // the current folder (often where the installer was downloaded), which
     // is never the installation.
-    if (Environment.InstallDir.empty() || !RegularFileExists(Environment.InstallDir + "Lingvaro.exe")) {
+    if (Environment.InstallDir.empty() || !IsExistingFile(Environment.InstallDir + "Lingvaro.exe")) {
         ShowErrorMessage(
             "There's no subject of update - the Lingvaro installed.\r\n"
             "Please, install the program at first.",

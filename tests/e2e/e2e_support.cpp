@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/text.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
 
@@ -36,13 +37,6 @@ std::wstring BinDir() { return test::TestBinDir(); }
 std::wstring SetupExe() { return BinDir() + L"lvm0-setup.exe"; }
 std::wstring StandInExe() { return BinDir() + L"Lingvaro.exe"; }
 
-std::wstring FromUtf8(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
-    return out;
-}
 
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
@@ -58,8 +52,6 @@ bool FileExists(const std::wstring& path) {
     const DWORD a = GetFileAttributesW(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-void RemoveTree(const std::wstring& path) { test::RemoveTree(path); }
 
 uint64_t TreeBytes(const std::wstring& folder) {
     uint64_t total = 0;
@@ -81,9 +73,9 @@ uint64_t TreeBytes(const std::wstring& folder) {
 
 void InstallerTest::SetUp() {
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    workDir_ = std::wstring(kRoot) + L"\\" + FromUtf8(info->test_suite_name()) + L"." +
-               FromUtf8(info->name());
-    RemoveTree(workDir_);
+    workDir_ = std::wstring(kRoot) + L"\\" + Widen(info->test_suite_name()) + L"." +
+               Widen(info->name());
+    test::RemoveTree(workDir_);
     CreateDirectoryW(kRoot, nullptr);
     CreateDirectoryW(workDir_.c_str(), nullptr);
     installDir_ = workDir_ + L"\\Lingvaro\\";
@@ -94,7 +86,7 @@ void InstallerTest::SetUp() {
 
 void InstallerTest::TearDown() {
     DeleteEntries();
-    RemoveTree(workDir_);
+    test::RemoveTree(workDir_);
 }
 
 void InstallerTest::WriteUninstallString(const std::wstring& value, bool wow6432Node) {
@@ -160,16 +152,16 @@ namespace texts {
 const char kFullTitle[] = "\"Звуковые комментарии к оценке 0\" версии 215";
 
 std::wstring ConsentEnglish() {
-    return FromUtf8(std::string("Would you like to setup\r\nLingvaro update -\r\n") + kFullTitle + "?");
+    return Widen(std::string("Would you like to setup\r\nLingvaro update -\r\n") + kFullTitle + "?");
 }
 
 std::wstring ConsentRussian() {
-    return FromUtf8(std::string("Вы действительно хотите установить\r\nОбновление Lingvaro -\r\n") +
+    return Widen(std::string("Вы действительно хотите установить\r\nОбновление Lingvaro -\r\n") +
                     kFullTitle + "?");
 }
 
 std::wstring StartQuestion() {
-    return FromUtf8(std::string("На Ваш компьютер установлено\r\nОбновление Lingvaro -\r\n") + kFullTitle +
+    return Widen(std::string("На Ваш компьютер установлено\r\nОбновление Lingvaro -\r\n") + kFullTitle +
                     "\r\n\r\nЗапустить программу?");
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "box_driver.h"
+#include "common/text.h"
 
 namespace lvm::e2e {
 
@@ -21,11 +22,9 @@ std::wstring BinDir();
 std::wstring SetupExe();
 std::wstring StandInExe();
 
-std::wstring FromUtf8(const std::string& utf8);
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::wstring& path);
-void RemoveTree(const std::wstring& path);
 uint64_t TreeBytes(const std::wstring& folder);  // all files below, recursively
 
 constexpr wchar_t kUninstallEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";

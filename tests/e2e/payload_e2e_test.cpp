@@ -21,8 +21,8 @@ std::wstring OlderQuestionEnglish(const std::wstring& destination) {
 }
 
 std::wstring OlderQuestionRussian(const std::wstring& destination) {
-    return FromUtf8("Устанавливаемый файл ") + destination +
-           FromUtf8("\r\nболее старой версии, чем уже установленный.\r\n\r\n"
+    return Widen("Устанавливаемый файл ") + destination +
+           Widen("\r\nболее старой версии, чем уже установленный.\r\n\r\n"
                     "Действительно ли Вы хотите заменить уже имеющийся\r\n"
                     "файл версии 216 на более старый версии 215?");
 }
@@ -82,7 +82,7 @@ TEST_F(Replace, RussianUserGetsTheRussianOlderVersionQuestion) {
     WriteFileBytes(PackagePath(), FakePackage(216));
     const driver::RunResult r = RunSetup(L"modest", {IDNO});
     ASSERT_EQ(r.boxes.size(), 1u);
-    EXPECT_EQ(BoxCaption(r, 0), FromUtf8("Резонный вопрос"));
+    EXPECT_EQ(BoxCaption(r, 0), Widen("Резонный вопрос"));
     EXPECT_EQ(BoxText(r, 0), OlderQuestionRussian(PackagePath()));
 }
 

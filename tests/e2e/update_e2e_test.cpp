@@ -132,7 +132,7 @@ TEST_F(UpdateRun, SignedInstallerStillPassesItsCheckButNotWithAFlippedByte) {
 TEST_F(UpdateRun, MissingApplicationStopsBeforeAnyQuestion) {
     const std::wstring app = InstallDir() + L"Lingvaro.exe";
     ASSERT_TRUE(DeleteFileW(app.c_str()));
-    const std::wstring message = FromUtf8(
+    const std::wstring message = Widen(
         "There's no subject of update - the Lingvaro installed.\r\nPlease, install the program at first.");
     driver::RunResult r = RunSetup(L"", {IDOK});
     ASSERT_EQ(r.boxes.size(), 1u);
@@ -162,7 +162,7 @@ TEST_F(UpdateRun, RussianUserGetsRussianQuestionsAndMessages) {
     ASSERT_EQ(GetUserDefaultLCID(), 1049u) << "run with a Russian user locale";
     driver::RunResult r = RunSetup(L"", {IDYES, IDNO});
     ASSERT_EQ(r.boxes.size(), 2u);
-    EXPECT_EQ(BoxCaption(r, 0), FromUtf8("Резонный вопрос"));
+    EXPECT_EQ(BoxCaption(r, 0), Widen("Резонный вопрос"));
     EXPECT_EQ(BoxText(r, 0), texts::ConsentRussian());
     EXPECT_EQ(BoxCaption(r, 1), L"Lingvaro update");
     EXPECT_EQ(BoxText(r, 1), texts::StartQuestion());
@@ -171,8 +171,8 @@ TEST_F(UpdateRun, RussianUserGetsRussianQuestionsAndMessages) {
     ASSERT_TRUE(DeleteFileW((InstallDir() + L"Lingvaro.exe").c_str()));
     r = RunSetup(L"", {IDOK});
     ASSERT_EQ(r.boxes.size(), 1u);
-    EXPECT_EQ(BoxCaption(r, 0), FromUtf8("Обновление Lingvaro"));
-    EXPECT_EQ(BoxText(r, 0), FromUtf8("Нет предмета обновления - установленной программы Lingvaro.\r\n"
+    EXPECT_EQ(BoxCaption(r, 0), Widen("Обновление Lingvaro"));
+    EXPECT_EQ(BoxText(r, 0), Widen("Нет предмета обновления - установленной программы Lingvaro.\r\n"
                                       "Пожалуйста, сначала установите программу."));
 }
 

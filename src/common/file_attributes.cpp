@@ -1,0 +1,29 @@
+#include "common/file_attributes.h"
+
+#include <windows.h>
+
+#include "common/text.h"
+
+namespace lvm {
+
+namespace {
+
+// The attributes of a file (not a folder), or INVALID_FILE_ATTRIBUTES.
+DWORD FileAttributes(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return attributes;
+}
+
+}  // namespace
+
+bool IsExistingFile(const std::string& path) { return FileAttributes(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsReadOnlyFile(const std::string& path) {
+    const DWORD attributes = FileAttributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+}  // namespace lvm
