@@ -3,6 +3,8 @@
 # no crash dialog, no wait for a window manager under Xvfb.
 set -eu
 prefix="$1"
+lvm_cmake_dir=$(cd "$(dirname "$0")" && pwd)
+. "$lvm_cmake_dir/wine-host.sh"
 mkdir -p "$(dirname "$prefix")"
 [ -f "$prefix/.lvm-ready" ] && exit 0
 exec 9>"$prefix.lock"

@@ -8,6 +8,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX="${WINEPREFIX_OVERRIDE:-$LVM_BUILD_DIR/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEARCH=win64
+lvm_cmake_dir="$here"
+. "$here/wine-host.sh"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 # The Windows user locale and ANSI code page come from the Unix locale Wine
 # starts with; tests pick one by name.

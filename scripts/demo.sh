@@ -36,24 +36,26 @@ rm -rf "$demo_prefix" "$demo_prefix.lock"
 echo "demo: creating a Wine prefix in $demo_prefix ..."
 export LVM_WINEPREFIX="$demo_prefix"
 . "$root/scripts/wine-session.sh"
+# On a host without 32-bit user code Wine runs the x86_64 build of the same sources.
+bin="$(lvm_runnable_build "$build")/bin"
 
 # The demo installation: where a 32-bit application's installer puts it, with
 # its uninstall entry in the 32-bit registry view.
 app_win='C:\Program Files (x86)\Lingvaro'
 app_dir="$WINEPREFIX/drive_c/Program Files (x86)/Lingvaro"
 mkdir -p "$app_dir/Data"
-cp "$build/bin/Lingvaro.exe" "$app_dir/Lingvaro.exe"
+cp "$bin/Lingvaro.exe" "$app_dir/Lingvaro.exe"
 head -c 300000 /dev/zero > "$app_dir/Data/lessons.dat"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lingvaro'
 wine reg add "$key" /v UninstallString /d "\"$app_win\\uninst.exe\"" /reg:32 /f >/dev/null 2>&1
 wine reg add "$key" /v DisplayName /d "Lingvaro" /reg:32 /f >/dev/null 2>&1
 
-cp "$build/bin/lvm0-setup.exe" "$WINEPREFIX/drive_c/lvm0-setup.exe"
+cp "$bin/lvm0-setup.exe" "$WINEPREFIX/drive_c/lvm0-setup.exe"
 echo "demo: running lvm0-setup.exe $(if $ask; then echo '(answer the questions on the display)'; else echo modest; fi)"
 if $ask; then
-    wine "$build/bin/lvm-run.exe" --manual 'C:\lvm0-setup.exe' | tr -d '\r'
+    wine "$bin/lvm-run.exe" --manual 'C:\lvm0-setup.exe' | tr -d '\r'
 else
-    wine "$build/bin/lvm-run.exe" 'C:\lvm0-setup.exe' modest | tr -d '\r'
+    wine "$bin/lvm-run.exe" 'C:\lvm0-setup.exe' modest | tr -d '\r'
 fi
 
 echo

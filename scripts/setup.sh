@@ -5,7 +5,8 @@
 set -eu
 
 NEED_PKGS="cmake make mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
-binutils-mingw-w64-i686 mingw-w64-tools googletest wine wine32:i386 wine64 \
+binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+binutils-mingw-w64-x86-64 mingw-w64-tools googletest wine wine32:i386 wine64 \
 xvfb xauth x11-apps imagemagick locales osslsigncode openssl python3 time \
 clang libclang-rt-14-dev"
 

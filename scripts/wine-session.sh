@@ -6,6 +6,8 @@ export LVM_BUILD_DIR="$build"
 export WINEPREFIX="${LVM_WINEPREFIX:-$build/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG=-all
+lvm_cmake_dir="$root/cmake"
+. "$root/cmake/wine-host.sh"
 
 lvm_xvfb_pid=""
 lvm_session_end() {

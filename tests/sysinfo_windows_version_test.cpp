@@ -18,8 +18,10 @@ const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersi
 const char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
 const char kHotfixKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009";
 
-// This 32-bit process runs on 64-bit Windows exactly when it runs under WOW64.
-bool RunsUnderWow64() {
+// A 32-bit process runs on 64-bit Windows exactly when it runs under WOW64;
+// a 64-bit build (run by the tests on hosts without 32-bit user code) always does.
+bool SystemIs64Bit() {
+    if (sizeof(void*) == 8) return true;
     BOOL wow64 = FALSE;
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
@@ -34,11 +36,11 @@ private:
 };
 
 TEST_F(WindowsOnThisSystem, DescriptionSetsIsWin64ByTheRealArchitecture) {
-    IsWin64 = !RunsUnderWow64();
+    IsWin64 = !SystemIs64Bit();
     const std::string description = DescribeWindows(false);
     EXPECT_NE(description, "unknown");
-    EXPECT_EQ(IsWin64, RunsUnderWow64()) << description;
-    EXPECT_EQ(description.find(" 64-bit") != std::string::npos, RunsUnderWow64()) << description;
+    EXPECT_EQ(IsWin64, SystemIs64Bit()) << description;
+    EXPECT_EQ(description.find(" 64-bit") != std::string::npos, SystemIs64Bit()) << description;
 }
 
 TEST_F(WindowsOnThisSystem, PartsAndTheDetailedDescriptionAgree) {
@@ -82,13 +84,13 @@ TEST_F(WindowsRegistryFacts, DescriptionTakesTheProductNameAndAWrongTypeLeavesAs
 
     RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName",
                                 "Stand-in Windows Name");
-    const std::string suffix = RunsUnderWow64() ? " 64-bit" : " 32-bit";
+    const std::string suffix = SystemIs64Bit() ? " 64-bit" : " 32-bit";
     EXPECT_EQ(DescribeWindows(false).rfind("Stand-in Windows Name" + suffix, 0), 0u);
 
-    IsWin64 = !RunsUnderWow64();
+    IsWin64 = !SystemIs64Bit();
     RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", 7);
     EXPECT_THROW(DescribeWindows(false), RegistryError);
-    EXPECT_EQ(IsWin64, !RunsUnderWow64());  // untouched by the failed description
+    EXPECT_EQ(IsWin64, !SystemIs64Bit());  // untouched by the failed description
 }
 
 TEST_F(WindowsRegistryFacts, ProductOptionsTypeIsAStringThatFits) {

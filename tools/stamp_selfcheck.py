@@ -34,10 +34,13 @@ def pe_layout(data):
     (optional_size,) = struct.unpack_from("<H", data, coff + 16)
     optional = coff + 20
     (magic,) = struct.unpack_from("<H", data, optional)
-    if magic != 0x10B:
-        raise SystemExit("error: not a 32-bit PE file")
+    # PE32 (the shipped i686 file) or PE32+ (the x86_64 build some test hosts run):
+    # the data directories start 16 bytes later in PE32+.
+    if magic not in (0x10B, 0x20B):
+        raise SystemExit("error: not a PE32 or PE32+ file")
+    directories = optional + (96 if magic == 0x10B else 112)
     checksum_offset = optional + 64
-    security_dir_offset = optional + 96 + 4 * 8
+    security_dir_offset = directories + 4 * 8
     sections = optional + optional_size
     record_offset = None
     for i in range(section_count):

@@ -39,14 +39,19 @@ std::optional<SelfCheckLayout> ParseSelfCheckLayout(const uint8_t* headers, size
     const uint16_t sectionCount = Read16(headers + coff + 2);
     const uint16_t optionalSize = Read16(headers + coff + 16);
     const uint64_t optional = coff + 20;
-    // A PE32 optional header with at least five data directories.
-    if (optionalSize < 96 + 5 * 8 || !Fits(optional, optionalSize, size)) return std::nullopt;
-    if (Read16(headers + optional) != 0x10B) return std::nullopt;
-    if (Read32(headers + optional + 92) < 5) return std::nullopt;  // NumberOfRvaAndSizes
+    // A PE32 optional header (the shipped i686 file) or a PE32+ one (an x86_64
+    // build), with at least five data directories; PE32+ has an 8-byte image
+    // base and 8-byte stack and heap sizes, which move the directories 16 bytes on.
+    if (!Fits(optional, 2, size)) return std::nullopt;
+    const uint16_t peMagic = Read16(headers + optional);
+    if (peMagic != 0x10B && peMagic != 0x20B) return std::nullopt;
+    const uint64_t directories = optional + (peMagic == 0x10B ? 96 : 112);
+    if (optionalSize < directories - optional + 5 * 8 || !Fits(optional, optionalSize, size)) return std::nullopt;
+    if (Read32(headers + directories - 4) < 5) return std::nullopt;  // NumberOfRvaAndSizes
 
     SelfCheckLayout layout;
     layout.checksumOffset = static_cast<uint32_t>(optional + 64);
-    layout.securityDirOffset = static_cast<uint32_t>(optional + 96 + 4 * 8);
+    layout.securityDirOffset = static_cast<uint32_t>(directories + 4 * 8);
     layout.certificateOffset = Read32(headers + layout.securityDirOffset);
     layout.certificateSize = Read32(headers + layout.securityDirOffset + 4);
 

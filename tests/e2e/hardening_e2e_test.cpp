@@ -64,7 +64,8 @@ TEST(ImportTable, NamesOnlyKnownSystemDlls) {
     ASSERT_NE(image, nullptr);
     const auto* base = reinterpret_cast<const uint8_t*>(image);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    // The installer beside this test is built for the same architecture as the test.
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     ASSERT_NE(imports.VirtualAddress, 0u);
     // Known DLLs on every Windows from 7 on.

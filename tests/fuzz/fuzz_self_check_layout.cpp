@@ -52,8 +52,11 @@ std::vector<uint8_t> PickFile(FuzzedDataProvider& data) {
     const uint16_t optionalSize = data.ConsumeBool() ? 224 : data.ConsumeIntegralInRange<uint16_t>(130, 260);
     Put16(file, pe + 20, optionalSize);
     const size_t optional = pe + 24;
-    Put16(file, optional, data.ConsumeBool() ? 0x10B : 0x20B);
-    Put32(file, optional + 92, data.ConsumeIntegralInRange<uint32_t>(3, 16));
+    // PE32 or PE32+: the data directories start 16 bytes later in PE32+.
+    const uint16_t magic = data.ConsumeBool() ? 0x10B : 0x20B;
+    Put16(file, optional, magic);
+    const size_t directories = optional + (magic == 0x10B ? 96 : 112);
+    Put32(file, directories - 4, data.ConsumeIntegralInRange<uint32_t>(3, 16));
     // The record, its covered length near the end of the file, and a
     // certificate entry that is absent, describes the rest of the file (as
     // signing leaves it), or says anything at all.
@@ -66,12 +69,12 @@ std::vector<uint8_t> PickFile(FuzzedDataProvider& data) {
     switch (data.ConsumeIntegralInRange<int>(0, 2)) {
         case 0: break;
         case 1:
-            Put32(file, optional + 128, covered);
-            Put32(file, optional + 132, fileSize - covered);
+            Put32(file, directories + 32, covered);
+            Put32(file, directories + 36, fileSize - covered);
             break;
         default:
-            Put32(file, optional + 128, data.ConsumeIntegral<uint32_t>());
-            Put32(file, optional + 132, data.ConsumeIntegral<uint32_t>());
+            Put32(file, directories + 32, data.ConsumeIntegral<uint32_t>());
+            Put32(file, directories + 36, data.ConsumeIntegral<uint32_t>());
     }
     for (uint16_t i = 0; i < sections; ++i) {
         const size_t entry = optional + optionalSize + 40 * size_t{i};
