@@ -35,6 +35,38 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// The class of the first visible window above `box` in the z-order whose
+// rectangle overlaps the box's; empty when the box is uncovered.
+std::wstring CoveringWindowClass(HWND box) {
+    RECT boxRect{};
+    GetWindowRect(box, &boxRect);
+    for (HWND above = GetWindow(box, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+        if (!IsWindowVisible(above)) continue;
+        RECT rect{}, overlap{};
+        GetWindowRect(above, &rect);
+        if (IntersectRect(&overlap, &rect, &boxRect)) return ClassOf(above);
+    }
+    return std::wstring();
+}
+
+// Presses and releases Return; true when the box then closes within a few seconds.
+bool PressReturnOn(HWND box) {
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_RETURN;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
+    return !IsWindow(box);
+}
+
 }  // namespace
 
 std::string ToUtf8(const std::wstring& wide) {
@@ -87,6 +119,8 @@ RunResult RunProgram(const RunOptions& options) {
             shown.text = WindowText(GetDlgItem(box, 0xFFFF));
             shown.isQuestion = GetDlgItem(box, IDYES) != nullptr;
             shown.progressVisibleBefore = windows.progressVisible;
+            shown.foreground = GetForegroundWindow() == box;
+            shown.coveredBy = CoveringWindowClass(box);
             if (options.answerBoxes) {
                 if (nextAnswer < options.answers.size()) {
                     shown.answer = options.answers[nextAnswer++];
@@ -96,7 +130,13 @@ RunResult RunProgram(const RunOptions& options) {
                 }
                 GetSystemTimeAsFileTime(&shown.answeredAt);
                 // A scripted 0 leaves the box to whoever sits at the display.
-                if (shown.answer != 0) PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(shown.answer), 0);
+                if (shown.answer == kPressReturn) {
+                    shown.returnIgnored = !PressReturnOn(box);
+                    // Unblock the run; the test fails on returnIgnored.
+                    if (shown.returnIgnored) PostMessageW(box, WM_COMMAND, IDNO, 0);
+                } else if (shown.answer != 0) {
+                    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(shown.answer), 0);
+                }
             }
             answered.insert(box);
             result.boxes.push_back(shown);

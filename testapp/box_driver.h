@@ -19,7 +19,15 @@ struct ShownBox {
     bool scripted = false;    // false: the script had no answer left
     bool progressVisibleBefore = false;  // the progress window was visible when it appeared
     FILETIME answeredAt{};                // system time at which the driver answered it
+    bool foreground = false;      // it was the foreground window when it was read
+    std::wstring coveredBy;       // class of a visible window above it that overlaps it; empty: none
+    bool returnIgnored = false;   // answered with kPressReturn, but Return did not close it
 };
+
+// A scripted answer: press Return on the keyboard, as a person would, instead
+// of posting a button's command. The box must have the keyboard focus; Return
+// presses its default button (Yes in a Yes/No box).
+constexpr int kPressReturn = -1;
 
 struct RunOptions {
     std::wstring program;

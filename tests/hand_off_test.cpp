@@ -9,6 +9,7 @@
 #include "environment/environment.h"
 #include "support/test_paths.h"
 #include "update/hand_off.h"
+#include "update/process_hardening.h"
 #include "update/package_config.h"
 
 namespace lvm {
@@ -147,6 +148,73 @@ TEST(HandOffWaits, WindowFirstFoundAtAPollIsActivatedOnlyBeforeTheEleventh) {
     }
 }
 
+TEST(HandOffWaits, ExitWaitLooksAtOnceThenEvery100MsAndGivesUpAt10Seconds) {
+    struct Case {
+        int goneAtLook;        // first look that sees the application gone; 0: never
+        bool expected;
+        int expectedSleeps;
+    };
+    const Case cases[] = {
+        {1, true, 0},        // already gone: no sleep at all
+        {2, true, 1},
+        {16, true, 15},      // 1.5 s of shutdown
+        {101, true, 100},    // gone at the very last look, at 10 s
+        {102, false, 100},   // one look too late
+        {0, false, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("gone at look " + std::to_string(c.goneAtLook));
+        uint32_t clock = 0xFFFFF000u;  // near the wrap: only differences count
+        int looks = 0;
+        std::vector<uint32_t> sleeps;
+        TAppExitHooks hooks;
+        hooks.appGone = [&] { return ++looks, c.goneAtLook != 0 && looks >= c.goneAtLook; };
+        hooks.sleep = [&](uint32_t ms) {
+            sleeps.push_back(ms);
+            clock += ms;
+        };
+        hooks.now = [&] { return clock; };
+        EXPECT_EQ(WaitForAppExit(hooks), c.expected);
+        EXPECT_EQ(static_cast<int>(sleeps.size()), c.expectedSleeps);
+        for (uint32_t ms : sleeps) EXPECT_EQ(ms, 100u);
+    }
+}
+
+TEST(HandOffWaits, ApplicationStartsThroughTheDesktopShellAndDirectlyOnlyWithoutIt) {
+    for (const bool shellAvailable : {true, false}) {
+        std::vector<std::string> tried;
+        TAppStartRoutes routes;
+        routes.throughDesktopShell = [&] {
+            tried.push_back("desktop shell");
+            return shellAvailable;
+        };
+        routes.directly = [&] { tried.push_back("direct"); };
+        const AppStartRoute route = StartApp(routes);
+        if (shellAvailable) {
+            EXPECT_EQ(route, AppStartRoute::DesktopShell);
+            EXPECT_EQ(tried, std::vector<std::string>{"desktop shell"}) << "started twice";
+        } else {
+            EXPECT_EQ(route, AppStartRoute::Direct);
+            EXPECT_EQ(tried, (std::vector<std::string>{"desktop shell", "direct"}));
+        }
+    }
+}
+
+// Windows hands a process's error mode to every process it starts (Wine does
+// not, so this is looked at here rather than in a started application): the
+// installer keeps critical-error boxes away from its own thread only.
+TEST(ProcessErrorMode, HardeningLeavesTheModeChildrenInheritAtTheSystemDefault) {
+    const UINT processBefore = SetErrorMode(0);
+    const DWORD threadBefore = GetThreadErrorMode();
+    HardenProcess();
+    EXPECT_EQ(GetErrorMode() & (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX), 0u)
+        << "a started application would run with critical-error boxes suppressed";
+    EXPECT_EQ(GetThreadErrorMode() & (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX),
+              static_cast<DWORD>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
+    SetThreadErrorMode(threadBefore, nullptr);
+    SetErrorMode(processBefore);
+}
+
 // ---------------------------------------------------------------- under Wine
 
 constexpr wchar_t kMappingName[] = L"lingvaro_memfile";
@@ -175,19 +243,6 @@ void EndProcess(HANDLE process) {
     WaitForSingleObject(process, 5000);
 }
 
-class ScopedEnvironmentVariable {
-public:
-    ScopedEnvironmentVariable(const wchar_t* name, const wchar_t* value) : name_(name) {
-        SetEnvironmentVariableW(name, value);
-    }
-    ~ScopedEnvironmentVariable() { SetEnvironmentVariableW(name_, nullptr); }
-    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
-    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
-
-private:
-    const wchar_t* name_;
-};
-
 class HandOffOnWine : public testing::Test {
 protected:
     void SetUp() override {
@@ -199,11 +254,9 @@ protected:
         ASSERT_NE(GetFileAttributesW(StandInPath().c_str()), INVALID_FILE_ATTRIBUTES)
             << "the stand-in is not next to the test executable";
     }
-    void TearDown() override { ForgetRunningAppForTesting(); }
-
     // Starts the stand-in from the build folder and waits for its window.
-    ScopedHandle StartStandIn() {
-        std::wstring commandLine = L"\"" + StandInPath() + L"\" --lifetime=20";
+    ScopedHandle StartStandIn(const std::wstring& options = L"") {
+        std::wstring commandLine = L"\"" + StandInPath() + L"\" --lifetime=20 " + options;
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info{};
@@ -224,7 +277,7 @@ TEST_F(HandOffOnWine, NothingRunningAnswersTrueAndLeavesNoMapping) {
     EXPECT_FALSE(MappingExists());
 }
 
-TEST_F(HandOffOnWine, ExistingMappingAnswersFalseAndKeepsItOpenForTheRun) {
+TEST_F(HandOffOnWine, ExistingMappingAnswersFalseExactlyWhileItsOwnerHoldsIt) {
     ScopedHandle other(
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMappingName));
     ASSERT_TRUE(other.valid());
@@ -232,33 +285,35 @@ TEST_F(HandOffOnWine, ExistingMappingAnswersFalseAndKeepsItOpenForTheRun) {
     EXPECT_FALSE(AppNotRunning());
     EXPECT_FALSE(AppNotRunning());
 
-    // The owner of the mapping goes away; this process still holds it, so the
-    // answer stays false for the rest of the run.
+    // The owner goes away: the test kept nothing open, so the mark is gone
+    // and a new instance will not take itself for a second copy.
     other.reset();
-    EXPECT_TRUE(MappingExists());
-    EXPECT_FALSE(AppNotRunning());
-
-    // Exactly one handle is held, however often the answer was false.
-    ForgetRunningAppForTesting();
     EXPECT_FALSE(MappingExists());
     EXPECT_TRUE(AppNotRunning());
+    // Nor did the test make the mark: a first instance still sees none.
+    ScopedHandle first(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMappingName));
+    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
 }
 
 TEST_F(HandOffOnWine, TellingWithoutAWindowPostsNothingToThisThread) {
-    TellAppToQuit();
+    const QuitRequest request = TellAppToQuit();
+    EXPECT_FALSE(request.process.valid());
     MSG message;
     EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
         << "a WM_QUIT in our own queue would close the next message box";
 }
 
-TEST_F(HandOffOnWine, RunningStandInIsSeenAndQuitsWhenTold) {
-    ScopedHandle process = StartStandIn();
+TEST_F(HandOffOnWine, RunningStandInIsSeenQuitsWhenToldAndIsWaitedForUntilItHasGone) {
+    // It takes 1.5 s to exit after WM_QUIT, holding its marks until the end.
+    ScopedHandle process = StartStandIn(L"--exit-delay=1500");
     ASSERT_TRUE(process.valid());
 
     EXPECT_FALSE(AppNotRunning());
-    TellAppToQuit();
-    const DWORD waited = WaitForSingleObject(process.get(), 5000);
-    EXPECT_EQ(waited, WAIT_OBJECT_0) << "the stand-in did not quit";
+    const QuitRequest request = TellAppToQuit();
+    EXPECT_TRUE(request.process.valid()) << "the window's process was not opened for the wait";
+    EXPECT_TRUE(WaitForAppToExit(request));
+    EXPECT_EQ(WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0) << "the wait ended before the process";
+    EXPECT_FALSE(MappingExists());
     DWORD exitCode = 1;
     GetExitCodeProcess(process.get(), &exitCode);
     EXPECT_EQ(exitCode, 0u);
@@ -281,12 +336,36 @@ public:
     }
     ~InstalledStandIn() {
         DeleteFileW(exe().c_str());
+        DeleteFileW((folder_ + L"Lingvaro.options").c_str());
+        DeleteFileW(log().c_str());
         RemoveDirectoryW(folder_.c_str());
     }
     InstalledStandIn(const InstalledStandIn&) = delete;
     InstalledStandIn& operator=(const InstalledStandIn&) = delete;
 
     bool Install() { return CopyFileW(StandInPath().c_str(), exe().c_str(), FALSE) != 0; }
+    // Options for a start that passes none (and, through the desktop shell,
+    // hands down no environment either); the stand-in logs to log().
+    void WriteOptions(const std::string& options) {
+        const std::string line = options + " --log=" + Narrow(log()) + "\r\n";
+        HANDLE file = CreateFileW((folder_ + L"Lingvaro.options").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    std::wstring log() const { return folder_ + L"standin.log"; }
+    std::string LogText() const {
+        HANDLE file = CreateFileW(log().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return std::string();
+        std::string text(65536, '\0');
+        DWORD got = 0;
+        ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
+        CloseHandle(file);
+        text.resize(got);
+        return text;
+    }
     const std::wstring& folder() const { return folder_; }
     std::wstring exe() const { return folder_ + L"Lingvaro.exe"; }
 
@@ -310,22 +389,13 @@ private:
     std::wstring saved_;
 };
 
-std::wstring CurrentDirectory() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetCurrentDirectoryW(MAX_PATH, path);
-    std::wstring current(path, length);
-    if (!current.empty() && current.back() != L'\\') current += L'\\';
-    return current;
-}
-
-TEST_F(HandOffOnWine, LaunchWithoutTheExecutableReturnsQuietlyInTheInstallationFolder) {
+TEST_F(HandOffOnWine, LaunchWithoutTheExecutableReturnsQuietly) {
     InstalledStandIn installation;  // the folder only, nothing copied into it
     CurrentDirectoryKeeper keeper;
     Environment.InstallDir = Narrow(installation.folder());
 
     LaunchApp();
 
-    EXPECT_EQ(CurrentDirectory(), installation.folder());
     EXPECT_EQ(WaitForMainWindow(500), nullptr);
 }
 
@@ -334,10 +404,8 @@ TEST_F(HandOffOnWine, LaunchedStandInIsBroughtToTheFront) {
     ASSERT_TRUE(installation.Install());
     CurrentDirectoryKeeper keeper;
     Environment.InstallDir = Narrow(installation.folder());
-    // The shell starts it with no parameters, so its options travel in the
-    // environment: minimized and inactive, so that only the activation can
-    // bring it back.
-    ScopedEnvironmentVariable options(L"LVM_STANDIN_ARGS", L"--lifetime=30 --minimized");
+    // Minimized and inactive, so that only the activation can bring it back.
+    installation.WriteOptions("--lifetime=30 --minimized");
 
     LaunchAndActivateApp();
 
@@ -350,7 +418,11 @@ TEST_F(HandOffOnWine, LaunchedStandInIsBroughtToTheFront) {
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_FALSE(IsIconic(window));
     EXPECT_EQ(GetForegroundWindow(), window);
-    EXPECT_EQ(CurrentDirectory(), installation.folder());
+    // Started in its own folder, whichever way it was started.
+    std::wstring folder = installation.folder();
+    folder.pop_back();
+    EXPECT_NE(installation.LogText().find("cwd " + Narrow(folder) + "\r\n"), std::string::npos)
+        << installation.LogText();
 
     PostMessageW(window, WM_QUIT, 0, 0);
     ASSERT_TRUE(process.valid());

@@ -55,7 +55,13 @@ protected:
             calls.push_back("appNotRunning");
             return !appRunning;
         };
-        ops.tellAppToQuit = [this] { calls.push_back("quit:" + std::to_string(ui.Shown().size())); };
+        ops.tellAppToQuit = [this] {
+            calls.push_back("quit:" + std::to_string(ui.Shown().size()));
+            return QuitRequest{};
+        };
+        ops.waitForAppToExit = [this](const QuitRequest&) {
+            calls.push_back("waitForApp:" + std::to_string(ui.Shown().size()));
+        };
         ops.selfCheck = [this] {
             calls.push_back("selfCheck");
             return selfCheckPasses;
@@ -210,15 +216,41 @@ TEST_F(UpdateFlow, EmptyInstallationFolderIsNoApplicationEvenBesideTheInstaller)
     EXPECT_FALSE(Called("write"));
 }
 
-TEST_F(UpdateFlow, FailingWriterStillRecordsTheSizeAndAsksToStart) {
-    writeOutcome = PayloadOutcome::Failed;
-    ui.Answer(kYes);
-    ui.Answer(kNo);
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
-    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123));
-    ASSERT_EQ(ui.Shown().size(), 2u);
-    EXPECT_EQ(ui.Shown()[1].text, kStartQuestion);
-    EXPECT_FALSE(Called("launch"));
+TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppStartsAnyway) {
+    struct Case {
+        PayloadOutcome written;
+        bool modest;
+        bool asked;     // the closing question comes
+        bool launched;  // Yes to it, or runapp
+        RunOutcome outcome;
+    };
+    const Case cases[] = {
+        {PayloadOutcome::Written, false, true, true, RunOutcome::Installed},
+        // The user kept the newer installed package: it is installed.
+        {PayloadOutcome::KeptNewer, false, true, true, RunOutcome::KeptNewer},
+        // Nothing was installed: no "... has been installed. Start it?".
+        {PayloadOutcome::Failed, false, false, false, RunOutcome::Failed},
+        // The deployer asked for the application to run afterwards.
+        {PayloadOutcome::Failed, true, false, true, RunOutcome::Failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.written)) + (c.modest ? " modest runapp" : " interactive"));
+        test::ScriptedUserInterface caseUi;
+        calls.clear();
+        writeOutcome = c.written;
+        StartSwitch = c.modest ? "modest" : "";
+        secondArgument = "runapp";
+        caseUi.Answer(kYes);
+        caseUi.Answer(kYes);
+        EXPECT_EQ(RunUpdate(ops), c.outcome);
+        EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123)) << "the size is recorded in every case";
+        const size_t questions = (c.modest ? 0 : 1) + (c.asked ? 1 : 0);
+        ASSERT_EQ(caseUi.Shown().size(), questions);
+        if (c.asked) {
+            EXPECT_EQ(caseUi.Shown().back().text, kStartQuestion);
+        }
+        EXPECT_EQ(Called("launch"), c.launched);
+    }
 }
 
 TEST_F(UpdateFlow, SizeZeroIsWrittenAndMinusOneIsNot) {
@@ -272,11 +304,33 @@ TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
     EXPECT_EQ(ui.Shown().size(), 1u);  // the check reports by itself
 }
 
-TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestion) {
+TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestionAndWaitedForBeforeTheWrite) {
     appRunning = true;
     ui.Answer(kNo);
     RunUpdate(ops);
     EXPECT_EQ(calls, (std::vector<std::string>{"discover", "appNotRunning", "quit:0", "selfCheck"}));
+
+    // After consent (one box shown) and before the package is written.
+    calls.clear();
+    ui.Answer(kYes);
+    ui.Answer(kNo);
+    RunUpdate(ops);
+    ASSERT_GE(calls.size(), 6u);
+    EXPECT_EQ(calls[3], "selfCheck");
+    EXPECT_EQ(calls[4], "waitForApp:2");
+    EXPECT_EQ(calls[5].rfind("write:", 0), 0u) << calls[5];
+
+    // Modest: straight after the check. Nothing running: no wait at all.
+    calls.clear();
+    StartSwitch = "modest";
+    RunUpdate(ops);
+    ASSERT_GE(calls.size(), 5u);
+    EXPECT_EQ(calls[4], "waitForApp:3");
+    appRunning = false;
+    calls.clear();
+    RunUpdate(ops);
+    EXPECT_FALSE(Called("waitForApp"));
+    EXPECT_FALSE(Called("quit"));
 }
 
 TEST_F(UpdateFlow, SplitPayloadNameUsesTheSplitWriter) {

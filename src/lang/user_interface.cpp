@@ -8,11 +8,53 @@ namespace lvm {
 
 namespace {
 
+// The box this thread is about to show is raised above every other window of
+// the run. The boxes have no owner, and the progress window (another thread's,
+// topmost) may be on the screen; MB_TOPMOST alone does not order the two
+// everywhere, so the order is made explicit: when the box is first
+// activated it is put at the top of the topmost band, where nothing of ours
+// covers it, and it keeps the activation and so the keyboard.
+LRESULT CALLBACK RaiseBoxOnActivation(int code, WPARAM wParam, LPARAM lParam);
+
+class BoxRaiser {
+public:
+    BoxRaiser() {
+        hook_ = SetWindowsHookExW(WH_CBT, &RaiseBoxOnActivation, nullptr, GetCurrentThreadId());
+    }
+    ~BoxRaiser() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    BoxRaiser(const BoxRaiser&) = delete;
+    BoxRaiser& operator=(const BoxRaiser&) = delete;
+
+private:
+    HHOOK hook_ = nullptr;
+};
+
+bool IsDialogBox(HWND window) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    return wcscmp(className, L"#32770") == 0;
+}
+
+LRESULT CALLBACK RaiseBoxOnActivation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        const HWND window = reinterpret_cast<HWND>(wParam);
+        if (IsDialogBox(window)) {
+            SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    // The hook is per thread and installed only around our own boxes, so no
+    // other hook in the chain is skipped by passing the call on.
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 class SystemMessageBoxes final : public UserInterface {
 public:
     int ShowMessageBox(const MessageBoxRequest& request) override {
         const std::wstring text = Widen(request.text);
         const std::wstring caption = Widen(request.caption);
+        const BoxRaiser raiser;
         // The boxes have no owner window: the installer has no main window.
         if (request.languageId != 0) {
             return MessageBoxExW(nullptr, text.c_str(), caption.c_str(), request.style,

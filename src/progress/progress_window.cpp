@@ -62,6 +62,8 @@ struct ProgressState {
     HWND textLine = nullptr;
     HWND progressBar = nullptr;
     ScopedHandle windowThread;
+    // Set by the window thread once the window is shown (or will not be).
+    ScopedHandle shownEvent;
     unsigned threadsStarted = 0;
 };
 
@@ -163,6 +165,16 @@ void InitCommonControlsFromSystemFolder() {
     if (const auto init = GetFunction<InitFunction>(comctl32, "InitCommonControls")) init();
 }
 
+// Releases a ShowProgress that waits for the window to be on the screen.
+void SignalShown(ProgressState& state) {
+    HANDLE shown = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(state.lock);
+        shown = state.shownEvent.get();
+    }
+    if (shown) SetEvent(shown);
+}
+
 // The window thread's body: measures the screen, makes the window with the
 // pending caption and text, publishes it and pumps its messages until the
 // process ends (or the window is destroyed).
@@ -196,8 +208,9 @@ void RunProgressWindow() {
                         origin.top, kProgressWidth, kProgressHeight, nullptr, nullptr, module,
                         &context);
     // Shown before it is published: a hide made as soon as the calling thread
-    // can see the window must not be undone by this first show.
-    if (mainWindow) ShowWindow(mainWindow, SW_SHOWNORMAL);
+    // can see the window must not be undone by this first show. Shown without
+    // activation: the keyboard stays with whatever the user answers next.
+    if (mainWindow) ShowWindow(mainWindow, SW_SHOWNOACTIVATE);
 
     bool pendingChanged = false;
     {
@@ -220,6 +233,7 @@ void RunProgressWindow() {
         SetWindowTextW(mainWindow, caption.c_str());
         if (context.textLine) SetWindowTextW(context.textLine, context.text.c_str());
     }
+    SignalShown(state);
 
     RunMessageLoop();
 }
@@ -238,6 +252,8 @@ private:
 };
 
 bool TSetupForm::Start(ProgressState& state) {
+    // Manual reset: every show that waits for this window is released.
+    if (!state.shownEvent) state.shownEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     auto form = std::make_unique<TSetupForm>();
     // _beginthreadex rather than CreateThread: the body uses the C runtime
     // (strings, exceptions), which sets itself up per thread through it.
@@ -282,18 +298,41 @@ bool StorePendingAndStart(const std::string& caption, const std::string& text) {
     return true;
 }
 
-// Back to the measured centre, at the fixed size and topmost, shown or hidden.
+// Back to the measured centre, at the fixed size and topmost, shown or hidden,
+// never activated: a question asked next must keep the keyboard.
 void PlaceWindow(UINT showOrHide) {
     const LiveWindow window = SnapshotLiveWindow();
     if (!window.mainWindow) return;
     SetWindowPos(window.mainWindow, HWND_TOPMOST, window.origin.left, window.origin.top,
-                 kProgressWidth, kProgressHeight, showOrHide);
+                 kProgressWidth, kProgressHeight, showOrHide | SWP_NOACTIVATE);
+}
+
+// The first show returns only once the window is on the screen: a message
+// box asked right after it must come up above it, not be covered by a window
+// that appears a moment later. Bounded, since the window only tells the user
+// that work goes on; it also ends when the window thread gives up.
+constexpr DWORD kShowWaitMs = 5000;
+
+void WaitUntilShown() {
+    ProgressState& state = State();
+    HANDLE waits[2] = {};
+    DWORD count = 0;
+    {
+        std::lock_guard<std::mutex> guard(state.lock);
+        if (state.shownEvent) waits[count++] = state.shownEvent.get();
+        if (state.windowThread) waits[count++] = state.windowThread.get();
+    }
+    // The handles stay open: only the tests' reset closes them, never during a show.
+    if (count > 0) WaitForMultipleObjects(count, waits, FALSE, kShowWaitMs);
 }
 
 }  // namespace
 
 void ShowProgress(const std::string& caption, const std::string& text) {
-    if (StorePendingAndStart(caption, text)) return;
+    if (StorePendingAndStart(caption, text)) {
+        WaitUntilShown();
+        return;
+    }
     SetProgressCaption(caption);
     SetProgressText(text);
     PlaceWindow(SWP_SHOWWINDOW);
@@ -400,6 +439,7 @@ bool ResetProgressWindow() {
     state.textLine = nullptr;
     state.progressBar = nullptr;
     state.windowThread.reset();
+    state.shownEvent.reset();
     state.threadsStarted = 0;
     return true;
 }

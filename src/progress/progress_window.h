@@ -10,8 +10,9 @@
 
 namespace lvm {
 
-// Shows the window centred and topmost with this caption and text line; the
-// first call starts the window thread and returns at once.
+// Shows the window centred and topmost with this caption and text line,
+// without taking activation from anyone. The first call starts the window
+// thread and returns once the window is on the screen (at most 5 s).
 void ShowProgress(const std::string& caption, const std::string& text);
 void HideProgress();
 void SetProgressCaption(const std::string& caption);

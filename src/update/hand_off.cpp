@@ -4,11 +4,10 @@
 #include <shellapi.h>
 
 #include <string>
-#include <utility>
 
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "environment/environment.h"
+#include "update/desktop_shell_start.h"
 #include "update/package_config.h"
 
 namespace lvm {
@@ -16,60 +15,65 @@ namespace lvm {
 namespace {
 
 constexpr wchar_t kAppMappingName[] = L"lingvaro_memfile";
-constexpr DWORD kAppMappingSize = 64;
-
-// The process-wide slot for the mapping handle of a running application.
-// Once the application has been seen running, this process holds the mapping
-// open until it ends (the static's destructor closes it at exit), so later
-// running tests in the same run keep answering false. A newer handle to the
-// same mapping replaces an older one, which keeps the count of open handles
-// at one. Window handles are never stored here: they are not kernel handles
-// and must not be closed with CloseHandle.
-ScopedHandle AppHandle;
 
 HWND FindMainWindow() {
     return FindWindowW(Widen(PackageConfig.MainWindowClass).c_str(), nullptr);
 }
 
+bool ProcessEnded(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
+
 }  // namespace
 
 bool AppNotRunning() {
-    // Cleared first: a successful creation of a new mapping is not promised to
-    // reset the last error, and a stale ERROR_ALREADY_EXISTS would read as a
-    // running application.
-    SetLastError(ERROR_SUCCESS);
-    ScopedHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                            kAppMappingSize, kAppMappingName));
-    const bool existed = mapping && GetLastError() == ERROR_ALREADY_EXISTS;
-    if (existed) {
-        AppHandle = std::move(mapping);
-        return false;
-    }
-    // Closing our new handle removes the mapping we have just created. A
-    // creation that failed for another reason also counts as not running.
-    return true;
+    const ScopedHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, kAppMappingName));
+    if (mapping) return false;
+    // A mapping that exists but is not ours to open is still the mark of a
+    // running application; any other failure counts as not running.
+    return GetLastError() != ERROR_ACCESS_DENIED;
 }
 
-void TellAppToQuit() {
+QuitRequest TellAppToQuit() {
+    QuitRequest request;
     // Without a window there is nobody to post to: a WM_QUIT for the null
     // handle would land in this thread's own queue and close the next box.
     const HWND window = FindMainWindow();
-    if (window) PostMessageW(window, WM_QUIT, 0, 0);
+    if (!window) return request;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    // Opened before the post, so the id cannot be reused by the time we wait.
+    if (processId != 0) request.process.reset(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    PostMessageW(window, WM_QUIT, 0, 0);
+    return request;
+}
+
+bool WaitForAppToExit(const QuitRequest& request) {
+    TAppExitHooks hooks;
+    hooks.appGone = [&request] {
+        return AppNotRunning() && (!request.process || ProcessEnded(request.process.get()));
+    };
+    // A plain sleep: this thread has no windows, so it owes nobody messages.
+    hooks.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
+    hooks.now = [] { return static_cast<uint32_t>(GetTickCount()); };
+    return WaitForAppExit(hooks);
 }
 
 void LaunchApp() {
-    // The application expects its own folder as the current directory; the
-    // empty directory text below makes the shell start it in ours.
-    SetCurrentDirectoryW(Widen(Environment.InstallDir).c_str());
-    const std::wstring file =
-        Widen(Environment.InstallDir + PackageConfig.ProductShortName + ".exe");
-    ShellExecuteW(nullptr, L"open", file.c_str(), L"", L"", SW_SHOWNORMAL);
+    const std::wstring folder = Widen(Environment.InstallDir);
+    const std::wstring file = Widen(Environment.InstallDir + PackageConfig.ProductShortName + ".exe");
+    TAppStartRoutes routes;
+    routes.throughDesktopShell = [&] { return StartThroughDesktopShell(file, folder); };
+    routes.directly = [&] {
+        // The application expects its own folder as the current directory; the
+        // empty directory text below makes the shell start it in ours.
+        SetCurrentDirectoryW(folder.c_str());
+        ShellExecuteW(nullptr, L"open", file.c_str(), L"", L"", SW_SHOWNORMAL);
+    };
+    StartApp(routes);
 }
 
 THandOffHooks RealHandOffHooks() {
     THandOffHooks hooks;
     hooks.launch = LaunchApp;
-    // A plain sleep: this thread has no windows, so it owes nobody messages.
     hooks.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
     hooks.appNotRunning = AppNotRunning;
     hooks.findMainWindow = [] { return static_cast<WindowRef>(FindMainWindow()); };
@@ -82,7 +86,5 @@ THandOffHooks RealHandOffHooks() {
 }
 
 void LaunchAndActivateApp() { HandOffToApp(RealHandOffHooks()); }
-
-void ForgetRunningAppForTesting() { AppHandle.reset(); }
 
 }  // namespace lvm

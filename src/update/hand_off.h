@@ -1,24 +1,40 @@
-// The running application: whether it runs, telling it to quit, and starting
-// it again after the update. The application publishes two marks while it
-// runs: the mapping "lingvaro_memfile" and a top-level window of class
-// PackageConfig.MainWindowClass.
+// The running application: whether it runs, telling it to quit and waiting
+// for it to go, and starting it again after the update. The application
+// publishes two marks while it runs: the mapping "lingvaro_memfile" and a
+// top-level window of class PackageConfig.MainWindowClass.
 #pragma once
 
+#include "common/scoped_handle.h"
 #include "update/hand_off_wait.h"
 
 namespace lvm {
 
-// True when the mapping "lingvaro_memfile" did not exist at the moment of the
-// call (the mapping this call created is closed again at once). False when it
-// existed: this process then keeps its handle to it open until the process
-// ends, so every later call in the run answers false too.
+// True when no mapping "lingvaro_memfile" exists at the moment of the call.
+// The test only opens an existing mapping and closes it at once: it neither
+// creates the mark (a single-instance application starting at that moment
+// would take it for a first copy of itself) nor keeps it alive (a new
+// instance started later would see "already running" and leave).
 bool AppNotRunning();
 
-// Posts WM_QUIT to the application's main window, when there is one.
-void TellAppToQuit();
+// The application that was told to quit: the process of its main window, open
+// for waiting, or empty when no window was found.
+struct QuitRequest {
+    ScopedHandle process;
+};
 
-// Opens InstallDir + ProductShortName + ".exe" through the shell, with the
-// installation folder as the current directory. Failures are not reported.
+// Posts WM_QUIT to the application's main window, when there is one.
+QuitRequest TellAppToQuit();
+
+// Waits, at most kAppExitLimitMs, until the application told to quit has
+// gone: its mapping no longer exists and its process (where known) has ended.
+// False when the limit ran out first.
+bool WaitForAppToExit(const QuitRequest& request);
+
+// Opens InstallDir + ProductShortName + ".exe" with the installation folder as
+// its current directory: through the desktop shell, so that it runs as the
+// signed-in user and not with this process's administrator rights, or, where
+// there is no desktop shell to ask, directly through the shell functions.
+// Failures are not reported.
 void LaunchApp();
 
 // Starts the application, waits for it (at most 8 polls of 512 ms for the
@@ -28,10 +44,5 @@ void LaunchAndActivateApp();
 
 // The real operations behind LaunchAndActivateApp, for HandOffToApp.
 THandOffHooks RealHandOffHooks();
-
-// Closes the mapping handle that AppNotRunning keeps after a false answer.
-// The run never does this; tests do, so that one test's running application
-// does not outlive it in later tests.
-void ForgetRunningAppForTesting();
 
 }  // namespace lvm

@@ -21,11 +21,25 @@ int PollAfterSleeping(const THandOffHooks& hooks, uint32_t intervalMs, int limit
 
 }  // namespace
 
+bool WaitForAppExit(const TAppExitHooks& hooks) {
+    const uint32_t start = hooks.now();
+    for (;;) {
+        if (hooks.appGone()) return true;
+        if (hooks.now() - start >= kAppExitLimitMs) return false;
+        hooks.sleep(kAppExitPollIntervalMs);
+    }
+}
+
+AppStartRoute StartApp(const TAppStartRoutes& routes) {
+    if (routes.throughDesktopShell()) return AppStartRoute::DesktopShell;
+    routes.directly();
+    return AppStartRoute::Direct;
+}
+
 HandOffOutcome HandOffToApp(const THandOffHooks& hooks) {
     hooks.launch();
 
-    // The mapping exists once the application runs (or while this process
-    // still holds it from the running test before the update).
+    // The mapping exists once the new instance runs.
     const int appPolls = PollAfterSleeping(hooks, kAppPollIntervalMs, kAppPollLimit,
                                            [&] { return !hooks.appNotRunning(); });
     if (appPolls >= kAppPollLimit) return HandOffOutcome::AppNeverCameUp;

@@ -30,6 +30,37 @@ struct THandOffHooks {
     std::function<void(WindowRef window)> activate;
 };
 
+// Before the package is written, the application that was told to quit gets
+// up to 10 s to go (it may save its state and must let go of its files),
+// looked at every 100 ms.
+constexpr uint32_t kAppExitPollIntervalMs = 100;
+constexpr uint32_t kAppExitLimitMs = 10000;
+
+struct TAppExitHooks {
+    // True once the application has gone.
+    std::function<bool()> appGone;
+    std::function<void(uint32_t milliseconds)> sleep;
+    // A millisecond clock; only differences are used, so it may wrap.
+    std::function<uint32_t()> now;
+};
+
+// Polls until the application has gone (true) or the limit has run out
+// (false): the first look comes at once, the last one at the limit.
+bool WaitForAppExit(const TAppExitHooks& hooks);
+
+// The two ways to start the application: through the desktop shell, as the
+// signed-in user (false when that route is unavailable: nothing was
+// started), or directly from this process.
+struct TAppStartRoutes {
+    std::function<bool()> throughDesktopShell;
+    std::function<void()> directly;
+};
+
+enum class AppStartRoute { DesktopShell, Direct };
+
+// The desktop shell first; the direct start only when it is unavailable.
+AppStartRoute StartApp(const TAppStartRoutes& routes);
+
 enum class HandOffOutcome {
     AppNeverCameUp,   // no mapping before the application phase ran out
     WindowNeverFound, // no main window before the window phase ran out

@@ -7,7 +7,6 @@
 #include "environment/folder_size.h"
 #include "lang/lang.h"
 #include "lang/user_interface.h"
-#include "update/hand_off.h"
 #include "update/package_config.h"
 #include "update/self_check.h"
 
@@ -20,6 +19,7 @@ TUpdateOperations TUpdateOperations::Real() {
     ops.discoverEnvironment = DiscoverEnvironment;
     ops.appNotRunning = AppNotRunning;
     ops.tellAppToQuit = TellAppToQuit;
+    ops.waitForAppToExit = [](const QuitRequest& request) { WaitForAppToExit(request); };
     ops.selfCheck = RunSelfCheck;
     ops.writeResource = WriteResourceToFile;
     ops.writeSplitResource = WriteSplitResourceToFile;
@@ -82,8 +82,11 @@ RunOutcome RunUpdate(const TUpdateOperations& ops) {
         return RunOutcome::Failed;
     }
 
-    // A running application is told to quit before anything is asked.
-    if (!ops.appNotRunning()) ops.tellAppToQuit();
+    // A running application is told to quit before anything is asked; it
+    // closes while the questions are up, and the write waits for it below.
+    const bool appWasRunning = !ops.appNotRunning();
+    QuitRequest quitRequest;
+    if (appWasRunning) quitRequest = ops.tellAppToQuit();
 
     // Integrity of the installer's own file.
     if (!ops.selfCheck()) return RunOutcome::Failed;
@@ -106,6 +109,10 @@ RunOutcome RunUpdate(const TUpdateOperations& ops) {
     // Consent.
     if (!ModestMode && !AskConsent()) return RunOutcome::Declined;
 
+    // An application that still holds its package open would make the replace
+    // fail, or race it. When the wait runs out the writer reports its own failure.
+    if (appWasRunning) ops.waitForAppToExit(quitRequest);
+
     // Package. The run goes on whatever the writer did; it has told the user.
     const std::string target = Environment.InstallDir + packageFileName;
     PayloadOutcome written;
@@ -118,10 +125,13 @@ RunOutcome RunUpdate(const TUpdateOperations& ops) {
     // Installed size. Registry errors here are not handled: they end the run.
     RecordInstalledSize(ops);
 
-    // Hand-off.
+    // Hand-off. After a failed write nothing was installed, so the closing
+    // question ("... has been installed. Start the program?") is not asked. A
+    // modest run still starts the application: the deployer asked for it to
+    // run afterwards, and this run may have closed it.
     if (ModestMode) {
         if (ops.loweredArgument(2) == "runapp") ops.launchAndActivateApp();
-    } else if (AskToStartApp()) {
+    } else if (written != PayloadOutcome::Failed && AskToStartApp()) {
         ops.launchAndActivateApp();
     }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "payload/payload_writer.h"
+#include "update/hand_off.h"
 
 namespace lvm {
 
@@ -22,7 +23,9 @@ enum class RunOutcome {
 struct TUpdateOperations {
     std::function<bool()> discoverEnvironment;
     std::function<bool()> appNotRunning;
-    std::function<void()> tellAppToQuit;
+    std::function<QuitRequest()> tellAppToQuit;
+    // Called before the package is written when the application was running.
+    std::function<void(const QuitRequest&)> waitForAppToExit;
     std::function<bool()> selfCheck;
     std::function<PayloadOutcome(const std::string& name, const std::string& kind,
                                  const std::string& destination, bool checkExisting)>
