@@ -26,5 +26,6 @@ else
     # Test lists are read when the tests run, not at build time: Wine cannot start these.
     configure_and_build "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
         -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST "$@"
-    configure_and_build "$build/x86_64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" "$@"
+    configure_and_build "$build/x86_64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+        -DLVM_SHIPPED_SETUP="$build/bin/lvm0-setup.exe" "$@"
 fi

@@ -1,7 +1,10 @@
 #include "e2e/e2e_support.h"
 
+#include <tlhelp32.h>
+
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "common/text.h"
 #include "support/temp_folder.h"
@@ -71,6 +74,52 @@ uint64_t TreeBytes(const std::wstring& folder) {
     return total;
 }
 
+void CloseStandIns() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"Lingvaro.exe") != 0) continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 2000);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+}
+
+void InstallerTest::WriteStandInOptions(const std::string& options) {
+    std::ofstream out((installDir_ + L"Lingvaro.options").c_str(), std::ios::binary | std::ios::trunc);
+    out << options << " --log=" << Narrow(StandInLogPath()) << "\r\n";
+}
+
+std::vector<std::string> InstallerTest::StandInEvents(DWORD processId) const {
+    std::vector<std::string> events;
+    const std::vector<uint8_t> bytes = ReadFileBytes(StandInLogPath());
+    std::istringstream log(std::string(bytes.begin(), bytes.end()));
+    const std::string prefix = std::to_string(processId) + " ";
+    for (std::string line; std::getline(log, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind(prefix, 0) == 0) events.push_back(line.substr(prefix.size()));
+    }
+    return events;
+}
+
+std::vector<DWORD> InstallerTest::StandInsStarted() const {
+    std::vector<DWORD> ids;
+    const std::vector<uint8_t> bytes = ReadFileBytes(StandInLogPath());
+    std::istringstream log(std::string(bytes.begin(), bytes.end()));
+    for (std::string line; std::getline(log, line);) {
+        const size_t space = line.find(' ');
+        if (space != std::string::npos && line.compare(space + 1, 8, "started ") == 0) {
+            ids.push_back(static_cast<DWORD>(std::stoul(line.substr(0, space))));
+        }
+    }
+    return ids;
+}
+
 void InstallerTest::SetUp() {
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
     workDir_ = std::wstring(kRoot) + L"\\" + Widen(info->test_suite_name()) + L"." +
@@ -85,6 +134,8 @@ void InstallerTest::SetUp() {
 }
 
 void InstallerTest::TearDown() {
+    // A run may have started the application; none may outlive its test.
+    CloseStandIns();
     DeleteEntries();
     test::RemoveTree(workDir_);
 }

@@ -26,6 +26,8 @@ std::vector<uint8_t> ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::wstring& path);
 uint64_t TreeBytes(const std::wstring& folder);  // all files below, recursively
+// Ends every running Lingvaro.exe (stand-ins started by a test or by a run).
+void CloseStandIns();
 
 constexpr wchar_t kUninstallEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";
 constexpr wchar_t kWowUninstallEntry[] =
@@ -53,6 +55,16 @@ protected:
 
     driver::RunResult RunSetup(const std::wstring& arguments, std::vector<int> answers,
                                const std::wstring& exe = std::wstring());
+
+    // Options for every stand-in started from the installation folder (the
+    // installer starts it with no parameters, and through the desktop shell
+    // with no environment of ours); it logs to StandInLogPath().
+    void WriteStandInOptions(const std::string& options);
+    std::wstring StandInLogPath() const { return workDir_ + L"\\standin.log"; }
+    // The log's lines that the process `processId` wrote, without the id.
+    std::vector<std::string> StandInEvents(DWORD processId) const;
+    // Process ids in the order of their "started" lines.
+    std::vector<DWORD> StandInsStarted() const;
 
     static std::wstring BoxText(const driver::RunResult& r, size_t i);
     static std::wstring BoxCaption(const driver::RunResult& r, size_t i);

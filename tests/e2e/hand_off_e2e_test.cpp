@@ -1,7 +1,6 @@
 // The installer and a running application: quit before the questions, start
 // and bring to the front afterwards.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include "e2e/e2e_support.h"
 
@@ -56,23 +55,6 @@ private:
     DWORD id_ = 0;
 };
 
-// Ends every stand-in left by a run (the installer may have started one).
-void CloseStandIns() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"Lingvaro.exe") != 0) continue;
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-        if (!process) continue;
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 2000);
-        CloseHandle(process);
-    }
-    CloseHandle(snapshot);
-}
-
 class HandOffRun : public InstallerTest {
 protected:
     void SetUp() override {
@@ -80,12 +62,24 @@ protected:
         WriteUninstallString(InstallDir() + L"uninst.exe");
         CloseStandIns();
     }
-    void TearDown() override {
-        SetEnvironmentVariableW(L"LVM_STANDIN_ARGS", nullptr);
-        CloseStandIns();
-        InstallerTest::TearDown();
+    bool Has(DWORD processId, const std::string& event) const {
+        for (const std::string& e : StandInEvents(processId)) {
+            if (e == event) return true;
+        }
+        return false;
     }
+    // An installed package older than the one the installer carries.
+    void InstallOlderPackage() {
+        std::vector<uint8_t> bytes = {'l', 'v', 'm', '0', 0x22, 0x02, 200, 0};
+        bytes.resize(64, 0xAB);
+        WriteFileBytes(PackagePath(), bytes);
+    }
+    bool HoldsTheNewPackage() const { return ReadFileBytes(PackagePath()).size() == 11810129u; }
 };
+
+// The application as it really behaves: one instance only, reading its
+// package (held open, read sharing only) and taking 1.5 s to exit.
+constexpr char kRealisticApp[] = "--single-instance --hold-package --exit-delay=1500 --lifetime=60";
 
 TEST_F(HandOffRun, RunningApplicationQuitsBeforeTheConsentQuestionAndStaysClosedAfterNo) {
     RunningStandIn app(InstallDir() + L"Lingvaro.exe", L"");
@@ -115,9 +109,7 @@ TEST_F(HandOffRun, ApplicationWithoutAWindowLeavesTheQuestionToBeAnswered) {
 }
 
 TEST_F(HandOffRun, ModestRunAppStartsTheApplicationAndBringsItToTheFront) {
-    // The installer starts the stand-in with no parameters; it takes its
-    // options from the environment it inherits.
-    SetEnvironmentVariableW(L"LVM_STANDIN_ARGS", L"--minimized --lifetime=60");
+    WriteStandInOptions("--minimized --lifetime=60");
     const driver::RunResult r = RunSetup(L"modest RunApp", {});
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.exitCode, 0u);
@@ -129,13 +121,75 @@ TEST_F(HandOffRun, ModestRunAppStartsTheApplicationAndBringsItToTheFront) {
 }
 
 TEST_F(HandOffRun, ModestRunAppGivesUpQuietlyWhenTheApplicationNeverComesUp) {
-    SetEnvironmentVariableW(L"LVM_STANDIN_ARGS", L"--mapping-delay=15000 --no-window --lifetime=1");
+    WriteStandInOptions("--mapping-delay=15000 --no-window --lifetime=1");
     const driver::RunResult r = RunSetup(L"modest runapp", {});
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.exitCode, 0u);
     // Eight polls of 512 ms, and no window phase.
     EXPECT_GE(r.elapsedMs, 4000u);
     EXPECT_LT(r.elapsedMs, 12000u);
+}
+
+TEST_F(HandOffRun, ModestInstallWaitsForTheApplicationToLetGoOfItsPackage) {
+    InstallOlderPackage();
+    WriteStandInOptions(kRealisticApp);
+    RunningStandIn app(InstallDir() + L"Lingvaro.exe", L"");
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(app.WaitForWindow());
+    ASSERT_TRUE(Has(app.id(), "holding"));
+
+    const driver::RunResult r = RunSetup(L"modest", {});
+    EXPECT_TRUE(r.boxes.empty()) << driver::ToUtf8(BoxText(r, 0));
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(HoldsTheNewPackage());
+    EXPECT_FALSE(FileExists(InstallDir() + L"~lvm0.pak"));
+    EXPECT_TRUE(app.Ended(0)) << "the package was replaced while the application still ran";
+}
+
+TEST_F(HandOffRun, SingleInstanceApplicationRunningAtTheStartComesBackAsANewInstanceInFront) {
+    struct Case {
+        const wchar_t* arguments;
+        std::vector<int> answers;
+    };
+    const Case cases[] = {
+        {L"modest runapp", {}},
+        {L"", {IDYES, IDYES}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(driver::ToUtf8(c.arguments));
+        DeleteFileW(StandInLogPath().c_str());
+        InstallOlderPackage();
+        // Minimized and inactive: only the installer's activation brings it back.
+        WriteStandInOptions(std::string(kRealisticApp) + " --minimized");
+        RunningStandIn old(InstallDir() + L"Lingvaro.exe", L"");
+        ASSERT_TRUE(old.started());
+        ASSERT_TRUE(old.WaitForWindow());
+
+        const driver::RunResult r = RunSetup(c.arguments, c.answers);
+        EXPECT_EQ(r.exitCode, 0u);
+        EXPECT_EQ(r.boxes.size(), c.answers.size());
+        EXPECT_TRUE(HoldsTheNewPackage());
+        EXPECT_TRUE(old.Ended(0));
+        EXPECT_TRUE(Has(old.id(), "quit"));
+
+        const std::vector<DWORD> started = StandInsStarted();
+        ASSERT_EQ(started.size(), 2u) << "no new instance, or one that found the mark still up";
+        const DWORD newer = started[1];
+        EXPECT_NE(newer, old.id());
+        EXPECT_FALSE(Has(newer, "already-running"));
+        EXPECT_TRUE(Has(newer, "activated"));
+        // Windows would hand the installer's own error mode down; Wine never
+        // does, so the unit tests look at the mode the installer leaves.
+        EXPECT_TRUE(Has(newer, "started errormode=0x0"));
+        const HWND window = FindWindowW(L"TLVMainForm", nullptr);
+        ASSERT_NE(window, nullptr);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        EXPECT_EQ(owner, newer);
+        EXPECT_FALSE(IsIconic(window));
+        EXPECT_EQ(GetForegroundWindow(), window);
+        CloseStandIns();
+    }
 }
 
 }  // namespace

@@ -29,6 +29,14 @@ std::wstring OlderQuestionRussian(const std::wstring& destination) {
 
 class Replace : public InstallerTest {
 protected:
+    // A question after the older-version question: the progress window is on
+    // the screen again, and the question is above it and has the keyboard.
+    static void ExpectUncoveredWithTheKeyboard(const driver::RunResult& r, size_t i) {
+        ASSERT_LT(i, r.boxes.size());
+        EXPECT_TRUE(r.boxes[i].progressVisibleBefore) << "the progress window is shown after the answer";
+        EXPECT_EQ(r.boxes[i].coveredBy, L"") << "the question is covered";
+        EXPECT_TRUE(r.boxes[i].foreground) << "the question is not the foreground window";
+    }
     void SetUp() override {
         InstallerTest::SetUp();
         WriteUninstallString(InstallDir() + L"uninst.exe");
@@ -50,19 +58,25 @@ TEST_F(Replace, NewerInstalledPackageIsKeptOnNoAndTheProgressWindowShowsAfterThe
     EXPECT_TRUE(r.boxes[1].isQuestion);
     EXPECT_FALSE(r.boxes[1].progressVisibleBefore) << "the window is hidden while the question is asked";
     EXPECT_EQ(BoxText(r, 2), texts::StartQuestion());
-    EXPECT_TRUE(r.boxes[2].progressVisibleBefore) << "the progress window is shown after the answer";
+    ExpectUncoveredWithTheKeyboard(r, 2);
     EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
     EXPECT_FALSE(FileExists(TildePath()));
     EXPECT_TRUE(EstimatedSize().has_value());
     EXPECT_EQ(r.exitCode, 1u);
 }
 
-TEST_F(Replace, NewerInstalledPackageIsReplacedOnYes) {
+TEST_F(Replace, NewerInstalledPackageIsReplacedOnYesAndReturnAnswersTheClosingQuestion) {
     WriteFileBytes(PackagePath(), FakePackage(216));
-    const driver::RunResult r = RunSetup(L"", {IDYES, IDYES, IDNO});
+    WriteStandInOptions("--lifetime=30");
+    // The closing question is answered as a person would: Return, which
+    // presses Yes when the question has the keyboard, and starts the application.
+    const driver::RunResult r = RunSetup(L"", {IDYES, IDYES, driver::kPressReturn});
     ASSERT_EQ(r.boxes.size(), 3u);
     EXPECT_EQ(BoxText(r, 1), OlderQuestionEnglish(PackagePath()));
-    EXPECT_TRUE(r.boxes[2].progressVisibleBefore);
+    EXPECT_EQ(BoxText(r, 2), texts::StartQuestion());
+    ExpectUncoveredWithTheKeyboard(r, 2);
+    EXPECT_FALSE(r.boxes[2].returnIgnored) << "Return did not reach the closing question";
+    EXPECT_EQ(StandInsStarted().size(), 1u) << "Return did not answer Yes";
     EXPECT_TRUE(HoldsTheNewPackage(PackagePath()));
     EXPECT_FALSE(FileExists(TildePath()));
     EXPECT_EQ(r.exitCode, 0u);
@@ -110,7 +124,7 @@ TEST_F(Replace, EqualShortAndLeftoverFilesAreReplacedWithoutAQuestion) {
     }
 }
 
-TEST_F(Replace, PackageThatCannotBeReplacedIsKeptAndTheRunGoesOn) {
+TEST_F(Replace, PackageThatCannotBeReplacedIsKeptAndNoSuccessIsAnnounced) {
     const std::wstring message = L"Can't install file " + PackagePath();
     // Read-only, then held open by another program without delete sharing.
     for (const bool readOnly : {true, false}) {
@@ -123,15 +137,15 @@ TEST_F(Replace, PackageThatCannotBeReplacedIsKeptAndTheRunGoesOn) {
                                nullptr);
             ASSERT_NE(held, INVALID_HANDLE_VALUE);
         }
-        const driver::RunResult r = RunSetup(L"", {IDYES, IDOK, IDNO});
+        const driver::RunResult r = RunSetup(L"", {IDYES, IDOK});
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         SetFileAttributesW(PackagePath().c_str(), FILE_ATTRIBUTE_NORMAL);
 
-        ASSERT_EQ(r.boxes.size(), 3u) << readOnly;
+        // Consent, then the failure, and no "... has been installed" question.
+        ASSERT_EQ(r.boxes.size(), 2u) << readOnly;
         EXPECT_EQ(BoxCaption(r, 1), L"Lingvaro update");
         EXPECT_EQ(BoxText(r, 1), message);
         EXPECT_FALSE(r.boxes[1].isQuestion);
-        EXPECT_EQ(BoxText(r, 2), texts::StartQuestion()) << "the run goes on to its closing question";
         EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(200)) << readOnly;
         EXPECT_TRUE(HoldsTheNewPackage(TildePath())) << "the new file waits beside the old one";
         EXPECT_TRUE(EstimatedSize().has_value()) << "the size is still recorded";

@@ -1,0 +1,52 @@
+#!/usr/bin/env python3
+"""Checks the shipped i686 installer as a file, where the host cannot run it.
+
+On a host without 32-bit user code the suite runs against an x86_64 build of
+the same sources; this keeps the file that ships under test all the same:
+  - a 32-bit (PE32, i386) GUI executable;
+  - it imports only the system's known DLLs (the loader resolves imports
+    before any of the installer's code can restrict the DLL search);
+  - its self-check record and PE checksum are intact: stamping it again
+    changes no byte.
+Usage: check_shipped_file.py SETUP.exe OBJDUMP
+"""
+import os
+import re
+import struct
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools"))
+import stamp_selfcheck  # noqa: E402
+
+KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll",
+              "ole32.dll", "shlwapi.dll"}
+
+
+def main():
+    setup, objdump = sys.argv[1], sys.argv[2]
+    with open(setup, "rb") as f:
+        data = f.read()
+    failures = []
+    (pe,) = struct.unpack_from("<I", data, 0x3C)
+    machine, = struct.unpack_from("<H", data, pe + 4)
+    magic, = struct.unpack_from("<H", data, pe + 24)
+    subsystem, = struct.unpack_from("<H", data, pe + 24 + 68)
+    if machine != 0x14C or magic != 0x10B:
+        failures.append("not a PE32 i386 file: machine 0x%x, magic 0x%x" % (machine, magic))
+    if subsystem != 2:
+        failures.append("not a GUI executable: subsystem %d" % subsystem)
+    listing = subprocess.run([objdump, "-p", setup], check=True, capture_output=True, text=True).stdout
+    imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", listing)}
+    if len(imports) < 4 or not imports <= KNOWN_DLLS:
+        failures.append("imports outside the known DLLs: %s" % sorted(imports - KNOWN_DLLS))
+    if stamp_selfcheck.stamp(data) != data:
+        failures.append("the self-check record or the PE checksum does not match the file")
+    for failure in failures:
+        print("FAIL:", failure)
+    print("%d passed, %d failed" % (3 - len(failures), len(failures)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
