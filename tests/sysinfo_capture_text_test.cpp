@@ -1,10 +1,10 @@
 // The text side of the console capture: lines as a text-file reader splits
-// them, the temporary path and the interpreter's command line.
+// them, the interpreter's command line, and the loop that collects the output.
 #include <gtest/gtest.h>
 
-#include <set>
+#include <string>
+#include <vector>
 
-#include "common/random.h"
 #include "sysinfo/capture_text.h"
 
 namespace lvm {
@@ -38,38 +38,72 @@ TEST(CaptureText, LinesEndInCrLfWhateverEndedThemInTheFile) {
     }
 }
 
-TEST(CaptureText, PathGetsOneBackslashAndNoneForTheCurrentFolder) {
-    EXPECT_EQ(CaptureFilePath("C:\\Temp", "abcdefgh"), "C:\\Temp\\abcdefgh");
-    EXPECT_EQ(CaptureFilePath("C:\\Temp\\", "abcdefgh"), "C:\\Temp\\abcdefgh");
-    EXPECT_EQ(CaptureFilePath("C:\\", "abcdefgh"), "C:\\abcdefgh");
-    EXPECT_EQ(CaptureFilePath("", "abcdefgh"), "abcdefgh");
+TEST(CaptureText, CommandLineQuotesTheWholeInterpreterPathAndSkipsAutoRun) {
+    EXPECT_EQ(CaptureCommandLine("C:\\Windows\\system32\\cmd.exe", "ver"),
+              "\"C:\\Windows\\system32\\cmd.exe\" /d /c ver");
+    // A blank in the path cannot make a shorter prefix the program.
+    EXPECT_EQ(CaptureCommandLine("C:\\Program Files\\W\\cmd.exe", "ver"),
+              "\"C:\\Program Files\\W\\cmd.exe\" /d /c ver");
 }
 
-TEST(CaptureText, CommandLineQuotesTheOutputPathOnly) {
-    EXPECT_EQ(CaptureCommandLine("C:\\Windows\\system32\\cmd.exe", "ver",
-                                 "C:\\Users\\Some One\\Temp\\qwertyui"),
-              "C:\\Windows\\system32\\cmd.exe /c ver > \"C:\\Users\\Some One\\Temp\\qwertyui\"");
-}
+// A command as the collecting loop sees it: output handed out in pieces, a
+// clock that moves only when the loop waits.
+class ScriptedCommand final : public CaptureSource {
+public:
+    std::vector<std::string> pieces;  // one piece a read
+    bool endsAfterPieces = true;      // false: never closes its output
+    uint32_t clock = 0xFFFFFF00u;     // near the wrap: only differences count
+    std::vector<uint32_t> waits;
+    int terminated = 0;
 
-TEST(CaptureText, NamesAreEightLowerCaseLettersFromTheSeededGenerator) {
-    SeedRandom(20240601);
-    const std::string first = RandomCaptureName();
-    SeedRandom(20240601);
-    EXPECT_EQ(RandomCaptureName(), first);  // the process's one generator decides
-
-    std::set<std::string> names;
-    std::set<char> letters;
-    for (int i = 0; i < 500; ++i) {
-        const std::string name = RandomCaptureName();
-        ASSERT_EQ(name.size(), 8u);
-        for (const char c : name) {
-            ASSERT_TRUE(c >= 'a' && c <= 'z') << name;
-            letters.insert(c);
-        }
-        names.insert(name);
+    bool ReadAvailable(std::string& output) override {
+        if (next_ < pieces.size()) output += pieces[next_++];
+        return next_ < pieces.size() || !endsAfterPieces;
     }
-    EXPECT_EQ(names.size(), 500u);
-    EXPECT_EQ(letters.size(), 26u);
+    void Wait(uint32_t milliseconds) override {
+        waits.push_back(milliseconds);
+        clock += milliseconds;
+    }
+    uint32_t Now() override { return clock; }
+    void Terminate() override { ++terminated; }
+
+private:
+    size_t next_ = 0;
+};
+
+TEST(CaptureText, OutputIsCollectedUntilClosedWithinTheLimitAndUpToTheCap) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> pieces;
+        bool ends;
+        uint32_t limitMs;
+        size_t cap;
+        CaptureEnd expectedEnd;
+        std::string expectedOutput;
+        size_t expectedWaits;
+    };
+    const std::string big(3000, 'x');
+    const Case cases[] = {
+        {"finishes at once", {"Windows 10\r\n"}, true, 100, 64, CaptureEnd::Finished, "Windows 10\r\n", 0},
+        {"finishes after a while", {"", "", "a", "b"}, true, 100, 64, CaptureEnd::Finished, "ab", 3},
+        {"never ends: ended at the limit", {"partial"}, false, 100, 64, CaptureEnd::TimedOut, "partial", 10},
+        {"limit of one poll", {}, false, 10, 64, CaptureEnd::TimedOut, "", 1},
+        // Drained past the cap, so the command is never blocked on a full pipe.
+        {"more than the cap", {big, big, big, "tail"}, true, 100, 5000, CaptureEnd::Finished,
+         std::string(5000, 'x'), 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedCommand command;
+        command.pieces = c.pieces;
+        command.endsAfterPieces = c.ends;
+        std::string output;
+        EXPECT_EQ(CollectOutput(command, c.limitMs, c.cap, output), c.expectedEnd);
+        EXPECT_EQ(output, c.expectedOutput);
+        EXPECT_EQ(command.waits.size(), c.expectedWaits);
+        for (const uint32_t ms : command.waits) EXPECT_EQ(ms, 10u);
+        EXPECT_EQ(command.terminated, c.expectedEnd == CaptureEnd::TimedOut ? 1 : 0);
+    }
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "common/random.h"
 #include "common/system_facts.h"
 #include "common/text.h"
 #include "lang/user_interface.h"
@@ -71,14 +70,6 @@ std::string LoweredArgument(size_t index) {
 }
 
 void CommonStartup() {
-    // The high-resolution counter where there is one, the tick count otherwise.
-    LARGE_INTEGER counter;
-    if (QueryPerformanceCounter(&counter)) {
-        SeedRandom(static_cast<uint32_t>(counter.LowPart));
-    } else {
-        SeedRandom(GetTickCount());
-    }
-
     UseRussian = IsRussianLocale(CurrentSystemFacts().UserDefaultLcid());
 
     // Only the 64-bit flag is wanted from the description.

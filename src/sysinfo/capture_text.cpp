@@ -1,26 +1,26 @@
 #include "sysinfo/capture_text.h"
 
-#include "common/random.h"
 
 namespace lvm {
 
-std::string RandomCaptureName() {
-    std::string name;
-    for (size_t i = 0; i < kCaptureNameLength; ++i) {
-        name += static_cast<char>('a' + RandomBelow(26));
+std::string CaptureCommandLine(const std::string& interpreter, const std::string& command) {
+    return "\"" + interpreter + "\" /d /c " + command;
+}
+
+CaptureEnd CollectOutput(CaptureSource& source, uint32_t limitMs, size_t cap, std::string& output) {
+    const uint32_t start = source.Now();
+    for (;;) {
+        const bool open = source.ReadAvailable(output);
+        // Read on past the cap and drop it: a child blocked on a full pipe
+        // would otherwise never end.
+        if (output.size() > cap) output.resize(cap);
+        if (!open) return CaptureEnd::Finished;
+        if (source.Now() - start >= limitMs) {
+            source.Terminate();
+            return CaptureEnd::TimedOut;
+        }
+        source.Wait(kCapturePollMs);
     }
-    return name;
-}
-
-std::string CaptureFilePath(const std::string& tempFolder, const std::string& name) {
-    std::string path = tempFolder;
-    if (!path.empty() && path.back() != '\\') path += '\\';
-    return path + name;
-}
-
-std::string CaptureCommandLine(const std::string& interpreter, const std::string& command,
-                               const std::string& outputPath) {
-    return interpreter + " /c " + command + " > \"" + outputPath + "\"";
 }
 
 std::string CaptureLinesWithCrLf(const std::string& fileText) {

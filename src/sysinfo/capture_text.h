@@ -1,27 +1,48 @@
-// The text side of capturing a console command's output: the temporary file's
-// name and path, the interpreter's command line, and the captured lines. No
-// Windows headers here, so these can be built and checked on any host.
+// The text side of capturing a console command's output: the interpreter's
+// command line, the loop that collects the output within a time limit, and
+// the captured lines. No Windows headers here, so these can be built and
+// checked on any host.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace lvm {
 
-// Length of the temporary file's name: lower-case letters, no extension.
-constexpr size_t kCaptureNameLength = 8;
+// The interpreter's command line: the interpreter's full path in quotes (so
+// that no shorter prefix of it can be taken for the program), /d (no AutoRun
+// commands of the registry run with the installer's rights), /c and the command.
+std::string CaptureCommandLine(const std::string& interpreter, const std::string& command);
 
-// kCaptureNameLength letters "a" to "z" drawn from the process's generator.
-std::string RandomCaptureName();
+// The captured command as the collecting loop sees it. Tests stand in for it.
+class CaptureSource {
+public:
+    virtual ~CaptureSource() = default;
+    // Appends what the command has written since the last call, without
+    // blocking. False once the output is closed (the command has finished).
+    virtual bool ReadAvailable(std::string& output) = 0;
+    // Waits up to this long for the command (it may end sooner).
+    virtual void Wait(uint32_t milliseconds) = 0;
+    // A millisecond clock; only differences are used, so it may wrap.
+    virtual uint32_t Now() = 0;
+    // Ends the command.
+    virtual void Terminate() = 0;
+};
 
-// The folder (a backslash added when it is not empty and lacks one) and the
-// name; an empty folder leaves the file in the current folder.
-std::string CaptureFilePath(const std::string& tempFolder, const std::string& name);
+enum class CaptureEnd { Finished, TimedOut };
 
-// interpreter /c command > "outputPath"
-std::string CaptureCommandLine(const std::string& interpreter, const std::string& command,
-                               const std::string& outputPath);
+// How long a command may take and how much of its output is kept, and how
+// often a running command is looked at.
+constexpr uint32_t kCaptureLimitMs = 10000;
+constexpr size_t kCaptureOutputCap = 64 * 1024;
+constexpr uint32_t kCapturePollMs = 10;
 
-// The file's contents read as a text file, line by line, each line followed by
+// Reads the command's output until it is closed or `limitMs` have passed;
+// then the command is ended. Keeps at most `cap` bytes of the output.
+CaptureEnd CollectOutput(CaptureSource& source, uint32_t limitMs, size_t cap, std::string& output);
+
+// The output read as a text file, line by line, each line followed by
 // CR LF. A line ends at CR LF, at LF or at a lone CR; a last line without an
 // end still counts. At least one line is read, so an empty file gives one CR LF.
 std::string CaptureLinesWithCrLf(const std::string& fileText);

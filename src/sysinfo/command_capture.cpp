@@ -13,98 +13,107 @@ namespace lvm {
 
 namespace {
 
-// MAX_PATH characters, the terminator included: a longer interpreter path is
-// no path Windows could start.
-constexpr DWORD kInterpreterBufferChars = MAX_PATH;
-
-// The interpreter from "ComSpec"; empty when the variable is unset, empty, or
-// does not fit the buffer (the call then reports the size it would need, and
-// the buffer holds nothing that may be read).
-std::wstring InterpreterPath() {
-    wchar_t buffer[kInterpreterBufferChars];
-    const DWORD length = GetEnvironmentVariableW(L"ComSpec", buffer, kInterpreterBufferChars);
-    if (length == 0 || length >= kInterpreterBufferChars) return std::wstring();
-    return std::wstring(buffer, length);
+// The command interpreter of the system folder. The installer runs with
+// administrator rights, and "ComSpec" comes from the user's environment (an
+// elevated process inherits HKCU\Environment too), so whatever it names would
+// run elevated: it is not read. Empty when the system folder is unknown.
+std::wstring SystemInterpreterPath() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(folder, length) + L"\\cmd.exe";
 }
 
-// An environment variable of any length; empty when unset.
-std::wstring EnvironmentValue(const wchar_t* name) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return std::wstring();
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        // Too small: length is the size needed, terminator included. The value
-        // may change between the calls, hence the loop.
-        buffer.resize(length);
-    }
-}
-
-// Deletes the file when the capture leaves, however it leaves.
-class TemporaryFile {
+// The read end of the command's standard output and error, and the command.
+class PipedCommand final : public CaptureSource {
 public:
-    explicit TemporaryFile(std::wstring path) : path_(std::move(path)) {}
-    ~TemporaryFile() { DeleteFileW(path_.c_str()); }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::wstring& path() const { return path_; }
+    PipedCommand(ScopedHandle readEnd, ScopedHandle process)
+        : readEnd_(std::move(readEnd)), process_(std::move(process)) {}
+
+    bool ReadAvailable(std::string& output) override {
+        for (;;) {
+            DWORD available = 0;
+            // Fails with ERROR_BROKEN_PIPE once every write end is closed:
+            // the command and anything it started have finished writing.
+            if (!PeekNamedPipe(readEnd_.get(), nullptr, 0, nullptr, &available, nullptr)) return false;
+            if (available == 0) return true;
+            char chunk[4096];
+            DWORD got = 0;
+            const DWORD want = available < sizeof(chunk) ? available : static_cast<DWORD>(sizeof(chunk));
+            if (!ReadFile(readEnd_.get(), chunk, want, &got, nullptr)) return false;
+            output.append(chunk, got);
+        }
+    }
+    void Wait(uint32_t milliseconds) override { WaitForSingleObject(process_.get(), milliseconds); }
+    uint32_t Now() override { return static_cast<uint32_t>(GetTickCount()); }
+    void Terminate() override {
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), 1000);
+    }
 
 private:
-    std::wstring path_;
+    ScopedHandle readEnd_;
+    ScopedHandle process_;
 };
 
-// Starts the command line hidden in a console of its own and waits for it.
-// A command that cannot start is not an error: the caller reads whatever file
-// there is, which then gives an empty line.
-void RunHiddenAndWait(const std::wstring& commandLine) {
+// Starts the interpreter hidden, its standard output and error going into a
+// new anonymous pipe; empty handles when it cannot start.
+bool StartPiped(const std::wstring& interpreter, const std::wstring& commandLine, ScopedHandle& readEnd,
+                ScopedHandle& process) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readHandle = nullptr;
+    HANDLE writeHandle = nullptr;
+    if (!CreatePipe(&readHandle, &writeHandle, &inheritable, 0)) return false;
+    ScopedHandle ownRead(readHandle);
+    // Our copy of the write end is closed when this function returns, so the
+    // pipe breaks as soon as the command's copies are gone.
+    const ScopedHandle writeEnd(writeHandle);
+    // Only the write end goes to the command.
+    if (!SetHandleInformation(ownRead.get(), HANDLE_FLAG_INHERIT, 0)) return false;
+
     // CreateProcessW may write into the command line, so it gets a copy it owns.
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
-
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
     PROCESS_INFORMATION started{};
     constexpr DWORD kCreationFlags = CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP;  // 0x210
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, kCreationFlags, nullptr,
+    // The application name is given: the program is the system's interpreter
+    // and nothing found by walking the words of its path.
+    if (!CreateProcessW(interpreter.c_str(), writable.data(), nullptr, nullptr, TRUE, kCreationFlags, nullptr,
                         nullptr, &startup, &started)) {
-        return;
+        return false;
     }
-    const ScopedHandle process(started.hProcess);
     const ScopedHandle thread(started.hThread);
-    WaitForSingleObject(process.get(), INFINITE);
-}
-
-// The whole file as bytes; a file that cannot be opened or read gives what
-// was read up to the failure.
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string bytes;
-    const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
-        bytes.append(chunk, read);
-    }
-    return bytes;
+    process.reset(started.hProcess);
+    readEnd = std::move(ownRead);
+    return true;
 }
 
 }  // namespace
 
 std::string RunCommandCapture(const std::string& command) {
-    const std::wstring interpreter = InterpreterPath();
+    return RunCommandCapture(command, kCaptureLimitMs);
+}
+
+std::string RunCommandCapture(const std::string& command, uint32_t limitMs) {
+    const std::wstring interpreter = SystemInterpreterPath();
     if (interpreter.empty()) return std::string();
 
-    const std::string outputPath =
-        CaptureFilePath(Narrow(EnvironmentValue(L"Temp")), RandomCaptureName());
-    const TemporaryFile output(Widen(outputPath));
-
-    RunHiddenAndWait(Widen(CaptureCommandLine(Narrow(interpreter), command, outputPath)));
-    return OemToAnsiText(CaptureLinesWithCrLf(ReadFileBytes(output.path())));
+    ScopedHandle readEnd;
+    ScopedHandle process;
+    std::string output;
+    if (StartPiped(interpreter, Widen(CaptureCommandLine(Narrow(interpreter), command)), readEnd, process)) {
+        PipedCommand piped(std::move(readEnd), std::move(process));
+        // A command that did not finish in time is a failed capture, as one
+        // that could not start: what it printed so far is not used.
+        if (CollectOutput(piped, limitMs, kCaptureOutputCap, output) == CaptureEnd::TimedOut) output.clear();
+    }
+    return OemToAnsiText(CaptureLinesWithCrLf(output));
 }
 
 std::string OemToAnsiText(const std::string& text) { return CodePageToUtf8(text, CP_OEMCP); }
