@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "environment/folder_size.h"
 #include "environment/path_rules.h"
@@ -53,6 +55,63 @@ TEST(EnvironmentPathRules, UninstallCommandFolderTakesTextUpToTheLastBackslashBe
     for (const FolderCase& c : cases) {
         EXPECT_EQ(UninstallCommandFolder(c.command), c.folder) << c.command.substr(0, 80);
     }
+}
+
+// An unquoted value is read as Windows reads an unquoted command line: the
+// first prefix ending at a blank that names a file is the program.
+TEST(EnvironmentPathRules, UnquotedCommandIsResolvedAgainstTheFilesThatExist) {
+    struct Case {
+        std::string command;
+        std::vector<std::string> files;
+        std::string folder;
+    };
+    const Case cases[] = {
+        {"C:\\Program Files (x86)\\Lingvaro\\uninst.exe /log=C:\\Temp\\u.log",
+         {"C:\\Program Files (x86)\\Lingvaro\\uninst.exe"}, "C:\\Program Files (x86)\\Lingvaro\\"},
+        // ".exe" is tried where the name has no extension.
+        {"C:\\Program Files\\Lingvaro\\uninst /S", {"C:\\Program Files\\Lingvaro\\uninst.exe"},
+         "C:\\Program Files\\Lingvaro\\"},
+        // The first prefix that names a file wins, as it does for Windows.
+        {"C:\\Program Files\\Lingvaro\\uninst.exe /S",
+         {"C:\\Program.exe", "C:\\Program Files\\Lingvaro\\uninst.exe"}, "C:\\"},
+        // The whole value, blanks and all, when it names the file.
+        {"C:\\Program Files\\Lingvaro\\uninst.exe", {"C:\\Program Files\\Lingvaro\\uninst.exe"},
+         "C:\\Program Files\\Lingvaro\\"},
+        // No prefix names a file: the rule runs over the whole text, as before.
+        {"C:\\Apps\\uninst.exe /S /LOG=C:\\Temp\\u.log", {}, "C:\\Apps\\uninst.exe /S /LOG=C:\\Temp\\"},
+        {"C:\\Apps\\uninst.exe /S", {"C:\\Apps\\other.exe"}, "C:\\Apps\\"},
+        // Quoted values are read as before, whatever exists.
+        {"\"C:\\Program Files\\Lingvaro\\uninst.exe\" /S", {"C:\\Program.exe"},
+         "C:\\Program Files\\Lingvaro\\"},
+        {"", {""}, ""},
+    };
+    for (const Case& c : cases) {
+        const auto exists = [&](const std::string& path) {
+            for (const std::string& file : c.files) {
+                if (file == path) return true;
+            }
+            return false;
+        };
+        EXPECT_EQ(UninstallCommandFolder(c.command, exists), c.folder) << c.command;
+    }
+}
+
+TEST(EnvironmentPathRules, OnlyDriveAndShareFoldersAreAbsolute) {
+    const std::pair<std::string, bool> cases[] = {
+        {"C:\\Program Files\\Lingvaro\\", true},
+        {"c:\\", true},
+        {"\\\\server\\share\\Lingvaro\\", true},
+        {"\\\\server\\share\\", true},
+        {"Lingvaro\\", false},     // no "ProgramFilesDir": relative to the current folder
+        {"", false},
+        {"C:Lingvaro\\", false},   // relative to drive C's current folder
+        {"\\Lingvaro\\", false}, // relative to the current drive's root
+        {"\\\\server\\", false},
+        {"\\\\\\share\\", false},
+        {"\\\\server\\\\", false},
+        {"1:\\x\\", false},
+    };
+    for (const auto& [path, absolute] : cases) EXPECT_EQ(IsAbsoluteFolder(path), absolute) << path;
 }
 
 TEST(EnvironmentPathRules, AddTrailingBackslashLeavesEmptyAndFinishedPathsAlone) {

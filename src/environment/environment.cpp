@@ -3,6 +3,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "common/file_attributes.h"
 #include "common/system_facts.h"
 #include "lang/lang.h"
 #include "update/package_config.h"
@@ -63,7 +64,7 @@ bool CanReadUserShellFolders(TRegistry& registry) {
 bool ReadUninstallFolder(TRegistry& registry, const std::string& entryKey, std::string& folder) {
     RootKeyScope key(registry, HKEY_LOCAL_MACHINE, entryKey);
     if (!key.ValueExists("UninstallString")) return false;
-    folder = UninstallCommandFolder(key.ReadInto("UninstallString", std::string()));
+    folder = UninstallCommandFolder(key.ReadInto("UninstallString", std::string()), IsExistingFile);
     return true;
 }
 

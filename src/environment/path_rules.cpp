@@ -30,10 +30,45 @@ void AddTrailingBackslash(std::string& path) {
 }
 
 std::string UninstallCommandFolder(const std::string& command) {
-    if (command.empty() || command[0] != '"') return FolderBeforeLastCharacter(command);
+    return UninstallCommandFolder(command, [](const std::string&) { return false; });
+}
+
+std::string UninstallCommandFolder(const std::string& command,
+                                   const std::function<bool(const std::string&)>& isExistingFile) {
+    if (command.empty() || command[0] != '"') {
+        // Unquoted: the program is the first prefix ending at a blank (or at
+        // the end) that names a file, as Windows reads an unquoted command
+        // line, so "C:\Program Files\L\uninst.exe /log=C:\Temp\u.log" is
+        // the program in C:\Program Files\L\, not C:\Temp\. Windows also
+        // tries the name with ".exe" when it has no extension.
+        for (size_t end = command.find(' '); ; end = command.find(' ', end + 1)) {
+            const std::string candidate = command.substr(0, end);
+            const size_t nameStart = candidate.find_last_of('\\') + 1;  // 0 when there is none
+            const bool hasExtension = candidate.find('.', nameStart) != std::string::npos;
+            if (!candidate.empty() &&
+                (isExistingFile(candidate) || (!hasExtension && isExistingFile(candidate + ".exe")))) {
+                return FolderBeforeLastCharacter(candidate);
+            }
+            if (end == std::string::npos) break;
+        }
+        return FolderBeforeLastCharacter(command);
+    }
     const size_t closing = command.find('"', 1);
     const size_t length = closing == std::string::npos ? std::string::npos : closing - 1;
     return FolderBeforeLastCharacter(command.substr(1, length));
+}
+
+bool IsAbsoluteFolder(const std::string& path) {
+    if (path.size() >= 3 && IsAsciiLetter(static_cast<wchar_t>(static_cast<unsigned char>(path[0]))) &&
+        path[1] == ':' && path[2] == '\\') {
+        return true;
+    }
+    // \\server\share\ : a server and a share, each not empty.
+    if (path.size() < 2 || path[0] != '\\' || path[1] != '\\') return false;
+    const size_t serverEnd = path.find('\\', 2);
+    if (serverEnd == std::string::npos || serverEnd == 2) return false;
+    const size_t shareEnd = path.find('\\', serverEnd + 1);
+    return shareEnd != std::string::npos && shareEnd > serverEnd + 1;
 }
 
 std::string Wow6432NodePath(const std::string& key) {

@@ -3,6 +3,7 @@
 // 32-bit registry view's path, and the forms a path takes at the file API.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace lvm {
@@ -18,7 +19,20 @@ void AddTrailingBackslash(std::string& path);
 // installers usually write ("C:\Program Files\Lingvaro\uninst.exe" /S): the
 // rule then applies to the text inside the quotes (or to the rest of the value
 // when the closing quote is missing), so the quote never ends up in the folder.
+//
+// An unquoted command is read as Windows reads an unquoted command line: the
+// program is the first prefix ending at a blank (or at the end) that names an
+// existing file (or does with ".exe" added, when it has no extension), and the
+// rule applies to that prefix; when no prefix names a file, to the whole text.
+std::string UninstallCommandFolder(const std::string& command,
+                                   const std::function<bool(const std::string&)>& isExistingFile);
+// The same with no file existing (the whole unquoted text is the command).
 std::string UninstallCommandFolder(const std::string& command);
+
+// Whether a folder is absolute: a drive letter, a colon and a backslash, or
+// "\\server\share\" with a server and a share. A relative folder would be
+// taken from the current folder, wherever the installer was started.
+bool IsAbsoluteFolder(const std::string& path);
 
 // The same key in the 32-bit registry view: "WOW6432Node\" put in after the
 // first backslash ("Software\X\" becomes "Software\WOW6432Node\X\"). A path

@@ -5,6 +5,7 @@
 #include "common/file_attributes.h"
 #include "environment/environment.h"
 #include "environment/folder_size.h"
+#include "environment/path_rules.h"
 #include "lang/lang.h"
 #include "lang/user_interface.h"
 #include "update/package_config.h"
@@ -94,10 +95,12 @@ RunOutcome RunUpdate(const TUpdateOperations& ops) {
     // Switch.
     ModestMode = StartSwitch == "modest";
 
-    // Application present. An empty folder would make the name relative to
-    // the current folder (often where the installer was downloaded), which
-    // is never the installation.
-    if (Environment.InstallDir.empty() || !IsExistingFile(Environment.InstallDir + "Lingvaro.exe")) {
+    // Application present. An empty or relative folder (no uninstall entry
+    // and no "ProgramFilesDir" gives "Lingvaro\") would be taken from the
+    // current folder, often where the installer was downloaded, which is
+    // never the installation.
+    if (!IsAbsoluteFolder(Environment.InstallDir) ||
+        !IsExistingFile(Environment.InstallDir + "Lingvaro.exe")) {
         ShowErrorMessage(
             "There's no subject of update - the Lingvaro installed.\r\n"
             "Please, install the program at first.",

@@ -2,7 +2,9 @@
 // (or user) may have written: the folder of an "UninstallString", the trailing
 // backslash, the 32-bit view's key, and the forms a path takes at the file API.
 #include <cstdint>
+#include <cctype>
 #include <string>
+#include <vector>
 
 #include "environment/path_rules.h"
 #include "fuzz_check.h"
@@ -39,6 +41,56 @@ void CheckUninstallFolder(const std::string& command) {
         command.substr(1, closing == std::string::npos ? std::string::npos : closing - 1);
     CheckFolderOf(inside, folder);
     FUZZ_CHECK(folder.find('"') == std::string::npos);
+}
+
+// Unquoted values against a set of existing files: the folder is that of the
+// first prefix ending at a blank (or the end) that names a file, as is or
+// with ".exe" added to a name without extension; with none, that of the whole value.
+void CheckResolvedFolder(const std::string& command, uint64_t existingMask) {
+    std::vector<std::string> asked;
+    const auto exists = [&](const std::string& path) {
+        asked.push_back(path);
+        return ((existingMask >> (asked.size() % 64)) & 1) != 0;
+    };
+    const std::string folder = lvm::UninstallCommandFolder(command, exists);
+    if (!command.empty() && command[0] == '"') {
+        FUZZ_CHECK(folder == lvm::UninstallCommandFolder(command));
+        FUZZ_CHECK(asked.empty());
+        return;
+    }
+    // Every name asked about is a prefix of the value ending at a blank or
+    // at the end, possibly with ".exe" added.
+    std::string program;
+    for (size_t i = 0; i < asked.size(); ++i) {
+        std::string name = asked[i];
+        if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".exe") == 0 &&
+            command.compare(0, name.size() - 4, name, 0, name.size() - 4) == 0 &&
+            (name.size() - 4 == command.size() || command[name.size() - 4] == ' ') &&
+            command.compare(0, name.size(), name) != 0) {
+            name.resize(name.size() - 4);
+        }
+        FUZZ_CHECK(command.compare(0, name.size(), name) == 0);
+        FUZZ_CHECK(name.size() == command.size() || command[name.size()] == ' ');
+        if (((existingMask >> ((i + 1) % 64)) & 1) != 0) {
+            program = name;
+            FUZZ_CHECK(i + 1 == asked.size());  // nothing is asked after the program is found
+        }
+    }
+    CheckFolderOf(program.empty() ? command : program, folder);
+    FUZZ_CHECK(command.compare(0, folder.size(), folder) == 0);
+}
+
+void CheckAbsoluteFolder(const std::string& path) {
+    const bool absolute = lvm::IsAbsoluteFolder(path);
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                       path[2] == '\\';
+    bool share = false;
+    if (path.compare(0, 2, "\\\\") == 0) {
+        const size_t server = path.find('\\', 2);
+        share = server != std::string::npos && server > 2 && path.find('\\', server + 1) != std::string::npos &&
+                path.find('\\', server + 1) > server + 1;
+    }
+    FUZZ_CHECK(absolute == (drive || share));
 }
 
 void CheckTrailingBackslash(const std::string& path) {
@@ -107,6 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const char* alphabet = "\\\\\\\"\" /:?.\xd0\x96";
     const std::string value = PickText(data, alphabet, 64);
     CheckUninstallFolder(value);
+    CheckResolvedFolder(value, data.ConsumeIntegral<uint64_t>());
+    CheckAbsoluteFolder(value);
     CheckTrailingBackslash(value);
     CheckTrailingBackslash(lvm::UninstallCommandFolder(value));
     CheckWowPath(PickText(data, "\\\\ab", 32));
