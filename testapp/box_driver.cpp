@@ -67,6 +67,37 @@ bool PressReturnOn(HWND box) {
     return !IsWindow(box);
 }
 
+// The driver's environment with the given variables replaced, added or (an
+// empty value) removed, as a Unicode environment block sorted by name.
+std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& changes) {
+    std::vector<std::pair<std::wstring, std::wstring>> entries;
+    const auto sameName = [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; };
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* at = strings; *at; at += wcslen(at) + 1) {
+        const std::wstring entry = at;
+        const size_t equals = entry.find(L'=', 1);  // "=C:=C:\" names begin with "="
+        if (equals == std::wstring::npos) continue;
+        entries.emplace_back(entry.substr(0, equals), entry.substr(equals + 1));
+    }
+    FreeEnvironmentStringsW(strings);
+    for (const auto& [name, value] : changes) {
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const auto& e) { return sameName(e.first, name); }),
+                      entries.end());
+        if (!value.empty()) entries.emplace_back(name, value);
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return _wcsicmp(a.first.c_str(), b.first.c_str()) < 0; });
+    std::vector<wchar_t> block;
+    for (const auto& [name, value] : entries) {
+        const std::wstring entry = name + L"=" + value;
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
 }  // namespace
 
 std::string ToUtf8(const std::wstring& wide) {
@@ -86,7 +117,11 @@ RunResult RunProgram(const RunOptions& options) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(options.program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    std::vector<wchar_t> environment;
+    if (!options.environment.empty()) environment = EnvironmentBlock(options.environment);
+    if (!CreateProcessW(options.program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? nullptr : environment.data(),
                         options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
                         &startup, &process)) {
         return result;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lvm::driver {
@@ -37,6 +38,9 @@ struct RunOptions {
     DWORD timeoutMs = 60000;
     // Answer boxes at all (false: a person answers them on the display).
     bool answerBoxes = true;
+    // Variables set (or, with an empty value, removed) in the program's
+    // environment; the rest is the driver's own.
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
 };
 
 struct RunResult {

@@ -174,11 +174,13 @@ bool InstallerTest::EntryExists(bool wow6432Node) const {
 }
 
 driver::RunResult InstallerTest::RunSetup(const std::wstring& arguments, std::vector<int> answers,
-                                          const std::wstring& exe) {
+                                          const std::wstring& exe,
+                                          std::vector<std::pair<std::wstring, std::wstring>> environment) {
     driver::RunOptions options;
     options.program = exe.empty() ? SetupExe() : exe;
     options.arguments = arguments;
     options.answers = std::move(answers);
+    options.environment = std::move(environment);
     options.currentDirectory = workDir_;
     options.timeoutMs = 90000;
     driver::RunResult result = driver::RunProgram(options);

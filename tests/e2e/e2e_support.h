@@ -54,7 +54,8 @@ protected:
     bool EntryExists(bool wow6432Node = false) const;
 
     driver::RunResult RunSetup(const std::wstring& arguments, std::vector<int> answers,
-                               const std::wstring& exe = std::wstring());
+                               const std::wstring& exe = std::wstring(),
+                               std::vector<std::pair<std::wstring, std::wstring>> environment = {});
 
     // Options for every stand-in started from the installation folder (the
     // installer starts it with no parameters, and through the desktop shell

@@ -32,22 +32,42 @@ TEST_F(Discovery, QuotedUninstallStringWithArgumentsNamesTheFolder) {
     EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(KiB(InstallDir())));
 }
 
-// No uninstall entry at all: the default folder under "ProgramFilesDir".
+TEST_F(Discovery, UnquotedUninstallStringWithABackslashArgumentNamesTheProgramsFolder) {
+    // As an installer that forgets the quotes writes it: the program's own
+    // path has blanks, and an argument has backslashes of its own.
+    const std::wstring folder = WorkDir() + L"\\Program Files (x86)\\Lingvaro\\";
+    CreateDirectoryW((WorkDir() + L"\\Program Files (x86)").c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(StandInExe().c_str(), (folder + L"Lingvaro.exe").c_str(), FALSE));
+    WriteFileBytes(folder + L"uninst.exe", {'M', 'Z'});
+    WriteUninstallString(folder + L"uninst.exe /log=" + WorkDir() + L"\\logs\\u.log");
+    const driver::RunResult r = RunSetup(L"modest", {});
+    EXPECT_TRUE(r.boxes.empty()) << driver::ToUtf8(BoxText(r, 0));
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(FileExists(folder + L"lvm0.pak"));
+    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(KiB(folder)));
+}
+
+// No uninstall entry at all: the default folder under "ProgramFilesDir", in
+// both registry views; the test puts back what it found, whatever happens.
 class DefaultFolder : public InstallerTest {
 protected:
+    static constexpr REGSAM kViews[2] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+
     void SetUp() override {
         InstallerTest::SetUp();
-        saved_ = ReadProgramFilesDir();
-        ASSERT_TRUE(saved_.has_value()) << "the prefix has a ProgramFilesDir";
+        for (int i = 0; i < 2; ++i) saved_[i] = ReadProgramFilesDir(kViews[i]);
+        ASSERT_TRUE(saved_[0].has_value()) << "the prefix has a ProgramFilesDir";
     }
     void TearDown() override {
-        if (saved_) WriteProgramFilesDir(*saved_);
+        for (int i = 0; i < 2; ++i) {
+            if (saved_[i]) WriteProgramFilesDir(*saved_[i], kViews[i]);
+        }
         InstallerTest::TearDown();
     }
-    static std::optional<std::wstring> ReadProgramFilesDir() {
+    static std::optional<std::wstring> ReadProgramFilesDir(REGSAM view = KEY_WOW64_64KEY) {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
-            ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) {
             return std::nullopt;
         }
         wchar_t value[1024] = {};
@@ -59,16 +79,35 @@ protected:
         if (status != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
         return std::wstring(value);
     }
-    static void WriteProgramFilesDir(const std::wstring& value) {
+    static void WriteProgramFilesDir(const std::wstring& value, REGSAM view = KEY_WOW64_64KEY) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_SET_VALUE | view, &key), ERROR_SUCCESS);
         RegSetValueExW(key, L"ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
     }
-    std::optional<std::wstring> saved_;
+    static void DeleteProgramFilesDir(REGSAM view) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_SET_VALUE | view, &key), ERROR_SUCCESS);
+        RegDeleteValueW(key, L"ProgramFilesDir");
+        RegCloseKey(key);
+    }
+    std::optional<std::wstring> saved_[2];
 };
+
+// Without "ProgramFilesDir" the default folder is the relative "Lingvaro\",
+// and the run starts in WorkDir(), which holds Lingvaro\Lingvaro.exe: an
+// elevated run must not take the folder it was started from for the installation.
+TEST_F(DefaultFolder, MissingProgramFilesDirIsNoInstallationEvenBesideTheInstaller) {
+    for (const REGSAM view : kViews) DeleteProgramFilesDir(view);
+    const driver::RunResult r = RunSetup(L"modest", {IDOK});
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(BoxText(r, 0), L"There's no subject of update - the Lingvaro installed.\r\n"
+                             L"Please, install the program at first.");
+    EXPECT_EQ(r.exitCode, 1603u);
+    EXPECT_FALSE(FileExists(PackagePath())) << "written beside the installer";
+    EXPECT_FALSE(EntryExists());
+}
 
 TEST_F(DefaultFolder, WithAndWithoutATrailingBackslash) {
     // InstallDir() is <work>\Lingvaro\, so the program-files folder is <work>.

@@ -54,6 +54,60 @@ TEST_F(PlantedDll, TheInstallerNeverLoadsIt) {
     EXPECT_TRUE(FileExists(PackagePath()));
 }
 
+// What the user's environment says reaches an elevated run, and must not be
+// trusted: a "ComSpec" with a blank (an unquoted start would run C:\Program.exe)
+// and a temporary folder any program of the user can plant links in. Told
+// Windows 8 (6.2), the installer asks the console for the version text.
+class UserEnvironment : public InstallerTest {
+protected:
+    void SetUp() override {
+        InstallerTest::SetUp();
+        WriteUninstallString(InstallDir() + L"uninst.exe");
+        RegCreateKeyExW(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &appDefaults_, nullptr);
+        ASSERT_NE(appDefaults_, nullptr);
+        RegSetValueExW(appDefaults_, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"win8"), 10);
+        temp_ = WorkDir() + L"\\user-temp";
+        CreateDirectoryW(temp_.c_str(), nullptr);
+    }
+    void TearDown() override {
+        if (appDefaults_) RegCloseKey(appDefaults_);
+        RegDeleteKeyW(HKEY_CURRENT_USER, kAppDefaults);
+        DeleteFileW(kProbe);
+        DeleteFileW(kProbeOptions);
+        InstallerTest::TearDown();
+    }
+    static constexpr wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\lvm0-setup.exe";
+    static constexpr wchar_t kProbe[] = L"C:\\Program.exe";
+    static constexpr wchar_t kProbeOptions[] = L"C:\\Lingvaro.options";
+    HKEY appDefaults_ = nullptr;
+    std::wstring temp_;
+};
+
+TEST_F(UserEnvironment, ComSpecAndTempAreNotTrustedAndTheInstallSucceeds) {
+    // The probe is the stand-in: started, it logs "started" and ends.
+    ASSERT_TRUE(CopyFileW(StandInExe().c_str(), kProbe, FALSE));
+    const std::string marker = Narrow(WorkDir()) + "\\probe-ran.log";
+    WriteFileBytes(kProbeOptions, [&] {
+        const std::string options = "--no-window --lifetime=1 --log=" + marker + "\r\n";
+        return std::vector<uint8_t>(options.begin(), options.end());
+    }());
+    HANDLE watch = FindFirstChangeNotificationW(temp_.c_str(), FALSE,
+                                                FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+    ASSERT_NE(watch, INVALID_HANDLE_VALUE);
+
+    const driver::RunResult r =
+        RunSetup(L"modest", {}, std::wstring(),
+                 {{L"ComSpec", L"C:\\Program Files\\Common Tools\\cmd.exe"}, {L"TEMP", temp_}, {L"TMP", temp_}});
+    const bool tempChanged = WaitForSingleObject(watch, 0) == WAIT_OBJECT_0;
+    FindCloseChangeNotification(watch);
+
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(FileExists(PackagePath()));
+    EXPECT_FALSE(FileExists(Widen(marker))) << "C:\\Program.exe was started";
+    EXPECT_FALSE(tempChanged) << "a file was made in the user's temporary folder";
+}
+
 // The loader resolves static imports before any code of the program runs, so
 // every import must be one of the system's known DLLs, which are never taken
 // from the program's folder.
