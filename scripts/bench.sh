@@ -31,8 +31,14 @@ package_bytes=11810129
 # Only the programs the bench runs: the tests of the release build would cost
 # minutes of a shared two-core machine and are never run from here.
 "$root/scripts/setup.sh"
+# The shipped i686 build where the host runs 32-bit user code; elsewhere the
+# x86_64 build of the same sources, the only one Wine can run there.
+lvm_cmake_dir="$root/cmake"
+. "$root/cmake/wine-host.sh"
+arch=i686
+[ "$LVM_HOST_RUNS_32BIT" = yes ] || arch=x86_64
 cmake -S "$root" -B "$build" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --parallel "$(nproc)" \
     --target lvm0-setup Lingvaro lvm-run lvm-bench lvm-nothing >/dev/null
@@ -83,6 +89,7 @@ row "CPU" "$(awk -F': ' '/^model name/ { n = $2 } /^cpu family/ { f = $2 } /^mod
 row "RAM" "$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
 row "Debian" "$(cat /etc/debian_version)"
 row "Wine" "$(wine --version)"
+row "installer built for" "$arch"
 row "build" "Release, $build"
 row "repetitions per figure" "$repeats (median, then fastest-slowest)"
 row "measured on core" "$cpu (of 0-$((cores - 1)))"
