@@ -9,8 +9,14 @@
 # (scripts/build.sh makes it beside the shipped i686 one).
 #
 # Sets LVM_HOST_RUNS_32BIT=yes|no once, for this shell and its children.
+# A 32-bit loader that starts only through an emulator registered with
+# binfmt_misc (qemu-i386) does not count: every Wine process would take a
+# minute to start.
+lvm_i386_emulated() {
+    grep -ls 'interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* >/dev/null 2>&1
+}
 if [ -z "${LVM_HOST_RUNS_32BIT:-}" ]; then
-    if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    if [ -x /usr/lib/wine/wine ] && ! lvm_i386_emulated && /usr/lib/wine/wine --version >/dev/null 2>&1; then
         LVM_HOST_RUNS_32BIT=yes
     else
         LVM_HOST_RUNS_32BIT=no
