@@ -13,7 +13,8 @@
 # binfmt_misc (qemu-i386) does not count: every Wine process would take a
 # minute to start.
 lvm_i386_emulated() {
-    grep -ls 'interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* >/dev/null 2>&1
+    # Some entries ("register") cannot be read, so grep's status says nothing: its output does.
+    [ -n "$(grep -ls 'interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* 2>/dev/null)" ]
 }
 if [ -z "${LVM_HOST_RUNS_32BIT:-}" ]; then
     if [ -x /usr/lib/wine/wine ] && ! lvm_i386_emulated && /usr/lib/wine/wine --version >/dev/null 2>&1; then
