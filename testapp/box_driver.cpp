@@ -13,16 +13,21 @@ struct ProcessWindows {
     bool progressVisible = false;
 };
 
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
 BOOL CALLBACK CollectWindows(HWND window, LPARAM param) {
     auto* found = reinterpret_cast<ProcessWindows*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (owner != found->processId) return TRUE;
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
     if (!IsWindowVisible(window)) return TRUE;
-    if (wcscmp(className, L"#32770") == 0) found->boxes.push_back(window);
-    if (wcscmp(className, L"PlainWindow") == 0) found->progressVisible = true;
+    const std::wstring className = ClassOf(window);
+    if (className == L"#32770") found->boxes.push_back(window);
+    if (className == L"PlainWindow") found->progressVisible = true;
     return TRUE;
 }
 
@@ -33,12 +38,6 @@ std::wstring WindowText(HWND window) {
     const int got = GetWindowTextW(window, &text[0], length + 1);
     text.resize(static_cast<size_t>(std::max(got, 0)));
     return text;
-}
-
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
 }
 
 // The class of the first visible window above `box` in the z-order whose
@@ -55,15 +54,18 @@ std::wstring CoveringWindowClass(HWND box) {
     return std::wstring();
 }
 
-// Presses and releases Return; true when the box then closes within a few seconds.
-bool PressReturnOn(HWND box) {
+// Presses and releases Return; true when the box then closes within 5 s. The
+// box has no kernel object to wait on: its state is looked at whenever the
+// program ends or 20 ms have passed.
+bool PressReturnOn(HWND box, HANDLE program) {
     INPUT keys[2] = {};
     keys[0].type = INPUT_KEYBOARD;
     keys[0].ki.wVk = VK_RETURN;
     keys[1] = keys[0];
     keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, keys, sizeof(INPUT));
-    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
+    const DWORD start = GetTickCount();
+    while (IsWindow(box) && GetTickCount() - start < 5000) WaitForSingleObject(program, 20);
     return !IsWindow(box);
 }
 
@@ -166,7 +168,7 @@ RunResult RunProgram(const RunOptions& options) {
                 GetSystemTimeAsFileTime(&shown.answeredAt);
                 // A scripted 0 leaves the box to whoever sits at the display.
                 if (shown.answer == kPressReturn) {
-                    shown.returnIgnored = !PressReturnOn(box);
+                    shown.returnIgnored = !PressReturnOn(box, process.hProcess);
                     // Unblock the run; the test fails on returnIgnored.
                     if (shown.returnIgnored) PostMessageW(box, WM_COMMAND, IDNO, 0);
                 } else if (shown.answer != 0) {

@@ -196,6 +196,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     Log(how);
     // Saving its state, say: the package and the mark stay until the very end.
+    // The time itself is the behaviour: a real application is this slow to go.
     if (exitDelay > 0) Sleep(static_cast<DWORD>(exitDelay));
     if (package != INVALID_HANDLE_VALUE) CloseHandle(package);
     if (mapping) CloseHandle(mapping);

@@ -2,34 +2,12 @@
 
 #include <windows.h>
 
+#include "common/scoped_handle.h"
 #include "common/text.h"
 
 namespace lvm {
 
 namespace {
-
-// The box this thread is about to show is raised above every other window of
-// the run. The boxes have no owner, and the progress window (another thread's,
-// topmost) may be on the screen; MB_TOPMOST alone does not order the two
-// everywhere, so the order is made explicit: when the box is first
-// activated it is put at the top of the topmost band, where nothing of ours
-// covers it, and it keeps the activation and so the keyboard.
-LRESULT CALLBACK RaiseBoxOnActivation(int code, WPARAM wParam, LPARAM lParam);
-
-class BoxRaiser {
-public:
-    BoxRaiser() {
-        hook_ = SetWindowsHookExW(WH_CBT, &RaiseBoxOnActivation, nullptr, GetCurrentThreadId());
-    }
-    ~BoxRaiser() {
-        if (hook_) UnhookWindowsHookEx(hook_);
-    }
-    BoxRaiser(const BoxRaiser&) = delete;
-    BoxRaiser& operator=(const BoxRaiser&) = delete;
-
-private:
-    HHOOK hook_ = nullptr;
-};
 
 bool IsDialogBox(HWND window) {
     wchar_t className[16] = {};
@@ -37,6 +15,12 @@ bool IsDialogBox(HWND window) {
     return wcscmp(className, L"#32770") == 0;
 }
 
+// The box this thread is about to show is raised above every other window of
+// the run. The boxes have no owner, and the progress window (another thread's,
+// topmost) may be on the screen; MB_TOPMOST alone does not order the two
+// everywhere, so the order is made explicit: when the box is first
+// activated it is put at the top of the topmost band, where nothing of ours
+// covers it, and it keeps the activation and so the keyboard.
 LRESULT CALLBACK RaiseBoxOnActivation(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
         const HWND window = reinterpret_cast<HWND>(wParam);
@@ -54,7 +38,8 @@ public:
     int ShowMessageBox(const MessageBoxRequest& request) override {
         const std::wstring text = Widen(request.text);
         const std::wstring caption = Widen(request.caption);
-        const BoxRaiser raiser;
+        // A hook of this thread only, for the length of this one box.
+        const ScopedHook raiser(SetWindowsHookExW(WH_CBT, &RaiseBoxOnActivation, nullptr, GetCurrentThreadId()));
         // The boxes have no owner window: the installer has no main window.
         if (request.languageId != 0) {
             return MessageBoxExW(nullptr, text.c_str(), caption.c_str(), request.style,

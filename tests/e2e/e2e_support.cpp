@@ -95,27 +95,36 @@ void InstallerTest::WriteStandInOptions(const std::string& options) {
     out << options << " --log=" << Narrow(StandInLogPath()) << "\r\n";
 }
 
-std::vector<std::string> InstallerTest::StandInEvents(DWORD processId) const {
-    std::vector<std::string> events;
-    const std::vector<uint8_t> bytes = ReadFileBytes(StandInLogPath());
+namespace {
+
+// The stand-in log's lines as (process id, event).
+std::vector<std::pair<DWORD, std::string>> StandInLogLines(const std::wstring& path) {
+    std::vector<std::pair<DWORD, std::string>> lines;
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
     std::istringstream log(std::string(bytes.begin(), bytes.end()));
-    const std::string prefix = std::to_string(processId) + " ";
     for (std::string line; std::getline(log, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind(prefix, 0) == 0) events.push_back(line.substr(prefix.size()));
+        const size_t space = line.find(' ');
+        if (space == std::string::npos || space == 0) continue;
+        lines.emplace_back(static_cast<DWORD>(std::stoul(line.substr(0, space))), line.substr(space + 1));
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> InstallerTest::StandInEvents(DWORD processId) const {
+    std::vector<std::string> events;
+    for (const auto& [id, event] : StandInLogLines(StandInLogPath())) {
+        if (id == processId) events.push_back(event);
     }
     return events;
 }
 
 std::vector<DWORD> InstallerTest::StandInsStarted() const {
     std::vector<DWORD> ids;
-    const std::vector<uint8_t> bytes = ReadFileBytes(StandInLogPath());
-    std::istringstream log(std::string(bytes.begin(), bytes.end()));
-    for (std::string line; std::getline(log, line);) {
-        const size_t space = line.find(' ');
-        if (space != std::string::npos && line.compare(space + 1, 8, "started ") == 0) {
-            ids.push_back(static_cast<DWORD>(std::stoul(line.substr(0, space))));
-        }
+    for (const auto& [id, event] : StandInLogLines(StandInLogPath())) {
+        if (event.rfind("started ", 0) == 0) ids.push_back(id);
     }
     return ids;
 }

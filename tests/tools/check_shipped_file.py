@@ -27,24 +27,22 @@ def main():
     setup, objdump = sys.argv[1], sys.argv[2]
     with open(setup, "rb") as f:
         data = f.read()
-    failures = []
     (pe,) = struct.unpack_from("<I", data, 0x3C)
     machine, = struct.unpack_from("<H", data, pe + 4)
     magic, = struct.unpack_from("<H", data, pe + 24)
     subsystem, = struct.unpack_from("<H", data, pe + 24 + 68)
-    if machine != 0x14C or magic != 0x10B:
-        failures.append("not a PE32 i386 file: machine 0x%x, magic 0x%x" % (machine, magic))
-    if subsystem != 2:
-        failures.append("not a GUI executable: subsystem %d" % subsystem)
     listing = subprocess.run([objdump, "-p", setup], check=True, capture_output=True, text=True).stdout
     imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", listing)}
-    if len(imports) < 4 or not imports <= KNOWN_DLLS:
-        failures.append("imports outside the known DLLs: %s" % sorted(imports - KNOWN_DLLS))
-    if stamp_selfcheck.stamp(data) != data:
-        failures.append("the self-check record or the PE checksum does not match the file")
+    checks = [
+        ("a PE32 i386 file (machine 0x%x, magic 0x%x)" % (machine, magic), machine == 0x14C and magic == 0x10B),
+        ("a GUI executable (subsystem %d)" % subsystem, subsystem == 2),
+        ("imports only known DLLs (%s)" % sorted(imports), len(imports) >= 4 and imports <= KNOWN_DLLS),
+        ("the self-check record and the PE checksum match the file", stamp_selfcheck.stamp(data) == data),
+    ]
+    failures = [what for what, ok in checks if not ok]
     for failure in failures:
-        print("FAIL:", failure)
-    print("%d passed, %d failed" % (3 - len(failures), len(failures)))
+        print("FAIL: expected", failure)
+    print("%d passed, %d failed" % (len(checks) - len(failures), len(failures)))
     return 1 if failures else 0
 
 
