@@ -478,6 +478,7 @@ TEST(WindowsNames, FactsNotWantedDoNotChangeTheResult) {
     rich.productName = std::string("Some Product");
     rich.productType = std::string("LanmanNT");
     rich.hotfixQ246009 = true;
+    rich.metrics = {1, 1, 1, 1};
     for (uint32_t platform : {kPlatformWin32Windows, kPlatformWin32Nt}) {
         for (uint32_t major = 0; major <= 11; ++major) {
             for (uint32_t minor : {0u, 1u, 2u, 3u, 4u, 10u, 90u}) {
@@ -496,11 +497,13 @@ TEST(WindowsNames, FactsNotWantedDoNotChangeTheResult) {
                         if (WantsProductName(version)) mixed.productName = rich.productName;
                         if (WantsProductType(version)) mixed.productType = rich.productType;
                         if (WantsHotfixQ246009(version)) mixed.hotfixQ246009 = true;
+                        if (WantsSystemMetrics(version)) mixed.metrics = rich.metrics;
                         WindowsFacts all = mixed;
                         all.versionText = rich.versionText;
                         all.productName = rich.productName;
                         all.productType = rich.productType;
                         all.hotfixQ246009 = true;
+                        all.metrics = rich.metrics;
                         EXPECT_EQ(Describe(mixed, true), Describe(all, true))
                             << platform << " " << major << "." << minor << " " << extended
                             << " " << csd;

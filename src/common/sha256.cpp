@@ -29,10 +29,17 @@ F Lookup(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(address));
 }
 
+// bcrypt.dll is not a known DLL: a copy beside the installer must never be
+// used. Loaded once and kept for the life of the process: unloading it after
+// the check would cost the run a few milliseconds for nothing.
+HMODULE Bcrypt() {
+    static const HMODULE module = LoadSystemLibrary(L"bcrypt.dll");
+    return module;
+}
+
 }  // namespace
 
 struct Sha256::State {
-    ScopedModule module;
     CloseProvider closeProvider = nullptr;
     HashData hashData = nullptr;
     FinishHash finishHash = nullptr;
@@ -49,16 +56,15 @@ struct Sha256::State {
 
 Sha256::Sha256() : state_(std::make_unique<State>()) {
     State& s = *state_;
-    // bcrypt.dll is not a known DLL: a copy beside the installer must never be used.
-    s.module.reset(LoadSystemLibrary(L"bcrypt.dll"));
-    if (!s.module) throw Sha256Error("bcrypt.dll cannot be loaded");
-    const auto openProvider = Lookup<OpenProvider>(s.module.get(), "BCryptOpenAlgorithmProvider");
-    const auto getProperty = Lookup<GetProperty>(s.module.get(), "BCryptGetProperty");
-    const auto createHash = Lookup<CreateHash>(s.module.get(), "BCryptCreateHash");
-    s.closeProvider = Lookup<CloseProvider>(s.module.get(), "BCryptCloseAlgorithmProvider");
-    s.hashData = Lookup<HashData>(s.module.get(), "BCryptHashData");
-    s.finishHash = Lookup<FinishHash>(s.module.get(), "BCryptFinishHash");
-    s.destroyHash = Lookup<DestroyHash>(s.module.get(), "BCryptDestroyHash");
+    const HMODULE module = Bcrypt();
+    if (!module) throw Sha256Error("bcrypt.dll cannot be loaded");
+    const auto openProvider = Lookup<OpenProvider>(module, "BCryptOpenAlgorithmProvider");
+    const auto getProperty = Lookup<GetProperty>(module, "BCryptGetProperty");
+    const auto createHash = Lookup<CreateHash>(module, "BCryptCreateHash");
+    s.closeProvider = Lookup<CloseProvider>(module, "BCryptCloseAlgorithmProvider");
+    s.hashData = Lookup<HashData>(module, "BCryptHashData");
+    s.finishHash = Lookup<FinishHash>(module, "BCryptFinishHash");
+    s.destroyHash = Lookup<DestroyHash>(module, "BCryptDestroyHash");
 
     if (openProvider(&s.provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) {
         s.provider = nullptr;

@@ -1,15 +1,32 @@
 #include "common/system_facts.h"
 
 #include <windows.h>
-#include <shlobj.h>
+
+#include <memory>
 
 namespace lvm {
 
 namespace {
 
+// What the shell's IsUserAnAdmin answers, asked of advapi32 directly (the
+// shell documents it as this call): shell32 would otherwise be loaded into
+// every run for this one question. Under UAC the filtered token carries the
+// group for denial only, so a run that is not elevated reads as not an admin.
+bool TokenIsInAdministrators() {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+        return false;
+    }
+    const std::unique_ptr<void, decltype(&FreeSid)> owned(administrators, &FreeSid);
+    BOOL member = FALSE;
+    return CheckTokenMembership(nullptr, administrators, &member) && member;
+}
+
 class RealSystemFacts final : public SystemFacts {
 public:
-    bool IsUserAnAdmin() override { return (::IsUserAnAdmin() & 0xFF) != 0; }
+    bool IsUserAnAdmin() override { return TokenIsInAdministrators(); }
     uint32_t UserDefaultLcid() override { return ::GetUserDefaultLCID(); }
 };
 

@@ -4,6 +4,7 @@
 
 #include "common/scoped_handle.h"
 #include "common/text.h"
+#include "common/window_api.h"
 
 namespace lvm {
 
@@ -11,7 +12,7 @@ namespace {
 
 bool IsDialogBox(HWND window) {
     wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
+    User32().GetClassNameW(window, className, 16);
     return wcscmp(className, L"#32770") == 0;
 }
 
@@ -25,12 +26,13 @@ LRESULT CALLBACK RaiseBoxOnActivation(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
         const HWND window = reinterpret_cast<HWND>(wParam);
         if (IsDialogBox(window)) {
-            SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            User32().SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
     // The hook is per thread and installed only around our own boxes, so no
     // other hook in the chain is skipped by passing the call on.
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+    return User32().CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 class SystemMessageBoxes final : public UserInterface {
@@ -39,13 +41,14 @@ public:
         const std::wstring text = Widen(request.text);
         const std::wstring caption = Widen(request.caption);
         // A hook of this thread only, for the length of this one box.
-        const ScopedHook raiser(SetWindowsHookExW(WH_CBT, &RaiseBoxOnActivation, nullptr, GetCurrentThreadId()));
+        const ScopedHook raiser(
+            User32().SetWindowsHookExW(WH_CBT, &RaiseBoxOnActivation, nullptr, GetCurrentThreadId()));
         // The boxes have no owner window: the installer has no main window.
         if (request.languageId != 0) {
-            return MessageBoxExW(nullptr, text.c_str(), caption.c_str(), request.style,
-                                 request.languageId);
+            return User32().MessageBoxExW(nullptr, text.c_str(), caption.c_str(), request.style,
+                                          request.languageId);
         }
-        return MessageBoxW(nullptr, text.c_str(), caption.c_str(), request.style);
+        return User32().MessageBoxW(nullptr, text.c_str(), caption.c_str(), request.style);
     }
 };
 

@@ -11,6 +11,7 @@
 #include "common/scoped_handle.h"
 #include "common/system_library.h"
 #include "common/text.h"
+#include "common/window_api.h"
 #include "lang/lang.h"
 #include "payload/payload_files.h"
 
@@ -106,7 +107,7 @@ std::string ReadExeFileVersion(const std::string& path) {
     // The shell's executable test comes first: a data file that happens to
     // carry a version resource is not an executable.
     SHFILEINFOW shellInfo{};
-    if (SHGetFileInfoW(widePath.c_str(), 0, &shellInfo, sizeof shellInfo, SHGFI_EXETYPE) == 0) return {};
+    if (Shell32().SHGetFileInfoW(widePath.c_str(), 0, &shellInfo, sizeof shellInfo, SHGFI_EXETYPE) == 0) return {};
 
     const VersionApi& api = Version();
     if (!api.Available()) return {};

@@ -12,6 +12,7 @@
 #include "common/scoped_handle.h"
 #include "common/system_library.h"
 #include "common/text.h"
+#include "common/window_api.h"
 #include "progress/progress_layout.h"
 #include "progress/progress_window_test_access.h"
 
@@ -98,7 +99,7 @@ struct CreationContext {
 HWND CreateChild(HWND parent, HINSTANCE module, const wchar_t* className, const wchar_t* text,
                  DWORD style, const ChildRect& rect) {
     // No menu handle: a child's control identifier is 0.
-    return CreateWindowExW(0, className, text, style, rect.x, rect.y, rect.width, rect.height,
+    return User32().CreateWindowExW(0, className, text, style, rect.x, rect.y, rect.width, rect.height,
                            parent, nullptr, module, nullptr);
 }
 
@@ -117,10 +118,10 @@ LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     }
     case WM_DESTROY:
-        PostQuitMessage(0);
+        User32().PostQuitMessage(0);
         return 0;
     default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        return User32().DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -134,22 +135,22 @@ bool RegisterWindowClass(HINSTANCE module) {
     windowClass.hInstance = module;
     // The executable carries no icon of its own: a null name finds none, and
     // without a title bar there is nowhere to show one.
-    windowClass.hIcon = LoadIconW(module, nullptr);
+    windowClass.hIcon = User32().LoadIconW(module, nullptr);
     windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    windowClass.hCursor = User32().LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(Gdi32().GetStockObject(GRAY_BRUSH));
     windowClass.lpszMenuName = nullptr;
     windowClass.lpszClassName = kWindowClassName;
-    return RegisterClassExW(&windowClass) != 0;
+    return User32().RegisterClassExW(&windowClass) != 0;
 }
 
 void RunMessageLoop() {
     MSG message;
     // 0 is WM_QUIT; -1 (an invalid filter window) would repeat for ever, so it
     // ends the loop too.
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    while (User32().GetMessageW(&message, nullptr, 0, 0) > 0) {
+        User32().TranslateMessage(&message);
+        User32().DispatchMessageW(&message);
     }
 }
 
@@ -181,7 +182,7 @@ void SignalShown(ProgressState& state) {
 void RunProgressWindow() {
     ProgressState& state = State();
     const WindowOrigin origin =
-        CentredProgressOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        CentredProgressOrigin(User32().GetSystemMetrics(SM_CXSCREEN), User32().GetSystemMetrics(SM_CYSCREEN));
     // Loads comctl32 and registers its classes, the progress bar among them.
     InitCommonControlsFromSystemFolder();
 
@@ -204,13 +205,13 @@ void RunProgressWindow() {
     }
 
     const HWND mainWindow =
-        CreateWindowExW(kMainExStyle, kWindowClassName, caption.c_str(), kMainStyle, origin.left,
+        User32().CreateWindowExW(kMainExStyle, kWindowClassName, caption.c_str(), kMainStyle, origin.left,
                         origin.top, kProgressWidth, kProgressHeight, nullptr, nullptr, module,
                         &context);
     // Shown before it is published: a hide made as soon as the calling thread
     // can see the window must not be undone by this first show. Shown without
     // activation: the keyboard stays with whatever the user answers next.
-    if (mainWindow) ShowWindow(mainWindow, SW_SHOWNOACTIVATE);
+    if (mainWindow) User32().ShowWindow(mainWindow, SW_SHOWNOACTIVATE);
 
     bool pendingChanged = false;
     {
@@ -230,8 +231,8 @@ void RunProgressWindow() {
     // A show or caption made while the window was being made wins over the
     // one the window was made with.
     if (pendingChanged && mainWindow) {
-        SetWindowTextW(mainWindow, caption.c_str());
-        if (context.textLine) SetWindowTextW(context.textLine, context.text.c_str());
+        User32().SetWindowTextW(mainWindow, caption.c_str());
+        if (context.textLine) User32().SetWindowTextW(context.textLine, context.text.c_str());
     }
     SignalShown(state);
 
@@ -303,7 +304,7 @@ bool StorePendingAndStart(const std::string& caption, const std::string& text) {
 void PlaceWindow(UINT showOrHide) {
     const LiveWindow window = SnapshotLiveWindow();
     if (!window.mainWindow) return;
-    SetWindowPos(window.mainWindow, HWND_TOPMOST, window.origin.left, window.origin.top,
+    User32().SetWindowPos(window.mainWindow, HWND_TOPMOST, window.origin.left, window.origin.top,
                  kProgressWidth, kProgressHeight, showOrHide | SWP_NOACTIVATE);
 }
 
@@ -354,13 +355,13 @@ void SetProgressCaption(const std::string& caption) {
     }
     // Outside the lock: the system hands the call to the window thread and
     // waits for it.
-    if (mainWindow) SetWindowTextW(mainWindow, Widen(caption).c_str());
+    if (mainWindow) User32().SetWindowTextW(mainWindow, Widen(caption).c_str());
 }
 
 void SetProgressText(const std::string& text) {
     // Nothing is kept for later: before the window exists the text is lost.
     const LiveWindow window = SnapshotLiveWindow();
-    if (window.textLine) SetWindowTextW(window.textLine, Widen(text).c_str());
+    if (window.textLine) User32().SetWindowTextW(window.textLine, Widen(text).c_str());
 }
 
 namespace test {
@@ -419,14 +420,14 @@ bool ResetProgressWindow() {
         // Destroying the window ends the loop through WM_DESTROY; a thread
         // without a window is told to quit directly. Its id cannot have been
         // reused while its handle is open.
-        if (IsWindow(mainWindow)) {
-            SendMessageW(mainWindow, WM_CLOSE, 0, 0);
+        if (User32().IsWindow(mainWindow)) {
+            User32().SendMessageW(mainWindow, WM_CLOSE, 0, 0);
         } else {
-            PostThreadMessageW(GetThreadId(thread), WM_QUIT, 0, 0);
+            User32().PostThreadMessageW(GetThreadId(thread), WM_QUIT, 0, 0);
         }
         if (WaitForSingleObject(thread, kTimeoutMs) != WAIT_OBJECT_0) return false;
     }
-    UnregisterClassW(kWindowClassName, GetModuleHandleW(nullptr));
+    User32().UnregisterClassW(kWindowClassName, GetModuleHandleW(nullptr));
 
     std::lock_guard<std::mutex> guard(state.lock);
     state.threadStarted = false;

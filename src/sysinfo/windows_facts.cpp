@@ -6,6 +6,7 @@
 
 #include "common/scoped_handle.h"
 #include "common/text.h"
+#include "common/window_api.h"
 #include "environment/registry.h"
 #include "sysinfo/command_capture.h"
 
@@ -68,10 +69,10 @@ uint16_t NativeArchitecture() {
 
 WindowsSystemMetrics QuerySystemMetrics() {
     WindowsSystemMetrics metrics;
-    metrics.tabletPc = GetSystemMetrics(SM_TABLETPC);
-    metrics.mediaCenter = GetSystemMetrics(SM_MEDIACENTER);
-    metrics.starter = GetSystemMetrics(SM_STARTER);
-    metrics.serverR2 = GetSystemMetrics(SM_SERVERR2);
+    metrics.tabletPc = User32().GetSystemMetrics(SM_TABLETPC);
+    metrics.mediaCenter = User32().GetSystemMetrics(SM_MEDIACENTER);
+    metrics.starter = User32().GetSystemMetrics(SM_STARTER);
+    metrics.serverR2 = User32().GetSystemMetrics(SM_SERVERR2);
     return metrics;
 }
 
@@ -129,7 +130,7 @@ std::optional<WindowsFacts> GatherWindowsFacts() {
     WindowsFacts facts;
     if (!QueryVersionRecord(facts.version)) return std::nullopt;
     facts.architecture = NativeArchitecture();
-    facts.metrics = QuerySystemMetrics();
+    if (WantsSystemMetrics(facts.version)) facts.metrics = QuerySystemMetrics();
     if (WantsVersionText(facts.version)) facts.versionText = RunCommandCapture("ver");
     if (WantsProductName(facts.version)) facts.productName = ReadProductName();
     if (WantsProductType(facts.version)) facts.productType = ReadProductOptionsType();

@@ -294,6 +294,10 @@ bool WantsHotfixQ246009(const WindowsVersionRecord& version) {
     return version.platformId == kPlatformWin32Nt && IsServicePack6(version);
 }
 
+bool WantsSystemMetrics(const WindowsVersionRecord& version) {
+    return version.platformId == kPlatformWin32Nt && version.majorVersion == 5;
+}
+
 std::optional<WindowsVersionParts> ComposeWindowsVersionParts(const WindowsFacts& facts) {
     switch (facts.version.platformId) {
         case kPlatformWin32Nt: return NtParts(facts);

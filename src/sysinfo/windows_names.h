@@ -83,6 +83,9 @@ bool WantsVersionText(const WindowsVersionRecord& version);
 bool WantsProductName(const WindowsVersionRecord& version);
 bool WantsProductType(const WindowsVersionRecord& version);
 bool WantsHotfixQ246009(const WindowsVersionRecord& version);
+// The metrics: only the names of the 5.x systems depend on them, and asking
+// for them would load the window system into every run.
+bool WantsSystemMetrics(const WindowsVersionRecord& version);
 
 // Name, version numbers and service-pack text; nullopt for an unknown platform.
 std::optional<WindowsVersionParts> ComposeWindowsVersionParts(const WindowsFacts& facts);

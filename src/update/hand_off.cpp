@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/text.h"
+#include "common/window_api.h"
 #include "environment/environment.h"
 #include "update/desktop_shell_start.h"
 #include "update/package_config.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr wchar_t kAppMappingName[] = L"lingvaro_memfile";
 
 HWND FindMainWindow() {
-    return FindWindowW(Widen(PackageConfig.MainWindowClass).c_str(), nullptr);
+    return User32().FindWindowW(Widen(PackageConfig.MainWindowClass).c_str(), nullptr);
 }
 
 bool ProcessEnded(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
@@ -39,10 +40,10 @@ QuitRequest TellAppToQuit() {
     const HWND window = FindMainWindow();
     if (!window) return request;
     DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
+    User32().GetWindowThreadProcessId(window, &processId);
     // Opened before the post, so the id cannot be reused by the time we wait.
     if (processId != 0) request.process.reset(OpenProcess(SYNCHRONIZE, FALSE, processId));
-    PostMessageW(window, WM_QUIT, 0, 0);
+    User32().PostMessageW(window, WM_QUIT, 0, 0);
     return request;
 }
 
@@ -66,7 +67,7 @@ void LaunchApp() {
         // The application expects its own folder as the current directory; the
         // empty directory text below makes the shell start it in ours.
         SetCurrentDirectoryW(folder.c_str());
-        ShellExecuteW(nullptr, L"open", file.c_str(), L"", L"", SW_SHOWNORMAL);
+        Shell32().ShellExecuteW(nullptr, L"open", file.c_str(), L"", L"", SW_SHOWNORMAL);
     };
     StartApp(routes);
 }
@@ -79,8 +80,8 @@ THandOffHooks RealHandOffHooks() {
     hooks.findMainWindow = [] { return static_cast<WindowRef>(FindMainWindow()); };
     hooks.activate = [](WindowRef window) {
         const HWND handle = static_cast<HWND>(window);
-        ShowWindow(handle, SW_SHOWNORMAL);
-        SetForegroundWindow(handle);
+        User32().ShowWindow(handle, SW_SHOWNORMAL);
+        User32().SetForegroundWindow(handle);
     };
     return hooks;
 }

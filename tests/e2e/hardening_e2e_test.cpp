@@ -1,6 +1,7 @@
 // A DLL planted beside the installer is never loaded, and the executable
 // imports no DLL that the loader would look for beside it.
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "e2e/e2e_support.h"
@@ -110,10 +111,9 @@ TEST_F(UserEnvironment, ComSpecAndTempAreNotTrustedAndTheInstallSucceeds) {
 
 // The loader resolves static imports before any code of the program runs, so
 // every import must be one of the system's known DLLs, which are never taken
-// from the program's folder.
-TEST(ImportTable, NamesOnlyKnownSystemDlls) {
-    const std::vector<uint8_t> file = ReadFileBytes(SetupExe());
-    ASSERT_GT(file.size(), 4096u);
+// from the program's folder. And a run that shows nothing must not pay for the
+// window system: user32, gdi32 and shell32 come in at first use, not here.
+TEST(ImportTable, NamesOnlyKernelAdvapiAndTheRuntime) {
     HMODULE image = LoadLibraryExW(SetupExe().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(image, nullptr);
     const auto* base = reinterpret_cast<const uint8_t*>(image);
@@ -122,21 +122,15 @@ TEST(ImportTable, NamesOnlyKnownSystemDlls) {
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     ASSERT_NE(imports.VirtualAddress, 0u);
-    // Known DLLs on every Windows from 7 on.
-    const char* known[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll",
-                           "shell32.dll",  "msvcrt.dll", "ole32.dll", "shlwapi.dll"};
-    std::vector<std::string> names;
+    std::set<std::string> names;
     for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
          entry->Name != 0; ++entry) {
         std::string name = reinterpret_cast<const char*>(base + entry->Name);
         for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        names.push_back(name);
-        bool isKnown = false;
-        for (const char* k : known) isKnown = isKnown || name == k;
-        EXPECT_TRUE(isKnown) << name << " is imported but is not a known DLL";
+        names.insert(name);
     }
     FreeLibrary(image);
-    EXPECT_GE(names.size(), 4u);
+    EXPECT_EQ(names, (std::set<std::string>{"advapi32.dll", "kernel32.dll", "msvcrt.dll"}));
 }
 
 }  // namespace
