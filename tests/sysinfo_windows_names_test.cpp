@@ -470,48 +470,68 @@ TEST(WindowsDescription, SixtyFourBitFlagFollowsTheText) {
 }
 
 // The system side gathers only what a record wants: a fact it skips must
-// never change the result.
+// never change the result, with or without detail, whether or not the
+// registry had a product name.
 TEST(WindowsNames, FactsNotWantedDoNotChangeTheResult) {
-    WindowsFacts bare;
-    WindowsFacts rich;
-    rich.versionText = "\r\nMicrosoft Windows [Version 6.3.9600]\r\n";
-    rich.productName = std::string("Some Product");
-    rich.productType = std::string("LanmanNT");
-    rich.hotfixQ246009 = true;
-    rich.metrics = {1, 1, 1, 1};
-    for (uint32_t platform : {kPlatformWin32Windows, kPlatformWin32Nt}) {
-        for (uint32_t major = 0; major <= 11; ++major) {
-            for (uint32_t minor : {0u, 1u, 2u, 3u, 4u, 10u, 90u}) {
-                for (bool extended : {false, true}) {
-                    for (const char* csd : {"", "Service Pack 6"}) {
-                        WindowsVersionRecord version;
-                        version.platformId = platform;
-                        version.majorVersion = major;
-                        version.minorVersion = minor;
-                        version.extended = extended;
-                        version.productType = extended ? kWs : 0;
-                        version.csdVersion = csd;
-                        bare.version = version;
-                        WindowsFacts mixed = bare;
-                        if (WantsVersionText(version)) mixed.versionText = rich.versionText;
-                        if (WantsProductName(version)) mixed.productName = rich.productName;
-                        if (WantsProductType(version)) mixed.productType = rich.productType;
-                        if (WantsHotfixQ246009(version)) mixed.hotfixQ246009 = true;
-                        if (WantsSystemMetrics(version)) mixed.metrics = rich.metrics;
-                        WindowsFacts all = mixed;
-                        all.versionText = rich.versionText;
-                        all.productName = rich.productName;
-                        all.productType = rich.productType;
-                        all.hotfixQ246009 = true;
-                        all.metrics = rich.metrics;
-                        EXPECT_EQ(Describe(mixed, true), Describe(all, true))
-                            << platform << " " << major << "." << minor << " " << extended
-                            << " " << csd;
+    for (bool hasProductName : {false, true}) {
+        WindowsFacts rich;
+        rich.versionText = "\r\nMicrosoft Windows [Version 6.3.9600]\r\n";
+        if (hasProductName) rich.productName = std::string("Some Product");
+        rich.productType = std::string("LanmanNT");
+        rich.hotfixQ246009 = true;
+        rich.metrics = {1, 1, 1, 1};
+        for (uint32_t platform : {kPlatformWin32Windows, kPlatformWin32Nt}) {
+            for (uint32_t major = 0; major <= 11; ++major) {
+                for (uint32_t minor : {0u, 1u, 2u, 3u, 4u, 10u, 90u}) {
+                    for (bool extended : {false, true}) {
+                        for (const char* csd : {"", "Service Pack 6"}) {
+                            WindowsVersionRecord version;
+                            version.platformId = platform;
+                            version.majorVersion = major;
+                            version.minorVersion = minor;
+                            version.extended = extended;
+                            version.productType = extended ? kWs : 0;
+                            version.csdVersion = csd;
+                            WindowsFacts all = rich;
+                            all.version = version;
+                            for (bool detail : {false, true}) {
+                                WindowsFacts mixed;
+                                mixed.version = version;
+                                if (WantsProductName(version)) mixed.productName = rich.productName;
+                                if (WantsVersionText(version, detail, mixed.productName.has_value())) {
+                                    mixed.versionText = rich.versionText;
+                                }
+                                if (WantsProductType(version)) mixed.productType = rich.productType;
+                                if (WantsHotfixQ246009(version)) mixed.hotfixQ246009 = true;
+                                if (WantsSystemMetrics(version)) mixed.metrics = rich.metrics;
+                                EXPECT_EQ(Describe(mixed, detail), Describe(all, detail))
+                                    << platform << " " << major << "." << minor << " " << extended
+                                    << " " << csd << " detail " << detail << " name " << hasProductName;
+                            }
+                        }
                     }
                 }
             }
         }
     }
+}
+
+// What the skipping saves: on Windows 8 to 11 (6.2 to this installer, with a
+// product name in the registry) the description without detail starts no
+// console process; with detail, or without a product name, it still does.
+TEST(WindowsNames, VersionTextOn62OnlyWhereItCanChangeTheResult) {
+    WindowsVersionRecord v62;
+    v62.platformId = kPlatformWin32Nt;
+    v62.majorVersion = 6;
+    v62.minorVersion = 2;
+    v62.extended = true;
+    v62.productType = kWs;
+    EXPECT_FALSE(WantsVersionText(v62, false, true));
+    EXPECT_TRUE(WantsVersionText(v62, true, true));
+    EXPECT_TRUE(WantsVersionText(v62, false, false));
+    WindowsVersionRecord short62 = v62;
+    short62.extended = false;
+    EXPECT_TRUE(WantsVersionText(short62, false, true));
 }
 
 }  // namespace

@@ -126,13 +126,16 @@ bool HotfixQ246009Installed() {
         L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009", key);
 }
 
-std::optional<WindowsFacts> GatherWindowsFacts() {
+std::optional<WindowsFacts> GatherWindowsFacts(bool detail) {
     WindowsFacts facts;
     if (!QueryVersionRecord(facts.version)) return std::nullopt;
     facts.architecture = NativeArchitecture();
     if (WantsSystemMetrics(facts.version)) facts.metrics = QuerySystemMetrics();
-    if (WantsVersionText(facts.version)) facts.versionText = RunCommandCapture("ver");
+    // The product name first: where it is read, "ver" may not be needed at all.
     if (WantsProductName(facts.version)) facts.productName = ReadProductName();
+    if (WantsVersionText(facts.version, detail, facts.productName.has_value())) {
+        facts.versionText = RunCommandCapture("ver");
+    }
     if (WantsProductType(facts.version)) facts.productType = ReadProductOptionsType();
     if (WantsHotfixQ246009(facts.version)) facts.hotfixQ246009 = HotfixQ246009Installed();
     return facts;

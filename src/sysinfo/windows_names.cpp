@@ -270,14 +270,16 @@ WindowsVersionParts Windows9xParts(const WindowsVersionRecord& v) {
 
 }  // namespace
 
-bool WantsVersionText(const WindowsVersionRecord& version) {
+bool WantsVersionText(const WindowsVersionRecord& version, bool detail, bool productNameRead) {
     if (version.platformId != kPlatformWin32Nt) return false;
     switch (version.majorVersion) {
         case 3:
         case 4:
         case 5:
         case 10: return false;
-        case 6: return version.minorVersion == 2;
+        case 6:
+            if (version.minorVersion != 2) return false;
+            return detail || !(version.extended && productNameRead);
         default: return true;
     }
 }

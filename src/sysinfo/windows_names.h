@@ -79,7 +79,11 @@ constexpr char kUnknownWindows[] = "unknown";
 
 // Which facts a record's description depends on; the others need not be
 // gathered (and reading them could only fail where nothing needs them).
-bool WantsVersionText(const WindowsVersionRecord& version);
+// "ver" starts a console process, the dearest fact by far; it is wanted only
+// where its text can change the result. On 6.2 the registry's product name,
+// when it was read, replaces the name that "ver" gives, and the version numbers
+// it gives are printed only with detail.
+bool WantsVersionText(const WindowsVersionRecord& version, bool detail, bool productNameRead);
 bool WantsProductName(const WindowsVersionRecord& version);
 bool WantsProductType(const WindowsVersionRecord& version);
 bool WantsHotfixQ246009(const WindowsVersionRecord& version);

@@ -7,13 +7,21 @@ namespace lvm {
 
 bool IsWin64 = false;
 
+namespace {
+
+std::optional<WindowsVersionParts> ComposeParts(bool detail) {
+    const std::optional<WindowsFacts> facts = GatherWindowsFacts(detail);
+    if (!facts) return std::nullopt;
+    return ComposeWindowsVersionParts(*facts);
+}
+
+}  // namespace
+
 bool GetWindowsVersionParts(std::string& name, std::string& version, std::string& servicePack) {
     name.clear();
     version.clear();
     servicePack.clear();
-    const std::optional<WindowsFacts> facts = GatherWindowsFacts();
-    if (!facts) return false;
-    const std::optional<WindowsVersionParts> parts = ComposeWindowsVersionParts(*facts);
+    const std::optional<WindowsVersionParts> parts = ComposeParts(true);
     if (!parts) return false;
     name = parts->name;
     version = parts->version;
@@ -22,11 +30,11 @@ bool GetWindowsVersionParts(std::string& name, std::string& version, std::string
 }
 
 std::string DescribeWindows(bool detail) {
-    WindowsVersionParts parts;
-    if (!GetWindowsVersionParts(parts.name, parts.version, parts.servicePack)) {
-        return kUnknownWindows;
-    }
-    const std::string description = JoinWindowsDescription(parts, detail);
+    // Without detail no version numbers are printed, and facts that give only
+    // numbers are not gathered.
+    const std::optional<WindowsVersionParts> parts = ComposeParts(detail);
+    if (!parts) return kUnknownWindows;
+    const std::string description = JoinWindowsDescription(*parts, detail);
     IsWin64 = DescriptionMeans64Bit(description);
     return description;
 }

@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 
+#include "common/scoped_handle.h"
 #include "e2e/e2e_support.h"
 
 namespace lvm::e2e {
@@ -58,7 +59,8 @@ TEST_F(PlantedDll, TheInstallerNeverLoadsIt) {
 // What the user's environment says reaches an elevated run, and must not be
 // trusted: a "ComSpec" with a blank (an unquoted start would run C:\Program.exe)
 // and a temporary folder any program of the user can plant links in. Told
-// Windows 8 (6.2), the installer asks the console for the version text.
+// Windows 8 (6.2) and with no product name in the registry, the installer
+// must ask the console for the version text (with one, it need not).
 class UserEnvironment : public InstallerTest {
 protected:
     void SetUp() override {
@@ -67,20 +69,44 @@ protected:
         RegCreateKeyExW(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &appDefaults_, nullptr);
         ASSERT_NE(appDefaults_, nullptr);
         RegSetValueExW(appDefaults_, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"win8"), 10);
+        HideProductName();
         temp_ = WorkDir() + L"\\user-temp";
         CreateDirectoryW(temp_.c_str(), nullptr);
     }
     void TearDown() override {
         if (appDefaults_) RegCloseKey(appDefaults_);
         RegDeleteKeyW(HKEY_CURRENT_USER, kAppDefaults);
+        RestoreProductName();
         DeleteFileW(kProbe);
         DeleteFileW(kProbeOptions);
         InstallerTest::TearDown();
     }
+    void HideProductName() {
+        wchar_t name[256] = {};
+        DWORD bytes = sizeof(name);
+        if (RegGetValueW(CurrentVersion64().get(), nullptr, L"ProductName", RRF_RT_REG_SZ, nullptr, name, &bytes) ==
+            ERROR_SUCCESS) {
+            productName_ = name;
+            ASSERT_EQ(RegDeleteKeyValueW(CurrentVersion64().get(), nullptr, L"ProductName"), ERROR_SUCCESS);
+        }
+    }
+    void RestoreProductName() {
+        if (productName_.empty()) return;
+        const auto bytes = static_cast<DWORD>((productName_.size() + 1) * sizeof(wchar_t));
+        RegSetValueExW(CurrentVersion64().get(), L"ProductName", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(productName_.c_str()), bytes);
+    }
+    static ScopedRegKey CurrentVersion64() {
+        HKEY key = nullptr;
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key);
+        return ScopedRegKey(key);
+    }
+    static constexpr wchar_t kCurrentVersion[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
     static constexpr wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\lvm0-setup.exe";
     static constexpr wchar_t kProbe[] = L"C:\\Program.exe";
     static constexpr wchar_t kProbeOptions[] = L"C:\\Lingvaro.options";
     HKEY appDefaults_ = nullptr;
+    std::wstring productName_;
     std::wstring temp_;
 };
 

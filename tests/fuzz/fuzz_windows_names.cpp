@@ -72,14 +72,17 @@ WindowsFacts PickFacts(FuzzedDataProvider& data) {
 }
 
 // The facts a record does not ask for are never gathered; what the gatherer
-// leaves in them must not change the description.
-WindowsFacts OnlyWantedFacts(const WindowsFacts& facts) {
+// leaves in them must not change the description (without detail, nor the
+// parts with it).
+WindowsFacts OnlyWantedFacts(const WindowsFacts& facts, bool detail) {
     WindowsFacts gathered;
     gathered.version = facts.version;
     gathered.architecture = facts.architecture;
-    gathered.metrics = facts.metrics;
-    if (lvm::WantsVersionText(facts.version)) gathered.versionText = facts.versionText;
+    if (lvm::WantsSystemMetrics(facts.version)) gathered.metrics = facts.metrics;
     if (lvm::WantsProductName(facts.version)) gathered.productName = facts.productName;
+    if (lvm::WantsVersionText(facts.version, detail, gathered.productName.has_value())) {
+        gathered.versionText = facts.versionText;
+    }
     if (lvm::WantsProductType(facts.version)) gathered.productType = facts.productType;
     if (lvm::WantsHotfixQ246009(facts.version)) gathered.hotfixQ246009 = facts.hotfixQ246009;
     return gathered;
@@ -93,7 +96,12 @@ bool SameParts(const std::optional<WindowsVersionParts>& a, const std::optional<
 void CheckDescription(const WindowsFacts& facts) {
     const std::optional<WindowsVersionParts> parts = lvm::ComposeWindowsVersionParts(facts);
     FUZZ_CHECK(SameParts(parts, lvm::ComposeWindowsVersionParts(facts)));
-    FUZZ_CHECK(SameParts(parts, lvm::ComposeWindowsVersionParts(OnlyWantedFacts(facts))));
+    FUZZ_CHECK(SameParts(parts, lvm::ComposeWindowsVersionParts(OnlyWantedFacts(facts, true))));
+    const std::optional<WindowsVersionParts> undetailed = lvm::ComposeWindowsVersionParts(OnlyWantedFacts(facts, false));
+    FUZZ_CHECK(undetailed.has_value() == parts.has_value());
+    if (parts) {
+        FUZZ_CHECK(lvm::JoinWindowsDescription(*undetailed, false) == lvm::JoinWindowsDescription(*parts, false));
+    }
 
     const uint32_t platform = facts.version.platformId;
     const bool known = platform == lvm::kPlatformWin32Nt || platform == lvm::kPlatformWin32Windows;
