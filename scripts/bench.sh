@@ -1,16 +1,19 @@
 #!/bin/sh
 # Speed and memory of the installer under Wine, each figure printed against a
 # baseline measured in the same run, with the ratio of the two:
-#   1. the modest-mode install end to end (fresh, and over an installed package),
-#      against Wine starting a do-nothing executable plus copying the package;
+#   1. the modest-mode install end to end, told Windows 7 and told Windows 10,
+#      in rounds interleaved with the two programs people would use instead:
+#      a floor program (read the package once, hash it once with CNG SHA-256,
+#      write it once and flush it) and an NSIS installer of the same package
+#      (stored payload, CRC-32 self-check, the same uninstall entry, /S);
 #   2. the self-check alone, against plain reads of the same file;
 #   3. FolderSizeKB over 100,000 files in 10,000 folders, against a walk of the
 #      same tree with the host's find, and the memory the walk holds;
 #   4. the installer's peak memory during a modest install, against the
-#      package size and against a do-nothing process.
+#      package size, a do-nothing process and the floor program.
 # Builds in release mode in a build directory of its own, next to the usual one.
 #
-#   scripts/bench.sh     LVM_BENCH_REPEATS=N: repetitions per figure (default 7)
+#   scripts/bench.sh     LVM_BENCH_REPEATS=N: repetitions per figure (default 11)
 #                        LVM_BENCH_CPU=N: the core to measure on (default the last;
 #                        "none": no pinning)
 #
@@ -24,7 +27,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LVM_BUILD_DIR:-$root/build}-release"
-repeats="${LVM_BENCH_REPEATS:-7}"
+repeats="${LVM_BENCH_REPEATS:-11}"
 package_bytes=11810129
 
 # ---------------------------------------------------------------- build
@@ -41,13 +44,20 @@ cmake -S "$root" -B "$build" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --parallel "$(nproc)" \
-    --target lvm0-setup Lingvaro lvm-run lvm-bench lvm-nothing >/dev/null
+    --target lvm0-setup Lingvaro lvm-run lvm-bench lvm-nothing lvm-floor >/dev/null
 bin="$build/bin"
 package="$build/package/lvm0.pak"
 if [ "$(stat -c %s "$package")" != "$package_bytes" ]; then
     echo "bench: $package is not the $package_bytes-byte package" >&2
     exit 1
 fi
+
+# The peer: the same package in an NSIS installer, for the same architecture.
+command -v makensis >/dev/null || apt-get install -y -q nsis >/dev/null
+nsis_target=x86-unicode
+[ "$arch" = i686 ] || nsis_target=amd64-unicode
+makensis -V2 -DTARGET="$nsis_target" -DPACKAGE="$package" -DOUTFILE="$bin/lvm0-nsis.exe" \
+    "$root/tests/bench/nsis/lvm0.nsi" >/dev/null
 
 cores=$(nproc)
 cpu="${LVM_BENCH_CPU:-$((cores - 1))}"
@@ -69,6 +79,7 @@ stats() {
               printf "%.1f %.1f %.1f\n", m, v[1], v[NR] }'
 }
 median_of() { printf '%s\n' $1 | stats | cut -d' ' -f1; }
+fastest_of() { printf '%s\n' $1 | stats | cut -d' ' -f2; }
 # "median fastest slowest" -> "median ms (fastest-slowest)"
 shown() { printf '%s\n' "$1" | awk '{ printf "%s ms (%s-%s)", $1, $2, $3 }'; }
 shown_list() { shown "$(printf '%s\n' $1 | stats)"; }
@@ -89,6 +100,7 @@ row "CPU" "$(awk -F': ' '/^model name/ { n = $2 } /^cpu family/ { f = $2 } /^mod
 row "RAM" "$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
 row "Debian" "$(cat /etc/debian_version)"
 row "Wine" "$(wine --version)"
+row "NSIS" "$(makensis -VERSION) ($nsis_target stub)"
 row "installer built for" "$arch"
 row "build" "Release, $build"
 row "repetitions per figure" "$repeats (median, then fastest-slowest)"
@@ -105,64 +117,108 @@ app_win="$work_win\\Lingvaro"
 app="$work/Lingvaro"
 setup_win="$work_win\\lvm0-setup.exe"
 nothing_win="$work_win\\lvm-nothing.exe"
+floor_win="$work_win\\lvm-floor.exe"
+nsis_win="$work_win\\lvm0-nsis.exe"
 rm -rf "$app"
 mkdir -p "$app"
 cp "$bin/Lingvaro.exe" "$app/Lingvaro.exe"
-cp "$bin/lvm0-setup.exe" "$bin/lvm-nothing.exe" "$work/"
+cp "$bin/lvm0-setup.exe" "$bin/lvm-nothing.exe" "$bin/lvm-floor.exe" "$bin/lvm0-nsis.exe" "$package" "$work/"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lingvaro'
 wine reg delete "$key" /reg:64 /f >/dev/null 2>&1 || true
 wine reg add "$key" /v UninstallString /d "$app_win\\uninst.exe" /reg:64 /f >/dev/null 2>&1
 wine reg add "$key" /v DisplayName /d Lingvaro /reg:64 /f >/dev/null 2>&1
 
-# One checked run first, through the runner that answers message boxes: a run
-# that shows a box (a failure) would otherwise wait for a click for ever.
-checked=$(wine "$bin/lvm-run.exe" "$setup_win" modest | tr -d '\r')
-if ! printf '%s\n' "$checked" | grep -qx 'exit code: 0' || printf '%s\n' "$checked" | grep -q '^message box'; then
-    echo "bench: the modest install does not succeed:" >&2
-    printf '%s\n' "$checked" >&2
-    exit 1
-fi
+# What Wine tells each program about Windows: a copy of the installer under
+# another name is told Windows 10 (Windows 8 to 11 report 6.2 to it, so every
+# run there also starts the console command of the Windows description).
+setup10_win="$work_win\\lvm0-setup10.exe"
+cp "$bin/lvm0-setup.exe" "$work/lvm0-setup10.exe"
+told() {  # exe name, Wine's version name
+    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /d "$2" /f >/dev/null 2>&1
+}
+told lvm0-setup.exe win7
+told lvm0-setup10.exe win10
+
+# One checked run of each first, through the runner that answers message
+# boxes: a run that shows a box (a failure) would otherwise wait for ever.
+for setup in "$setup_win" "$setup10_win"; do
+    rm -f "$app/lvm0.pak"
+    checked=$(wine "$bin/lvm-run.exe" "$setup" modest | tr -d '\r')
+    if ! printf '%s\n' "$checked" | grep -qx 'exit code: 0' || printf '%s\n' "$checked" | grep -q '^message box'; then
+        echo "bench: the modest install ($setup) does not succeed:" >&2
+        printf '%s\n' "$checked" >&2
+        exit 1
+    fi
+done
 wine "$nothing_win" >/dev/null 2>&1
 
-run_install() {
-    timeout 120 wine "$setup_win" modest || { echo "bench: the install failed (status $?)" >&2; exit 1; }
+# Each program of a round, run once; fails the bench when it fails.
+ran() {
+    timeout 120 wine "$@" || { echo "bench: $* failed (status $?)" >&2; exit 1; }
 }
+ours7() { ran "$setup_win" modest; }
+ours10() { ran "$setup10_win" modest; }
+floor() { ran "$floor_win" "$work_win\\lvm0.pak" "$app_win\\lvm0.pak"; }
+nsis() { ran "$nsis_win" /S; }
 check_installed() {
     if ! cmp -s "$package" "$app/lvm0.pak"; then
         echo "bench: the install did not leave the package in $app" >&2
         exit 1
     fi
 }
+estimated_size() {
+    wine reg query "$key" /v EstimatedSize /reg:64 2>/dev/null | tr -d '\r' | awk '$1 == "EstimatedSize" { print $3 }'
+}
 
 # ---------------------------------------------------------------- 1. install
-fresh=""; over=""; start=""; copy=""
+# Interleaved rounds: each program once per round, each into a folder without
+# the package, so that a slow stretch of the machine hits all of them alike.
+t7=""; t10=""; tfloor=""; tnsis=""; over7=""; over10=""; start=""
 for i in $(seq "$repeats"); do
-    rm -f "$app/lvm0.pak"
-    t=$(now_ns); run_install; fresh="$fresh $(ms_since "$t")"
-    check_installed
-    t=$(now_ns); run_install; over="$over $(ms_since "$t")"
+    for program in ours7 ours10 floor nsis; do
+        rm -f "$app/lvm0.pak"
+        # NSIS leaves its file unflushed; written back here, its data would
+        # otherwise land in the next program's flush (ext4 commits the data
+        # of every file with the journal).
+        sync
+        t=$(now_ns); $program; ms=$(ms_since "$t")
+        check_installed
+        case $program in
+            ours7) t7="$t7 $ms" ;;
+            ours10) t10="$t10 $ms" ;;
+            floor) tfloor="$tfloor $ms" ;;
+            nsis) tnsis="$tnsis $ms" ;;
+        esac
+    done
+    sync; t=$(now_ns); ours7; over7="$over7 $(ms_since "$t")"
+    sync; t=$(now_ns); ours10; over10="$over10 $(ms_since "$t")"
     check_installed
     t=$(now_ns); wine "$nothing_win"; start="$start $(ms_since "$t")"
-    # The installer flushes the package to disk before it counts as written;
-    # the copy is flushed too (sync FILE is an fsync of that file).
-    rm -f "$app/copy.pak"
-    t=$(now_ns); cp "$package" "$app/copy.pak"; sync "$app/copy.pak"; copy="$copy $(ms_since "$t")"
-    rm -f "$app/copy.pak"
 done
-fresh_ms=$(median_of "$fresh")
-over_ms=$(median_of "$over")
-start_ms=$(median_of "$start")
-copy_ms=$(median_of "$copy")
-base_ms=$(awk -v a="$start_ms" -v b="$copy_ms" 'BEGIN { printf "%.1f", a + b }')
+ours7_ms=$(median_of "$t7")
+ours10_ms=$(median_of "$t10")
+floor_ms=$(median_of "$tfloor")
+nsis_ms=$(median_of "$tnsis")
+# Both installers record the folder's size; the same figure shows both walked it.
+rm -f "$app/lvm0.pak"; ours7; ours_size=$(estimated_size)
+rm -f "$app/lvm0.pak"; nsis; nsis_size=$(estimated_size)
 
-section "1. modest install end to end: wall clock of 'wine lvm0-setup.exe modest' (warm wineserver)"
-row "install into the prepared installation (no package yet)" "$(shown_list "$fresh")"
-row "install over the same package already installed" "$(shown_list "$over")"
-row "baseline: wine lvm-nothing.exe (same imports and resources)" "$(shown_list "$start")"
-row "baseline: cp lvm0.pak + fsync on the host" "$(shown_list "$copy")"
-row "baseline total" "$base_ms ms"
-row "ratio fresh install / baseline" "$(ratio "$fresh_ms" "$base_ms")"
-row "ratio install over package / baseline" "$(ratio "$over_ms" "$base_ms")"
+section "1. modest install end to end: wall clock of 'wine PROGRAM' (warm wineserver, interleaved rounds)"
+row "lvm0-setup.exe modest, told Windows 7, no package yet" "$(shown_list "$t7")"
+row "lvm0-setup.exe modest, told Windows 10, no package yet" "$(shown_list "$t10")"
+row "floor: lvm-floor.exe (read, CNG SHA-256, write + flush)" "$(shown_list "$tfloor")"
+row "peer: NSIS installer /S (stored payload, CRC-32 check)" "$(shown_list "$tnsis")"
+row "ours / floor, Windows 7 | Windows 10 (medians)" "$(ratio "$ours7_ms" "$floor_ms") | $(ratio "$ours10_ms" "$floor_ms")"
+row "ours / NSIS, Windows 7 | Windows 10 (medians)" "$(ratio "$ours7_ms" "$nsis_ms") | $(ratio "$ours10_ms" "$nsis_ms")"
+# The fastest runs as well: on this virtual disk a run now and then waits
+# some 200 ms for I/O at the same CPU time, NSIS's more often than the others.
+row "ours / floor, Windows 7 | Windows 10 (fastest runs)" \
+    "$(ratio "$(fastest_of "$t7")" "$(fastest_of "$tfloor")") | $(ratio "$(fastest_of "$t10")" "$(fastest_of "$tfloor")")"
+row "ours / NSIS, Windows 7 | Windows 10 (fastest runs)" \
+    "$(ratio "$(fastest_of "$t7")" "$(fastest_of "$tnsis")") | $(ratio "$(fastest_of "$t10")" "$(fastest_of "$tnsis")")"
+row "also: over the same package installed, Windows 7 | Windows 10" "$(shown_list "$over7") | $(shown_list "$over10")"
+row "also: wine lvm-nothing.exe (same imports and resources)" "$(shown_list "$start")"
+row "EstimatedSize written by ours | by NSIS" "$ours_size | $nsis_size"
 
 # ---------------------------------------------------------------- 2. self-check
 out=$(wine "$bin/lvm-bench.exe" selfcheck "$setup_win" "$repeats")
@@ -179,6 +235,9 @@ sha_ms=$(median_of "$sha")
 section "2. self-check alone: CheckFileIntegrity on lvm0-setup.exe ($setup_bytes bytes, in the page cache)"
 row "CheckFileIntegrity (inside Wine)" "$(shown "$(timing "$out" selfcheck_ms)")"
 row "baseline: plain read of the file, 1 MiB pieces (inside Wine)" "$(shown "$(timing "$out" plain_read_ms)")"
+row "baseline: the same reads, every byte through CNG SHA-256 (inside Wine)" "$(shown "$(timing "$out" read_and_hash_ms)")"
+row "the check's own work beside reading and hashing (median difference)" \
+    "$(awk -v a="$check_ms" -v b="$(figure "$out" read_and_hash_ms)" 'BEGIN { printf "%.1f ms", a - b }')"
 row "baseline: sha256sum of the file on the host" "$(shown_list "$sha")"
 row "baseline: cat of the file on the host" "$(shown_list "$cat_ms")"
 row "ratio check / plain read in Wine" "$(ratio "$check_ms" "$read_ms")"
@@ -251,10 +310,14 @@ row "memory: bench's peak working set before -> after the walk" "$(mib "$ws_befo
 # page-aligned in the file (mingw aligns them to 512 bytes) into private memory
 # at load, so under Wine both processes hold the whole package from the start;
 # the difference between them is what the installer itself needs.
-ws=""; priv=""; nothing_ws=""; nothing_priv=""
+ws=""; priv=""; nothing_ws=""; nothing_priv=""; floor_ws=""
 for i in 1 2 3; do
     rm -f "$app/lvm0.pak"
-    out=$(wine "$bin/lvm-bench.exe" run "$setup_win" modest)
+    out=$(wine "$bin/lvm-bench.exe" run "$floor_win" "$work_win\\lvm0.pak" "$app_win\\lvm0.pak")
+    [ "$(figure "$out" exit_code)" = 0 ] || { echo "bench: floor failed: $out" >&2; exit 1; }
+    floor_ws="$floor_ws $(figure "$out" peak_working_set_bytes)"
+    rm -f "$app/lvm0.pak"
+    out=$(wine "$bin/lvm-bench.exe" run "$setup10_win" modest)
     [ "$(figure "$out" exit_code)" = 0 ] || { echo "bench: install failed: $out" >&2; exit 1; }
     check_installed
     ws="$ws $(figure "$out" peak_working_set_bytes)"
@@ -267,6 +330,7 @@ ws=$(median_of "$ws")
 priv=$(median_of "$priv")
 nothing_ws=$(median_of "$nothing_ws")
 nothing_priv=$(median_of "$nothing_priv")
+floor_ws=$(median_of "$floor_ws")
 # A cross-check from outside Wine: the largest resident set among the processes of the run.
 rm -f "$app/lvm0.pak"
 /usr/bin/time -o "$build/bench-maxrss.txt" -f '%M' wine "$setup_win" modest >/dev/null 2>&1
@@ -274,12 +338,14 @@ rss_kib=$(tail -n 1 "$build/bench-maxrss.txt")
 check_installed
 added=$(awk -v a="$ws" -v b="$nothing_ws" 'BEGIN { printf "%d", a - b }')
 
-section "4. peak memory of the installer during a modest install (median of 3)"
+section "4. peak memory of the installer during a modest install, told Windows 10 (median of 3)"
 row "installer peak working set (GetProcessMemoryInfo, polled)" "$(mib "$ws")"
 row "installer peak private bytes (GetProcessMemoryInfo)" "$(mib "$priv")"
 row "baseline: lvm-nothing.exe (same image) peak working set" "$(mib "$nothing_ws")"
 row "baseline: lvm-nothing.exe (same image) peak private bytes" "$(mib "$nothing_priv")"
 row "installer's peak working set above the do-nothing process" "$(mib "$added")"
+row "floor: lvm-floor.exe peak working set" "$(mib "$floor_ws")"
+row "installer's peak working set above the floor's" "$(mib "$(awk -v a="$ws" -v b="$floor_ws" 'BEGIN { printf "%d", a - b }')")"
 row "package size" "$(mib "$package_bytes") ($package_bytes bytes)"
 row "ratio peak working set / package" "$(ratio "$ws" "$package_bytes")"
 row "ratio (peak - do-nothing) / package" "$(ratio "$added" "$package_bytes")"
