@@ -7,7 +7,6 @@
 
 #include "environment/environment.h"
 #include "environment/registry.h"
-#include "lang/lang.h"
 #include "lang/user_interface.h"
 #include "support/registry_override.h"
 #include "support/scripted_ui.h"
@@ -27,21 +26,11 @@ const std::string kWowEntry =
 
 class EnvironmentDiscovery : public testing::Test {
 protected:
-    void SetUp() override {
-        CompletePackageConfig();
-        savedRegistry_ = std::move(SharedRegistry);
-        // The view a 64-bit Windows gives the installer: the plain path is the
-        // 64-bit view, "WOW6432Node" the entries of 32-bit installers.
-        SharedRegistry = std::make_unique<TRegistry>(kRegistryAccess64);
-        savedRussian_ = UseRussian;
-        UseRussian = false;
-        Environment = TEnvironmentRecord();
+    static bool Discover(test::TestRun& t) {
+        return DiscoverEnvironment(t.run.SharedRegistry, t.facts, t.Messenger(),
+                                   t.run.PackageConfig.ProductShortName, t.run.Environment);
     }
-    void TearDown() override {
-        SharedRegistry = std::move(savedRegistry_);
-        UseRussian = savedRussian_;
-        Environment = TEnvironmentRecord();
-    }
+    bool Discover() { return Discover(t_); }
 
     // The current user's shell folders as Windows leaves them.
     static void MakeUserProfile() {
@@ -57,12 +46,7 @@ protected:
     }
 
     // Registry overrides do not nest: each test (or table row) makes its own.
-    test::FixedSystemFacts facts_;
-    test::ScriptedUserInterface ui_;
-
-private:
-    std::unique_ptr<TRegistry> savedRegistry_;
-    bool savedRussian_ = false;
+    test::TestRun t_;
 };
 
 struct Layout {
@@ -119,29 +103,29 @@ TEST_F(EnvironmentDiscovery, FindsTheInstallationInEveryRegistryLayout) {
         // An entry key that exists without a command counts as no entry.
         if (layout.plainKeyWithoutCommand)
             RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "DisplayName", "Lingvaro");
-        Environment = TEnvironmentRecord();
+        t_.run.Environment = TEnvironmentRecord();
 
-        ASSERT_TRUE(DiscoverEnvironment());
-        EXPECT_EQ(Environment.InstallDir, layout.installDir);
-        EXPECT_EQ(Environment.SizeEntryKey, layout.sizeEntry);
-        EXPECT_EQ(Environment.UninstallKey, kUninstall);
-        EXPECT_TRUE(Environment.IsAdmin);
-        EXPECT_FALSE(SharedRegistry->HasOpenKey());
+        ASSERT_TRUE(Discover());
+        EXPECT_EQ(t_.run.Environment.InstallDir, layout.installDir);
+        EXPECT_EQ(t_.run.Environment.SizeEntryKey, layout.sizeEntry);
+        EXPECT_EQ(t_.run.Environment.UninstallKey, kUninstall);
+        EXPECT_TRUE(t_.run.Environment.IsAdmin);
+        EXPECT_FALSE(t_.run.SharedRegistry.HasOpenKey());
         // Discovery only reads: the 32-bit view's entry is never created.
         EXPECT_EQ(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kWowEntry), layout.wowCommand.has_value());
     }
-    EXPECT_TRUE(ui_.Shown().empty());
+    EXPECT_TRUE(t_.ui.Shown().empty());
 }
 
 TEST_F(EnvironmentDiscovery, ANonAdministratorIsRecordedAndDiscoveryStillSucceeds) {
-    facts_.admin = false;
+    t_.facts.admin = false;
     RegistryOverride scratch;
     MakeUserProfile();
     RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "UninstallString", "C:\\L\\uninst.exe");
-    ASSERT_TRUE(DiscoverEnvironment());
-    EXPECT_FALSE(Environment.IsAdmin);
-    EXPECT_EQ(Environment.InstallDir, "C:\\L\\");
-    EXPECT_TRUE(ui_.Shown().empty());
+    ASSERT_TRUE(Discover());
+    EXPECT_FALSE(t_.run.Environment.IsAdmin);
+    EXPECT_EQ(t_.run.Environment.InstallDir, "C:\\L\\");
+    EXPECT_TRUE(t_.ui.Shown().empty());
 }
 
 struct BadShellFolder {
@@ -160,9 +144,7 @@ TEST_F(EnvironmentDiscovery, AShellFolderThatIsNotAStringStopsWithNoAccessToTheR
     for (const BadShellFolder& c : cases) {
         SCOPED_TRACE(std::string(c.value) + (c.russian ? " (Russian)" : ""));
         RegistryOverride scratch;
-        test::ScriptedUserInterface ui;
-        UseRussian = c.russian;
-        Environment = TEnvironmentRecord();
+        test::TestRun row(c.russian);
         MakeUserProfile();
         RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "UninstallString", "C:\\L\\uninst.exe");
         RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "C:\\PF");
@@ -172,24 +154,24 @@ TEST_F(EnvironmentDiscovery, AShellFolderThatIsNotAStringStopsWithNoAccessToTheR
             RegistryOverride::SetString(HKEY_CURRENT_USER, kShellFolders, c.value, "C:\\x", c.type);
         }
 
-        EXPECT_FALSE(DiscoverEnvironment());
-        ASSERT_EQ(ui.Shown().size(), 1u);
-        const MessageBoxRequest& box = ui.Shown()[0];
+        EXPECT_FALSE(Discover(row));
+        ASSERT_EQ(row.ui.Shown().size(), 1u);
+        const MessageBoxRequest& box = row.ui.Shown()[0];
         EXPECT_EQ(box.text, c.russian ? "Нет доступа к системному реестру" : "No access to system registry");
         EXPECT_EQ(box.caption, c.russian ? "Обновление Lingvaro" : "Lingvaro update");
         EXPECT_EQ(box.style, kErrorBoxStyle);
-        EXPECT_EQ(Environment.UninstallKey, "");
-        EXPECT_EQ(Environment.InstallDir, "");
-        EXPECT_EQ(Environment.SizeEntryKey, "");
-        EXPECT_FALSE(SharedRegistry->HasOpenKey());
+        EXPECT_EQ(row.run.Environment.UninstallKey, "");
+        EXPECT_EQ(row.run.Environment.InstallDir, "");
+        EXPECT_EQ(row.run.Environment.SizeEntryKey, "");
+        EXPECT_FALSE(row.run.SharedRegistry.HasOpenKey());
     }
 }
 
 TEST_F(EnvironmentDiscovery, MissingShellFoldersAreNoError) {
     RegistryOverride scratch;  // nothing at all under the current user
-    ASSERT_TRUE(DiscoverEnvironment());
-    EXPECT_EQ(Environment.InstallDir, "Lingvaro\\");
-    EXPECT_TRUE(ui_.Shown().empty());
+    ASSERT_TRUE(Discover());
+    EXPECT_EQ(t_.run.Environment.InstallDir, "Lingvaro\\");
+    EXPECT_TRUE(t_.ui.Shown().empty());
 }
 
 struct MachineError {
@@ -210,14 +192,14 @@ TEST_F(EnvironmentDiscovery, AWrongTypedMachineValueLeavesTheOperationWithTheKey
         MakeUserProfile();
         RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, c.key, c.value, 7);
         try {
-            DiscoverEnvironment();
+            Discover();
             ADD_FAILURE() << "no error raised";
         } catch (const RegistryError& error) {
             EXPECT_EQ(std::string(error.what()), "Invalid data type for '" + c.value + "'");
         }
-        EXPECT_FALSE(SharedRegistry->HasOpenKey());
+        EXPECT_FALSE(t_.run.SharedRegistry.HasOpenKey());
     }
-    EXPECT_TRUE(ui_.Shown().empty());
+    EXPECT_TRUE(t_.ui.Shown().empty());
 }
 
 }  // namespace

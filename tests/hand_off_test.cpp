@@ -6,11 +6,9 @@
 
 #include "common/scoped_handle.h"
 #include "common/text.h"
-#include "environment/environment.h"
 #include "support/test_paths.h"
 #include "update/hand_off.h"
 #include "update/process_hardening.h"
-#include "update/package_config.h"
 
 namespace lvm {
 namespace {
@@ -246,13 +244,15 @@ void EndProcess(HANDLE process) {
 class HandOffOnWine : public testing::Test {
 protected:
     void SetUp() override {
-        SetPackageValues();
-        CompletePackageConfig();
         // A stand-in left over from elsewhere would make every answer here wrong.
         ASSERT_EQ(FindWindowW(kWindowClass, nullptr), nullptr) << "a stand-in is already running";
         ASSERT_FALSE(MappingExists()) << "the mapping already exists";
         ASSERT_NE(GetFileAttributesW(StandInPath().c_str()), INVALID_FILE_ATTRIBUTES)
             << "the stand-in is not next to the test executable";
+    }
+    // The stand-in as the installer knows the application.
+    static TAppLocation StandInApp(const std::string& installDir = std::string()) {
+        return {installDir, "Lingvaro", "TLVMainForm"};
     }
     // Starts the stand-in from the build folder and waits for its window.
     ScopedHandle StartStandIn(const std::wstring& options = L"") {
@@ -296,7 +296,7 @@ TEST_F(HandOffOnWine, ExistingMappingAnswersFalseExactlyWhileItsOwnerHoldsIt) {
 }
 
 TEST_F(HandOffOnWine, TellingWithoutAWindowPostsNothingToThisThread) {
-    const QuitRequest request = TellAppToQuit();
+    const QuitRequest request = TellAppToQuit(StandInApp());
     EXPECT_FALSE(request.process.valid());
     MSG message;
     EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
@@ -309,7 +309,7 @@ TEST_F(HandOffOnWine, RunningStandInIsSeenQuitsWhenToldAndIsWaitedForUntilItHasG
     ASSERT_TRUE(process.valid());
 
     EXPECT_FALSE(AppNotRunning());
-    const QuitRequest request = TellAppToQuit();
+    const QuitRequest request = TellAppToQuit(StandInApp());
     EXPECT_TRUE(request.process.valid()) << "the window's process was not opened for the wait";
     EXPECT_TRUE(WaitForAppToExit(request));
     EXPECT_EQ(WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0) << "the wait ended before the process";
@@ -392,9 +392,7 @@ private:
 TEST_F(HandOffOnWine, LaunchWithoutTheExecutableReturnsQuietly) {
     InstalledStandIn installation;  // the folder only, nothing copied into it
     CurrentDirectoryKeeper keeper;
-    Environment.InstallDir = Narrow(installation.folder());
-
-    LaunchApp();
+    LaunchApp(StandInApp(Narrow(installation.folder())));
 
     EXPECT_EQ(WaitForMainWindow(500), nullptr);
 }
@@ -403,11 +401,10 @@ TEST_F(HandOffOnWine, LaunchedStandInIsBroughtToTheFront) {
     InstalledStandIn installation;
     ASSERT_TRUE(installation.Install());
     CurrentDirectoryKeeper keeper;
-    Environment.InstallDir = Narrow(installation.folder());
     // Minimized and inactive, so that only the activation can bring it back.
     installation.WriteOptions("--lifetime=30 --minimized");
 
-    LaunchAndActivateApp();
+    LaunchAndActivateApp(StandInApp(Narrow(installation.folder())));
 
     const HWND window = FindWindowW(kWindowClass, nullptr);
     ASSERT_NE(window, nullptr) << "the stand-in was not started";

@@ -114,8 +114,9 @@ TEST(PayloadVersionProbes, LanguageFileValues) {
     for (const auto& c : cases) {
         const std::string path = folder / c.name;
         ASSERT_TRUE(WriteFileBytes(path, c.content)) << c.name;
-        test::ScriptedUserInterface ui;
-        EXPECT_EQ(ReadLngVersion(path), c.expected) << c.name;
+        test::TestRun run;
+        test::ScriptedUserInterface& ui = run.ui;
+        EXPECT_EQ(ReadLngVersion(path, run.Messenger()), c.expected) << c.name;
         if (c.reported) {
             ASSERT_EQ(ui.Texts().size(), 1u) << c.name;
             EXPECT_EQ(ui.Texts()[0], "Can't handle the language support file " + path);
@@ -132,9 +133,9 @@ TEST(PayloadVersionProbes, LanguageFileThatCannotBeOpenedIsReportedInRussianToo)
     ASSERT_TRUE(WriteFileBytes(path, "[langver]\r\n12\r\n"));
     ExclusiveHold hold(path);
     ASSERT_TRUE(hold.held());
-    test::MessageLanguage russian(true);
-    test::ScriptedUserInterface ui;
-    EXPECT_EQ(ReadLngVersion(path), 0);
+    test::TestRun run(/*russian=*/true);
+    test::ScriptedUserInterface& ui = run.ui;
+    EXPECT_EQ(ReadLngVersion(path, run.Messenger()), 0);
     ASSERT_EQ(ui.Shown().size(), 1u);
     EXPECT_EQ(ui.Shown()[0].text, "Не удаётся работать с файлом языковой поддержки " + path);
     EXPECT_EQ(ui.Shown()[0].languageId, kRussianLanguageId);
@@ -142,9 +143,10 @@ TEST(PayloadVersionProbes, LanguageFileThatCannotBeOpenedIsReportedInRussianToo)
 
 TEST(PayloadVersionProbes, MissingLanguageFileGivesZeroSilently) {
     ScratchFolder folder;
-    test::ScriptedUserInterface ui;
-    EXPECT_EQ(ReadLngVersion(folder / "missing.lng"), 0);
-    EXPECT_EQ(ReadLngVersion(folder.path()), 0);  // a folder is no file
+    test::TestRun run;
+    test::ScriptedUserInterface& ui = run.ui;
+    EXPECT_EQ(ReadLngVersion(folder / "missing.lng", run.Messenger()), 0);
+    EXPECT_EQ(ReadLngVersion(folder.path(), run.Messenger()), 0);  // a folder is no file
     EXPECT_TRUE(ui.Shown().empty());
 }
 
@@ -152,7 +154,8 @@ TEST(PayloadVersionProbes, HugeLanguageFileIsReadOnlyUpToItsValue) {
     ScratchFolder folder;
     const std::string path = folder / "huge.lng";
     ASSERT_TRUE(WriteSparseFile(path, "[langver]\r\n34\r\n", 5LL << 30));
-    EXPECT_EQ(ReadLngVersion(path), 34);
+    test::TestRun run;
+    EXPECT_EQ(ReadLngVersion(path, run.Messenger()), 34);
 }
 
 TEST(PayloadVersionProbes, ExecutableVersionIsTheFirstTranslationsFileVersion) {

@@ -242,9 +242,19 @@ TEST(PayloadVersionOrder, IsOlderVersionFollowsTheDottedComparison) {
     }
 }
 
-TEST(PayloadRules, KindsWithAVersionRule) {
-    for (const char* kind : {"exe", "pak", "3bs", "lng", "cok"}) EXPECT_TRUE(HasVersionRule(kind)) << kind;
-    for (const char* kind : {"PAK", "dat", "", "pa", "paks", "lvq", "dll"}) EXPECT_FALSE(HasVersionRule(kind)) << kind;
+TEST(PayloadRules, KindsWithAVersionRuleAndTheirProbes) {
+    const std::pair<const char*, VersionProbe> kinds[] = {
+        {"exe", VersionProbe::ExeFileVersion}, {"pak", VersionProbe::PakField}, {"3bs", VersionProbe::ThreeBsField},
+        {"lng", VersionProbe::LngScan},        {"cok", VersionProbe::CokField},
+    };
+    for (const auto& [kind, probe] : kinds) {
+        EXPECT_TRUE(HasVersionRule(kind)) << kind;
+        EXPECT_EQ(VersionProbeFor(kind), probe) << kind;
+    }
+    for (const char* kind : {"PAK", "dat", "", "pa", "paks", "lvq", "dll"}) {
+        EXPECT_FALSE(HasVersionRule(kind)) << kind;
+        EXPECT_EQ(VersionProbeFor(kind), std::nullopt) << kind;
+    }
 }
 
 TEST(PayloadRules, LanguageFilesAreComparedOnlyWithoutAnExclamationMark) {
@@ -269,20 +279,6 @@ TEST(PayloadRules, FileVersionQueryUsesFourLowerCaseHexDigitsEach) {
     EXPECT_EQ(FileVersionQuery(0x0409, 0x04B0), "\\StringFileInfo\\040904b0\\FileVersion");
     EXPECT_EQ(FileVersionQuery(0, 0), "\\StringFileInfo\\00000000\\FileVersion");
     EXPECT_EQ(FileVersionQuery(0xFFFF, 0xABCD), "\\StringFileInfo\\ffffabcd\\FileVersion");
-}
-
-TEST(PayloadRules, OlderVersionQuestionInBothLanguages) {
-    const QuestionText russian = OlderVersionQuestion(true, "C:\\App\\lvm0.pak", "216", "215");
-    EXPECT_EQ(russian.caption, "Резонный вопрос");
-    EXPECT_EQ(russian.text,
-              "Устанавливаемый файл C:\\App\\lvm0.pak\r\nболее старой версии, чем уже установленный.\r\n\r\n"
-              "Действительно ли Вы хотите заменить уже имеющийся\r\nфайл версии 216 на более старый версии 215?");
-    const QuestionText english = OlderVersionQuestion(false, "C:\\App\\lvm0.pak", "1.2.3.5", "1.2.3.4");
-    EXPECT_EQ(english.caption, "Sound question");
-    EXPECT_EQ(english.text,
-              "C:\\App\\lvm0.pak file installing is of older version\r\nthan the same already installed.\r\n\r\n"
-              "Do you really want to replace existing\r\nnew file version 1.2.3.5 with an older file version "
-              "1.2.3.4?");
 }
 
 }  // namespace

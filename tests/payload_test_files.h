@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "lang/lang.h"
 #include "payload/payload_writer.h"
+#include "support/scripted_ui.h"
 #include "support/temp_folder.h"
 
 namespace lvm::test {
@@ -94,45 +95,45 @@ inline std::string OwnExecutablePath() {
     return Narrow(std::wstring(path, length));
 }
 
-// Points the writer at the test executable's resources for one test.
-class TestResourceModule {
-public:
-    TestResourceModule() : previous_(ResourceModule()) { SetResourceModule(GetModuleHandleW(nullptr)); }
-    ~TestResourceModule() { SetResourceModule(previous_); }
-    TestResourceModule(const TestResourceModule&) = delete;
-    TestResourceModule& operator=(const TestResourceModule&) = delete;
-
-private:
-    HMODULE previous_;
-};
-
-// Sets the message language for one test.
-class MessageLanguage {
-public:
-    explicit MessageLanguage(bool russian) : previous_(UseRussian) { UseRussian = russian; }
-    ~MessageLanguage() { UseRussian = previous_; }
-    MessageLanguage(const MessageLanguage&) = delete;
-    MessageLanguage& operator=(const MessageLanguage&) = delete;
-
-private:
-    bool previous_;
-};
-
 // Records the writer's calls into the progress window, as "hide" and
 // "show(caption|text)", instead of starting a window.
 class ProgressRecorder final : public ProgressCalls {
 public:
-    ProgressRecorder() { SetProgressCalls(this); }
-    ~ProgressRecorder() override { SetProgressCalls(nullptr); }
-    ProgressRecorder(const ProgressRecorder&) = delete;
-    ProgressRecorder& operator=(const ProgressRecorder&) = delete;
-
     void Hide() override { calls.push_back("hide"); }
     void Show(const std::string& caption, const std::string& text) override {
         calls.push_back("show(" + caption + "|" + text + ")");
     }
 
     std::vector<std::string> calls;
+};
+
+// The writer over test doubles: the test executable's resources, a scripted
+// user interface, recorded progress calls, and the system's writes unless a
+// test gives another chunk writer. English unless asked for Russian.
+class WriterHarness {
+public:
+    explicit WriterHarness(bool russian = false) : run_(russian), messages_(run_.Messenger()) {}
+    WriterHarness(const WriterHarness&) = delete;
+    WriterHarness& operator=(const WriterHarness&) = delete;
+
+    TPayloadServices Services() { return {messages_, progress, GetModuleHandleW(nullptr), writeChunk}; }
+    PayloadOutcome Write(const std::string& name, const std::string& kind, const std::string& destination,
+                         bool checkExisting) {
+        return WriteResourceToFile(Services(), name, kind, destination, checkExisting);
+    }
+    PayloadOutcome WriteSplit(const std::string& name, const std::string& kind, const std::string& destination) {
+        return WriteSplitResourceToFile(Services(), name, kind, destination);
+    }
+    const TMessenger& Messenger() const { return messages_; }
+
+private:
+    TestRun run_;
+    TMessenger messages_;
+
+public:
+    ScriptedUserInterface& ui = run_.ui;
+    ProgressRecorder progress;
+    ChunkWriter writeChunk = SystemWriteChunk;
 };
 
 }  // namespace lvm::test

@@ -43,12 +43,6 @@ bool FailHalfWay(HANDLE file, const void* bytes, DWORD size) {
     return false;
 }
 
-class FailingWrites {
-public:
-    FailingWrites() { SetChunkWriter(FailHalfWay); }
-    ~FailingWrites() { SetChunkWriter(nullptr); }
-};
-
 // Holds a file open for reading the way an application might: other readers
 // welcome, but no one may delete, rename over or write it meanwhile.
 class ReaderHold {
@@ -69,9 +63,6 @@ class PayloadWriter : public testing::Test {
 protected:
     std::string NewData() const { return test::TestResource("LVT0", "PAK"); }
 
-    test::TestResourceModule resources_;
-    test::ProgressRecorder progress_;
-    test::MessageLanguage english_{false};
 };
 
 enum class Installed { None, Older, Equal, Newer };
@@ -196,13 +187,11 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
             hold.emplace(destination);
             ASSERT_TRUE(hold->held());
         }
-        std::optional<FailingWrites> failing;
-        if (c.obstacle == Obstacle::WriteFailsPartWay) failing.emplace();
-        progress_.calls.clear();
-
-        test::ScriptedUserInterface ui;
+        test::WriterHarness writer;
+        if (c.obstacle == Obstacle::WriteFailsPartWay) writer.writeChunk = FailHalfWay;
+        test::ScriptedUserInterface& ui = writer.ui;
         if (c.asked) ui.Answer(c.answer);
-        EXPECT_EQ(WriteResourceToFile("lvt0", "pak", destination, c.checkExisting), c.outcome);
+        EXPECT_EQ(writer.Write("lvt0", "pak", destination, c.checkExisting), c.outcome);
         hold.reset();
 
         std::vector<std::string> expectedTexts;
@@ -215,7 +204,7 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
         }
         if (c.outcome == PayloadOutcome::Failed) expectedTexts.push_back("Can't install file " + destination);
         EXPECT_EQ(ui.Texts(), expectedTexts);
-        EXPECT_EQ(progress_.calls, c.progress);
+        EXPECT_EQ(writer.progress.calls, c.progress);
 
         EXPECT_EQ(ReadFileBytes(destination), ExpectedBytes(c.destination, newData, installed));
         if (c.obstacle == Obstacle::TemporaryIsFolder) {
@@ -234,9 +223,10 @@ TEST_F(PayloadWriter, QuestionAndFailureBoxesHaveTheirStyles) {
     const std::string destination = folder / "lvt0.pak";
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(216)));
     test::SetReadOnly(destination, true);
-    test::ScriptedUserInterface ui;
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
     ui.Answer(kAnswerYes);
-    EXPECT_EQ(WriteResourceToFile("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Failed);
     ASSERT_EQ(ui.Shown().size(), 2u);
     EXPECT_EQ(ui.Shown()[0].caption, "Sound question");
     EXPECT_EQ(ui.Shown()[0].style, kQuestionBoxStyle);
@@ -246,14 +236,14 @@ TEST_F(PayloadWriter, QuestionAndFailureBoxesHaveTheirStyles) {
 }
 
 TEST_F(PayloadWriter, RussianQuestionAndFailure) {
-    test::MessageLanguage russian(true);
     ScratchFolder folder("Лингваро");
     const std::string destination = folder / "lvt0.pak";
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(216)));
     test::SetReadOnly(destination, true);
-    test::ScriptedUserInterface ui;
+    test::WriterHarness writer(/*russian=*/true);
+    test::ScriptedUserInterface& ui = writer.ui;
     ui.Answer(kAnswerYes);
-    EXPECT_EQ(WriteResourceToFile("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Failed);
     ASSERT_EQ(ui.Shown().size(), 2u);
     EXPECT_EQ(ui.Shown()[0].text,
               "Устанавливаемый файл " + destination +
@@ -290,11 +280,11 @@ TEST_F(PayloadWriter, EachKindComparesItsOwnVersion) {
         ScratchFolder folder(c.subfolder);
         const std::string destination = folder / (std::string("lvt0.") + c.kind);
         ASSERT_TRUE(WriteFileBytes(destination, c.installed));
-        test::ScriptedUserInterface ui;
-        progress_.calls.clear();
+        test::WriterHarness writer;
+        test::ScriptedUserInterface& ui = writer.ui;
         const bool asked = !c.installedVersion.empty();
         if (asked) ui.Answer(kIdNo);
-        EXPECT_EQ(WriteResourceToFile("lvt0", c.kind, destination, true),
+        EXPECT_EQ(writer.Write("lvt0", c.kind, destination, true),
                   asked ? PayloadOutcome::KeptNewer : PayloadOutcome::Written);
         if (asked) {
             ASSERT_EQ(ui.Texts().size(), 1u);
@@ -303,11 +293,11 @@ TEST_F(PayloadWriter, EachKindComparesItsOwnVersion) {
                       std::string::npos)
                 << ui.Texts()[0];
             EXPECT_EQ(ReadFileBytes(destination), c.installed);
-            EXPECT_EQ(progress_.calls, kHiddenAndShown);
+            EXPECT_EQ(writer.progress.calls, kHiddenAndShown);
         } else {
             EXPECT_TRUE(ui.Shown().empty());
             EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", c.kind));
-            EXPECT_TRUE(progress_.calls.empty());
+            EXPECT_TRUE(writer.progress.calls.empty());
         }
         EXPECT_FALSE(PathExists(folder / (std::string("~lvt0.") + c.kind)));
     }
@@ -317,8 +307,9 @@ TEST_F(PayloadWriter, UnreadableInstalledLanguageFileIsReportedAndReplaced) {
     ScratchFolder folder;
     const std::string destination = folder / "lvt0.lng";
     ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
-    test::ScriptedUserInterface ui;
-    EXPECT_EQ(WriteResourceToFile("lvt0", "lng", destination, true), PayloadOutcome::Written);
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
+    EXPECT_EQ(writer.Write("lvt0", "lng", destination, true), PayloadOutcome::Written);
     // The probe of the installed file reports; its 0 is not newer than 5.
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Can't handle the language support file " + destination});
     EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "LNG"));
@@ -328,8 +319,9 @@ TEST_F(PayloadWriter, LanguageFileUnderAnExclamationMarkIsNotProbed) {
     ScratchFolder folder("Lang!");
     const std::string destination = folder / "lvt0.lng";
     ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
-    test::ScriptedUserInterface ui;
-    EXPECT_EQ(WriteResourceToFile("lvt0", "lng", destination, true), PayloadOutcome::Written);
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
+    EXPECT_EQ(writer.Write("lvt0", "lng", destination, true), PayloadOutcome::Written);
     EXPECT_TRUE(ui.Shown().empty());
     EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "LNG"));
 }
@@ -339,9 +331,10 @@ TEST_F(PayloadWriter, ExecutableWithoutVersionAgainstAVersionedInstalledOneIsAsk
     const std::string destination = folder / "lvt0.exe";
     ASSERT_TRUE(CopyFileW(Widen(test::OwnExecutablePath()).c_str(), Widen(destination).c_str(), FALSE));
     const std::optional<std::string> installed = ReadFileBytes(destination);
-    test::ScriptedUserInterface ui;
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
     ui.Answer(kIdNo);
-    EXPECT_EQ(WriteResourceToFile("lvt0", "exe", destination, true), PayloadOutcome::KeptNewer);
+    EXPECT_EQ(writer.Write("lvt0", "exe", destination, true), PayloadOutcome::KeptNewer);
     ASSERT_EQ(ui.Texts().size(), 1u);
     EXPECT_NE(ui.Texts()[0].find("new file version 2.5.0.7 with an older file version ?"), std::string::npos)
         << ui.Texts()[0];
@@ -353,8 +346,9 @@ TEST_F(PayloadWriter, ExecutableWithoutAnInstalledVersionIsReplaced) {
     ScratchFolder folder;
     const std::string destination = folder / "lvt0.exe";
     ASSERT_TRUE(WriteFileBytes(destination, "an old text, no executable"));
-    test::ScriptedUserInterface ui;
-    EXPECT_EQ(WriteResourceToFile("lvt0", "exe", destination, true), PayloadOutcome::Written);
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
+    EXPECT_EQ(writer.Write("lvt0", "exe", destination, true), PayloadOutcome::Written);
     EXPECT_TRUE(ui.Shown().empty());
     EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "EXE"));
 }
@@ -363,9 +357,10 @@ TEST_F(PayloadWriter, MissingResourceIsReportedAndTouchesNothing) {
     ScratchFolder folder;
     const std::string destination = folder / "none.pak";
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(100)));
-    test::ScriptedUserInterface ui;
-    EXPECT_EQ(WriteResourceToFile("none", "pak", destination, true), PayloadOutcome::Failed);
-    EXPECT_EQ(WriteResourceToFile("lvt0", "zzz", destination, false), PayloadOutcome::Failed);
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
+    EXPECT_EQ(writer.Write("none", "pak", destination, true), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.Write("lvt0", "zzz", destination, false), PayloadOutcome::Failed);
     EXPECT_EQ(ui.Texts(), std::vector<std::string>(2, "Can't install file " + destination));
     EXPECT_EQ(ReadFileBytes(destination), InstalledPackage(100));
     EXPECT_FALSE(PathExists(folder / "~none.pak"));
@@ -375,10 +370,11 @@ TEST_F(PayloadWriter, SplitPayloadIsBothPartsInOrderWithoutAComparison) {
     ScratchFolder folder;
     const std::string destination = folder / "lvq.pak";
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(60000)));
-    test::ScriptedUserInterface ui;
-    EXPECT_EQ(WriteSplitResourceToFile("lvq", "pak", destination), PayloadOutcome::Written);
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
+    EXPECT_EQ(writer.WriteSplit("lvq", "pak", destination), PayloadOutcome::Written);
     EXPECT_TRUE(ui.Shown().empty());
-    EXPECT_TRUE(progress_.calls.empty());
+    EXPECT_TRUE(writer.progress.calls.empty());
     EXPECT_EQ(ReadFileBytes(destination), std::string("<first part of the split payload><second part>"));
     EXPECT_FALSE(PathExists(folder / "~lvq.pak"));
 }
@@ -386,20 +382,20 @@ TEST_F(PayloadWriter, SplitPayloadIsBothPartsInOrderWithoutAComparison) {
 TEST_F(PayloadWriter, SplitPayloadFailures) {
     ScratchFolder folder;
     const std::string destination = folder / "lvq.pak";
-    test::ScriptedUserInterface ui;
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
     // A pair whose parts are not there.
-    EXPECT_EQ(WriteSplitResourceToFile("lvt", "pak", destination), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.WriteSplit("lvt", "pak", destination), PayloadOutcome::Failed);
     EXPECT_FALSE(PathExists(destination));
     // A write that fails part-way leaves no truncated file.
-    {
-        FailingWrites failing;
-        EXPECT_EQ(WriteSplitResourceToFile("lvq", "pak", destination), PayloadOutcome::Failed);
-    }
+    writer.writeChunk = FailHalfWay;
+    EXPECT_EQ(writer.WriteSplit("lvq", "pak", destination), PayloadOutcome::Failed);
+    writer.writeChunk = SystemWriteChunk;
     EXPECT_FALSE(PathExists(destination));
     // A read-only file is not overwritten.
     ASSERT_TRUE(WriteFileBytes(destination, "kept"));
     test::SetReadOnly(destination, true);
-    EXPECT_EQ(WriteSplitResourceToFile("lvq", "pak", destination), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.WriteSplit("lvq", "pak", destination), PayloadOutcome::Failed);
     EXPECT_EQ(ReadFileBytes(destination), std::string("kept"));
     EXPECT_EQ(ui.Texts(), std::vector<std::string>(3, "Can't install file " + destination));
 }
@@ -407,8 +403,9 @@ TEST_F(PayloadWriter, SplitPayloadFailures) {
 TEST_F(PayloadWriter, DestinationThatIsAFolderIsReported) {
     ScratchFolder folder("lvt0.pak");
     const std::string destination = folder.path().substr(0, folder.path().size() - 1);
-    test::ScriptedUserInterface ui;
-    EXPECT_EQ(WriteResourceToFile("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    test::WriterHarness writer;
+    test::ScriptedUserInterface& ui = writer.ui;
+    EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Failed);
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Can't install file " + destination});
 }
 

@@ -83,6 +83,28 @@ TEST_F(Registry, RelativePathsCountFromTheOpenKeyAndRootChangeClosesIt) {
     EXPECT_FALSE(registry.HasOpenKey());
 }
 
+// Scopes of one registry object nest: an inner scope never closes the key of
+// an outer one, and each counts its path from the root, whatever the shared
+// object has open.
+TEST_F(Registry, KeyScopesNestAndCountFromTheRoot) {
+    RegistryOverride::SetString(HKEY_CURRENT_USER, kKey, "Outer", "outer");
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, "Software\\Inner", "Inner", "inner");
+    ASSERT_TRUE(registry.OpenKey(kKey, false));  // an open key of the shared object
+    {
+        TRegistryKeyScope outer(registry, HKEY_CURRENT_USER, kKey, false);
+        ASSERT_TRUE(outer.Opened());
+        {
+            TRegistryKeyScope inner(registry, HKEY_LOCAL_MACHINE, "Software\\Inner", false);
+            ASSERT_TRUE(inner.Opened());
+            EXPECT_EQ(inner.Registry().ReadString("Inner"), "inner");
+            EXPECT_EQ(inner.Registry().Access(), registry.Access());
+        }
+        EXPECT_TRUE(outer.Registry().HasOpenKey());
+        EXPECT_EQ(outer.Registry().ReadString("Outer"), "outer");
+    }
+    EXPECT_EQ(registry.ReadString("Outer"), "outer");  // the shared object's own key is untouched
+}
+
 TEST(RegistryAccess, MasksWithAndWithoutThe64BitView) {
     EXPECT_EQ(TRegistry().Access(), 0xF003Fu);
     EXPECT_EQ(TRegistry(kRegistryAccess64).Access(), 0xF013Fu);

@@ -7,7 +7,9 @@
 #include "environment/registry.h"
 #include "support/registry_override.h"
 #include "sysinfo/windows_facts.h"
+#include "support/scripted_ui.h"
 #include "sysinfo/windows_version.h"
+#include "update/startup.h"
 
 namespace lvm {
 namespace {
@@ -26,24 +28,21 @@ bool SystemIs64Bit() {
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-// Puts the process-wide flag back after a test has described the system.
-class WindowsOnThisSystem : public testing::Test {
-protected:
-    ~WindowsOnThisSystem() override { IsWin64 = saved_; }
-
-private:
-    bool saved_ = IsWin64;
-};
-
-TEST_F(WindowsOnThisSystem, DescriptionSetsIsWin64ByTheRealArchitecture) {
-    IsWin64 = !SystemIs64Bit();
+// Start-up takes the 64-bit flag from the description and gives the shared
+// registry object the 64-bit view with it.
+TEST(WindowsOnThisSystem, StartupSetsIsWin64ByTheRealArchitecture) {
+    test::TestRun t;
+    t.run.SharedRegistry.SetAccess(kDefaultRegistryAccess);
+    t.run.IsWin64 = !SystemIs64Bit();
+    CommonStartup(t.run);
+    EXPECT_EQ(t.run.IsWin64, SystemIs64Bit());
+    EXPECT_EQ(t.run.SharedRegistry.Access(), SystemIs64Bit() ? kRegistryAccess64 : kDefaultRegistryAccess);
     const std::string description = DescribeWindows(false);
     EXPECT_NE(description, "unknown");
-    EXPECT_EQ(IsWin64, SystemIs64Bit()) << description;
     EXPECT_EQ(description.find(" 64-bit") != std::string::npos, SystemIs64Bit()) << description;
 }
 
-TEST_F(WindowsOnThisSystem, PartsAndTheDetailedDescriptionAgree) {
+TEST(WindowsOnThisSystem, PartsAndTheDetailedDescriptionAgree) {
     std::string name = "stale", version = "stale", servicePack = "stale";
     ASSERT_TRUE(GetWindowsVersionParts(name, version, servicePack));
     EXPECT_FALSE(name.empty());
@@ -54,7 +53,7 @@ TEST_F(WindowsOnThisSystem, PartsAndTheDetailedDescriptionAgree) {
     EXPECT_EQ(DescribeWindows(false).rfind(name, 0), 0u);
 }
 
-class WindowsRegistryFacts : public WindowsOnThisSystem {
+class WindowsRegistryFacts : public testing::Test {
 protected:
     RegistryOverride registry_;
 };
@@ -87,10 +86,8 @@ TEST_F(WindowsRegistryFacts, DescriptionTakesTheProductNameAndAWrongTypeLeavesAs
     const std::string suffix = SystemIs64Bit() ? " 64-bit" : " 32-bit";
     EXPECT_EQ(DescribeWindows(false).rfind("Stand-in Windows Name" + suffix, 0), 0u);
 
-    IsWin64 = !SystemIs64Bit();
     RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", 7);
     EXPECT_THROW(DescribeWindows(false), RegistryError);
-    EXPECT_EQ(IsWin64, !SystemIs64Bit());  // untouched by the failed description
 }
 
 TEST_F(WindowsRegistryFacts, ProductOptionsTypeIsAStringThatFits) {

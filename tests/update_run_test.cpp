@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "environment/environment.h"
-#include "lang/lang.h"
 #include "support/registry_override.h"
 #include "support/scripted_ui.h"
 #include "support/temp_folder.h"
@@ -36,19 +35,16 @@ const char kNoApplication[] =
 class UpdateFlow : public testing::Test {
 protected:
     void SetUp() override {
-        SetPackageValues();
-        SharedRegistry = std::make_unique<TRegistry>();
-        UseRussian = false;
-        StartSwitch.clear();
+        run.SharedRegistry.SetAccess(kDefaultRegistryAccess);
         installDir = folder.Path() + "\\";
         folder.WriteFile("Lingvaro.exe", std::string(2048, 'x'));
 
         ops.discoverEnvironment = [this] {
             calls.push_back("discover");
-            Environment.IsAdmin = admin;
-            Environment.UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-            Environment.InstallDir = installDir;
-            Environment.SizeEntryKey = kEntry;
+            run.Environment.IsAdmin = admin;
+            run.Environment.UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+            run.Environment.InstallDir = installDir;
+            run.Environment.SizeEntryKey = kEntry;
             return discovered;
         };
         ops.appNotRunning = [this] {
@@ -84,13 +80,6 @@ protected:
         ops.loweredArgument = [this](size_t index) { return index == 2 ? secondArgument : std::string(); };
     }
 
-    void TearDown() override {
-        SharedRegistry.reset();
-        UseRussian = false;
-        StartSwitch.clear();
-        Environment = TEnvironmentRecord();
-    }
-
     bool Called(const std::string& call) const {
         for (const std::string& c : calls) {
             if (c == call || c.rfind(call + ":", 0) == 0) return true;
@@ -105,7 +94,9 @@ protected:
     }
 
     RegistryOverride redirect;
-    test::ScriptedUserInterface ui;
+    test::TestRun t;
+    test::ScriptedUserInterface& ui = t.ui;
+    TRunContext& run = t.run;
     test::TempFolder folder;
     std::string installDir;
     TUpdateOperations ops;
@@ -123,7 +114,7 @@ protected:
 TEST_F(UpdateFlow, FullRunAsksBothQuestionsWritesAndRecordsTheSize) {
     ui.Answer(kYes);
     ui.Answer(kYes);
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Installed);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
 
     ASSERT_EQ(ui.Shown().size(), 2u);
     EXPECT_EQ(ui.Shown()[0].text, kConsentEnglish);
@@ -142,9 +133,9 @@ TEST_F(UpdateFlow, FullRunAsksBothQuestionsWritesAndRecordsTheSize) {
 }
 
 TEST_F(UpdateFlow, RussianConsentCarriesTheRussianTitleAndLanguage) {
-    UseRussian = true;
+    run.UseRussian = true;
     ui.Answer(kNo);
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Declined);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Declined);
     ASSERT_EQ(ui.Shown().size(), 1u);
     EXPECT_EQ(ui.Shown()[0].text, kConsentRussian);
     EXPECT_EQ(ui.Shown()[0].caption, "Резонный вопрос");
@@ -155,7 +146,7 @@ TEST_F(UpdateFlow, ConsentNoWritesNothingAndOnlyYesCounts) {
     for (int answer : {kNo, 0, kOk, 2 /* IDCANCEL */}) {
         calls.clear();
         ui.Answer(answer);
-        EXPECT_EQ(RunUpdate(ops), RunOutcome::Declined) << answer;
+        EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Declined) << answer;
         EXPECT_FALSE(Called("write")) << answer;
         EXPECT_FALSE(Called("size")) << answer;
         EXPECT_FALSE(Called("launch")) << answer;
@@ -164,8 +155,8 @@ TEST_F(UpdateFlow, ConsentNoWritesNothingAndOnlyYesCounts) {
 }
 
 TEST_F(UpdateFlow, ModestAsksNothingAndStartsTheAppOnlyWithRunApp) {
-    StartSwitch = "modest";
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Installed);
+    run.StartSwitch = "modest";
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
     EXPECT_TRUE(ui.Shown().empty());
     EXPECT_TRUE(Called("write"));
     EXPECT_FALSE(Called("launch"));
@@ -173,25 +164,25 @@ TEST_F(UpdateFlow, ModestAsksNothingAndStartsTheAppOnlyWithRunApp) {
     for (const char* second : {"runapp", "other", ""}) {
         calls.clear();
         secondArgument = second;
-        RunUpdate(ops);
+        RunUpdate(run, ops);
         EXPECT_EQ(Called("launch"), std::string(second) == "runapp") << second;
     }
     EXPECT_TRUE(ui.Shown().empty());
 }
 
 TEST_F(UpdateFlow, OtherFirstArgumentsAreNotModest) {
-    StartSwitch = "modest2";
+    run.StartSwitch = "modest2";
     secondArgument = "runapp";
     ui.Answer(kNo);
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Declined);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Declined);
     EXPECT_EQ(ui.Shown().size(), 1u);
 }
 
 TEST_F(UpdateFlow, MissingApplicationOrAFolderOfItsNameStopsWithTheMessage) {
     folder.Remove("Lingvaro.exe");
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
     folder.MakeFolder("Lingvaro.exe");
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
 
     ASSERT_EQ(ui.Shown().size(), 2u);
     for (const MessageBoxRequest& box : ui.Shown()) {
@@ -209,7 +200,7 @@ TEST_F(UpdateFlow, EmptyInstallationFolderIsNoApplicationEvenBesideTheInstaller)
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(std::wstring(folder.Path().begin(), folder.Path().end()).c_str());
     installDir.clear();
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
     SetCurrentDirectoryW(previous);
     ASSERT_EQ(ui.Shown().size(), 1u);
     EXPECT_EQ(ui.Shown()[0].text, kNoApplication);
@@ -235,40 +226,40 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(static_cast<int>(c.written)) + (c.modest ? " modest runapp" : " interactive"));
-        test::ScriptedUserInterface caseUi;
+        ui = test::ScriptedUserInterface();
         calls.clear();
         writeOutcome = c.written;
-        StartSwitch = c.modest ? "modest" : "";
+        run.StartSwitch = c.modest ? "modest" : "";
         secondArgument = "runapp";
-        caseUi.Answer(kYes);
-        caseUi.Answer(kYes);
-        EXPECT_EQ(RunUpdate(ops), c.outcome);
+        ui.Answer(kYes);
+        ui.Answer(kYes);
+        EXPECT_EQ(RunUpdate(run, ops), c.outcome);
         EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123)) << "the size is recorded in every case";
         const size_t questions = (c.modest ? 0 : 1) + (c.asked ? 1 : 0);
-        ASSERT_EQ(caseUi.Shown().size(), questions);
+        ASSERT_EQ(ui.Shown().size(), questions);
         if (c.asked) {
-            EXPECT_EQ(caseUi.Shown().back().text, kStartQuestion);
+            EXPECT_EQ(ui.Shown().back().text, kStartQuestion);
         }
         EXPECT_EQ(Called("launch"), c.launched);
     }
 }
 
 TEST_F(UpdateFlow, SizeZeroIsWrittenAndMinusOneIsNot) {
-    StartSwitch = "modest";
+    run.StartSwitch = "modest";
     size = 0;
-    RunUpdate(ops);
+    RunUpdate(run, ops);
     EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(0));
 
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro");
     size = -1;
-    RunUpdate(ops);
+    RunUpdate(run, ops);
     EXPECT_FALSE(EstimatedSize().has_value());
 }
 
 TEST_F(UpdateFlow, AbsentUninstallKeyIsCreatedHoldingOnlyTheSize) {
-    StartSwitch = "modest";
+    run.StartSwitch = "modest";
     ASSERT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
-    RunUpdate(ops);
+    RunUpdate(run, ops);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
                             L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro", 0, KEY_READ,
@@ -284,14 +275,14 @@ TEST_F(UpdateFlow, AbsentUninstallKeyIsCreatedHoldingOnlyTheSize) {
 
 TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
     discovered = false;
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
     EXPECT_EQ(calls, std::vector<std::string>{"discover"});
     EXPECT_TRUE(ui.Shown().empty());
 
     discovered = true;
     admin = false;
     calls.clear();
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
     EXPECT_EQ(calls, std::vector<std::string>{"discover"});  // a running app is left alone
     ASSERT_EQ(ui.Shown().size(), 1u);
     EXPECT_EQ(ui.Shown()[0].text, "You have no right to install applications!");
@@ -299,7 +290,7 @@ TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
     admin = true;
     selfCheckPasses = false;
     calls.clear();
-    EXPECT_EQ(RunUpdate(ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
     EXPECT_EQ(calls, (std::vector<std::string>{"discover", "appNotRunning", "selfCheck"}));
     EXPECT_EQ(ui.Shown().size(), 1u);  // the check reports by itself
 }
@@ -307,14 +298,14 @@ TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
 TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestionAndWaitedForBeforeTheWrite) {
     appRunning = true;
     ui.Answer(kNo);
-    RunUpdate(ops);
+    RunUpdate(run, ops);
     EXPECT_EQ(calls, (std::vector<std::string>{"discover", "appNotRunning", "quit:0", "selfCheck"}));
 
     // After consent (one box shown) and before the package is written.
     calls.clear();
     ui.Answer(kYes);
     ui.Answer(kNo);
-    RunUpdate(ops);
+    RunUpdate(run, ops);
     ASSERT_GE(calls.size(), 6u);
     EXPECT_EQ(calls[3], "selfCheck");
     EXPECT_EQ(calls[4], "waitForApp:2");
@@ -322,31 +313,31 @@ TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestionAndWaitedForBeforeTheW
 
     // Modest: straight after the check. Nothing running: no wait at all.
     calls.clear();
-    StartSwitch = "modest";
-    RunUpdate(ops);
+    run.StartSwitch = "modest";
+    RunUpdate(run, ops);
     ASSERT_GE(calls.size(), 5u);
     EXPECT_EQ(calls[4], "waitForApp:3");
     appRunning = false;
     calls.clear();
-    RunUpdate(ops);
+    RunUpdate(run, ops);
     EXPECT_FALSE(Called("waitForApp"));
     EXPECT_FALSE(Called("quit"));
 }
 
 TEST_F(UpdateFlow, SplitPayloadNameUsesTheSplitWriter) {
-    PackageConfig.ResourceName = "lvq";
-    StartSwitch = "modest";
-    RunUpdate(ops);
+    run.PackageConfig.ResourceName = "lvq";
+    run.StartSwitch = "modest";
+    RunUpdate(run, ops);
     EXPECT_TRUE(Called("writeSplit"));
     EXPECT_FALSE(Called("write"));
 }
 
 TEST_F(UpdateFlow, SizeWriteFailureLeavesTheRunWithTheKeyClosed) {
     // A registry object that may read but not create: the open fails, the write raises.
-    SharedRegistry = std::make_unique<TRegistry>(KEY_READ);
+    run.SharedRegistry.SetAccess(KEY_READ);
     ui.Answer(kYes);
-    EXPECT_THROW(RunUpdate(ops), RegistryError);
-    EXPECT_FALSE(SharedRegistry->HasOpenKey());
+    EXPECT_THROW(RunUpdate(run, ops), RegistryError);
+    EXPECT_FALSE(run.SharedRegistry.HasOpenKey());
     EXPECT_EQ(ui.Shown().size(), 1u);  // no closing question
     EXPECT_FALSE(Called("launch"));
 }

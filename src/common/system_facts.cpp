@@ -24,19 +24,10 @@ bool TokenIsInAdministrators() {
     return CheckTokenMembership(nullptr, administrators, &member) && member;
 }
 
-class RealSystemFacts final : public SystemFacts {
-public:
-    bool IsUserAnAdmin() override { return TokenIsInAdministrators(); }
-    uint32_t UserDefaultLcid() override { return ::GetUserDefaultLCID(); }
-};
-
-RealSystemFacts g_real;
-SystemFacts* g_current = &g_real;
-
 }  // namespace
 
-SystemFacts& CurrentSystemFacts() { return *g_current; }
+bool WindowsSystemFacts::IsUserAnAdmin() { return TokenIsInAdministrators(); }
 
-void SetSystemFacts(SystemFacts* facts) { g_current = facts ? facts : &g_real; }
+uint32_t WindowsSystemFacts::UserDefaultLcid() { return ::GetUserDefaultLCID(); }
 
 }  // namespace lvm

@@ -1,6 +1,6 @@
 // Facts about the machine and the user that tests cannot set for real: the
-// administrator flag and the user's locale. Production code asks Windows;
-// tests install their own answers.
+// administrator flag and the user's locale. The run is given Windows' answers;
+// tests give it their own.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,10 @@ public:
     virtual uint32_t UserDefaultLcid() = 0;
 };
 
-SystemFacts& CurrentSystemFacts();
-// nullptr restores the real system. The caller keeps ownership.
-void SetSystemFacts(SystemFacts* facts);
+class WindowsSystemFacts final : public SystemFacts {
+public:
+    bool IsUserAnAdmin() override;
+    uint32_t UserDefaultLcid() override;
+};
 
 }  // namespace lvm

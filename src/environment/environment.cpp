@@ -4,13 +4,8 @@
 #include <stdexcept>
 
 #include "common/file_attributes.h"
-#include "common/system_facts.h"
-#include "lang/lang.h"
-#include "update/package_config.h"
 
 namespace lvm {
-
-TEnvironmentRecord Environment;
 
 const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\";
 
@@ -20,7 +15,7 @@ namespace {
 // the step is left.
 class RootKeyScope {
 public:
-    RootKeyScope(TRegistry& registry, HKEY root, const std::string& path)
+    RootKeyScope(const TRegistry& registry, HKEY root, const std::string& path)
         : scope_(registry, root, path, /*canCreate=*/false) {}
 
     // The value's text when it exists; otherwise `current` unchanged.
@@ -33,13 +28,8 @@ private:
     TRegistryKeyScope scope_;
 };
 
-TRegistry& Registry() {
-    if (!SharedRegistry) throw std::logic_error("The shared registry object does not exist");
-    return *SharedRegistry;
-}
-
 // "ProgramFilesDir" with a trailing backslash; empty when it is missing.
-std::string ReadProgramFilesDir(TRegistry& registry) {
+std::string ReadProgramFilesDir(const TRegistry& registry) {
     RootKeyScope key(registry, HKEY_LOCAL_MACHINE, kCurrentVersionKey);
     std::string programFiles = key.ReadInto("ProgramFilesDir", std::string());
     AddTrailingBackslash(programFiles);
@@ -49,7 +39,7 @@ std::string ReadProgramFilesDir(TRegistry& registry) {
 // Reads the current user's shell folders. The texts are not needed; reading
 // them proves that the user's part of the registry can be read with strings
 // where strings belong. Any error counts as no access.
-bool CanReadUserShellFolders(TRegistry& registry) {
+bool CanReadUserShellFolders(const TRegistry& registry) {
     try {
         RootKeyScope key(registry, HKEY_CURRENT_USER,
                          std::string(kCurrentVersionKey) + "Explorer\\Shell Folders");
@@ -61,7 +51,7 @@ bool CanReadUserShellFolders(TRegistry& registry) {
 }
 
 // The folder of the entry's "UninstallString" when the value exists.
-bool ReadUninstallFolder(TRegistry& registry, const std::string& entryKey, std::string& folder) {
+bool ReadUninstallFolder(const TRegistry& registry, const std::string& entryKey, std::string& folder) {
     RootKeyScope key(registry, HKEY_LOCAL_MACHINE, entryKey);
     if (!key.ValueExists("UninstallString")) return false;
     folder = UninstallCommandFolder(key.ReadInto("UninstallString", std::string()), IsExistingFile);
@@ -70,37 +60,36 @@ bool ReadUninstallFolder(TRegistry& registry, const std::string& entryKey, std::
 
 }  // namespace
 
-bool DiscoverEnvironment() {
-    TRegistry& registry = Registry();
-    const std::string programFiles = ReadProgramFilesDir(registry);
-    Environment.IsAdmin = CurrentSystemFacts().IsUserAnAdmin();
+bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMessenger& messages,
+                         const std::string& productShortName, TEnvironmentRecord& environment) {
+    const std::string programFiles = ReadProgramFilesDir(shared);
+    environment.IsAdmin = facts.IsUserAnAdmin();
 
-    if (!CanReadUserShellFolders(registry)) {
-        ShowErrorMessage("No access to system registry", "Нет доступа к системному реестру");
+    if (!CanReadUserShellFolders(shared)) {
+        messages.Tell(Message::NoRegistryAccess);
         return false;
     }
 
-    const std::string& product = PackageConfig.ProductShortName;
-    Environment.UninstallKey = std::string(kCurrentVersionKey) + "Uninstall\\";
-    Environment.InstallDir = programFiles + product;
+    environment.UninstallKey = std::string(kCurrentVersionKey) + "Uninstall\\";
+    environment.InstallDir = programFiles + productShortName;
 
-    const std::string plainEntry = Environment.UninstallKey + product;
-    Environment.SizeEntryKey = plainEntry;
+    const std::string plainEntry = environment.UninstallKey + productShortName;
+    environment.SizeEntryKey = plainEntry;
     // An entry counts as found only when its command names a folder: a value
     // without one tells nothing, and the 32-bit view may still hold the
     // installer's real entry.
     const bool foundPlain =
-        ReadUninstallFolder(registry, plainEntry, Environment.InstallDir) && !Environment.InstallDir.empty();
+        ReadUninstallFolder(shared, plainEntry, environment.InstallDir) && !environment.InstallDir.empty();
     if (!foundPlain) {
-        const std::string wowEntry = Wow6432NodePath(Environment.UninstallKey) + product;
+        const std::string wowEntry = Wow6432NodePath(environment.UninstallKey) + productShortName;
         // The size goes into the entry the application's installer wrote, not
         // into a new, otherwise empty entry in the other view.
-        if (ReadUninstallFolder(registry, wowEntry, Environment.InstallDir)) {
-            Environment.SizeEntryKey = wowEntry;
+        if (ReadUninstallFolder(shared, wowEntry, environment.InstallDir)) {
+            environment.SizeEntryKey = wowEntry;
         }
     }
 
-    AddTrailingBackslash(Environment.InstallDir);
+    AddTrailingBackslash(environment.InstallDir);
     return true;
 }
 

@@ -4,7 +4,10 @@
 
 #include <string>
 
+#include "common/system_facts.h"
 #include "environment/path_rules.h"
+#include "environment/registry.h"
+#include "lang/messages.h"
 
 namespace lvm {
 
@@ -19,15 +22,14 @@ struct TEnvironmentRecord {
     std::string SizeEntryKey;
 };
 
-extern TEnvironmentRecord Environment;
-
 // "Software\Microsoft\Windows\CurrentVersion\"
 extern const char kCurrentVersionKey[];
 
-// Fills Environment through SharedRegistry. True when every step ran; false
-// after "No access to system registry" was shown (the current user's shell
-// folders could not be read). Errors of the HKEY_LOCAL_MACHINE steps go on to
-// the caller.
-bool DiscoverEnvironment();
+// Fills `environment` for the product through registry objects with the shared
+// one's access. True when every step ran; false after "No access to system
+// registry" was shown (the current user's shell folders could not be read).
+// Errors of the HKEY_LOCAL_MACHINE steps go on to the caller.
+bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMessenger& messages,
+                         const std::string& productShortName, TEnvironmentRecord& environment);
 
 }  // namespace lvm

@@ -28,6 +28,11 @@ public:
     TRegistry& operator=(const TRegistry&) = delete;
 
     REGSAM Access() const { return access_; }
+    // Changing the access closes the open key.
+    void SetAccess(REGSAM access) {
+        CloseKey();
+        access_ = access;
+    }
     HKEY RootKey() const { return root_; }
     // Changing the root closes the open key.
     void SetRootKey(HKEY root);
@@ -54,27 +59,26 @@ private:
     ScopedRegKey current_;
 };
 
-// Opens a key of a root hive on a registry object, counting the path from the
-// root, and closes it however the scope is left (errors included).
+// Opens a key of a root hive, counting the path from the root, on a registry
+// object of its own with the access of the given one, and closes it however
+// the scope is left (errors included). Each scope has its own key, so scopes
+// may nest: an inner one never closes the outer one's key.
 class TRegistryKeyScope {
 public:
-    TRegistryKeyScope(TRegistry& registry, HKEY root, const std::string& path, bool canCreate)
-        : registry_(registry) {
-        // Closing first makes the path count from the root, not from a key
-        // that an earlier step left open under the same root.
-        registry_.CloseKey();
+    TRegistryKeyScope(const TRegistry& shared, HKEY root, const std::string& path, bool canCreate)
+        : registry_(shared.Access()) {
         registry_.SetRootKey(root);
         opened_ = registry_.OpenKey(path, canCreate);
     }
-    ~TRegistryKeyScope() { registry_.CloseKey(); }
     TRegistryKeyScope(const TRegistryKeyScope&) = delete;
     TRegistryKeyScope& operator=(const TRegistryKeyScope&) = delete;
 
     bool Opened() const { return opened_; }
-    TRegistry& Registry() const { return registry_; }
+    TRegistry& Registry() { return registry_; }
+    const TRegistry& Registry() const { return registry_; }
 
 private:
-    TRegistry& registry_;
+    TRegistry registry_;
     bool opened_ = false;
 };
 

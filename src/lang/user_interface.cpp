@@ -35,38 +35,20 @@ LRESULT CALLBACK RaiseBoxOnActivation(int code, WPARAM wParam, LPARAM lParam) {
     return User32().CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-class SystemMessageBoxes final : public UserInterface {
-public:
-    int ShowMessageBox(const MessageBoxRequest& request) override {
-        const std::wstring text = Widen(request.text);
-        const std::wstring caption = Widen(request.caption);
-        // A hook of this thread only, for the length of this one box.
-        const ScopedHook raiser(
-            User32().SetWindowsHookExW(WH_CBT, &RaiseBoxOnActivation, nullptr, GetCurrentThreadId()));
-        // The boxes have no owner window: the installer has no main window.
-        if (request.languageId != 0) {
-            return User32().MessageBoxExW(nullptr, text.c_str(), caption.c_str(), request.style,
-                                          request.languageId);
-        }
-        return User32().MessageBoxW(nullptr, text.c_str(), caption.c_str(), request.style);
-    }
-};
-
-SystemMessageBoxes g_systemBoxes;
-UserInterface* g_current = &g_systemBoxes;
-
 }  // namespace
 
-UserInterface& CurrentUserInterface() { return *g_current; }
-
-void SetUserInterface(UserInterface* ui) { g_current = ui ? ui : &g_systemBoxes; }
-
-int ShowRussianBox(const std::string& text, const std::string& caption, unsigned style) {
-    return CurrentUserInterface().ShowMessageBox({text, caption, style, kRussianLanguageId});
-}
-
-int ShowEnglishBox(const std::string& text, const std::string& caption, unsigned style) {
-    return CurrentUserInterface().ShowMessageBox({text, caption, style, 0});
+int SystemMessageBoxes::ShowMessageBox(const MessageBoxRequest& request) {
+    const std::wstring text = Widen(request.text);
+    const std::wstring caption = Widen(request.caption);
+    // A hook of this thread only, for the length of this one box.
+    const ScopedHook raiser(
+        User32().SetWindowsHookExW(WH_CBT, &RaiseBoxOnActivation, nullptr, GetCurrentThreadId()));
+    // The boxes have no owner window: the installer has no main window.
+    if (request.languageId != 0) {
+        return User32().MessageBoxExW(nullptr, text.c_str(), caption.c_str(), request.style,
+                                      request.languageId);
+    }
+    return User32().MessageBoxW(nullptr, text.c_str(), caption.c_str(), request.style);
 }
 
 }  // namespace lvm

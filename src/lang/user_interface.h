@@ -1,6 +1,6 @@
-// The one place where the installer talks to the user. Production code shows
-// real message boxes; tests put a scripted interface in its place to answer
-// questions and read the exact texts.
+// The one place where the installer talks to the user. The run is given the
+// system's message boxes; tests give it a scripted interface that answers
+// questions and reads the exact texts.
 #pragma once
 
 #include <string>
@@ -28,13 +28,11 @@ public:
     virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
 };
 
-// The interface in use; the system's message boxes unless a test replaced them.
-UserInterface& CurrentUserInterface();
-// nullptr restores the system's message boxes. The caller keeps ownership.
-void SetUserInterface(UserInterface* ui);
-
-// Shorthands for the two kinds of boxes the installer shows.
-int ShowRussianBox(const std::string& text, const std::string& caption, unsigned style);
-int ShowEnglishBox(const std::string& text, const std::string& caption, unsigned style);
+// The system's message boxes: no owner window, raised above other topmost
+// windows while they are up.
+class SystemMessageBoxes final : public UserInterface {
+public:
+    int ShowMessageBox(const MessageBoxRequest& request) override;
+};
 
 }  // namespace lvm

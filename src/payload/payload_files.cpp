@@ -11,13 +11,6 @@ namespace lvm {
 
 namespace {
 
-bool SystemWriteChunk(HANDLE file, const void* bytes, DWORD size) {
-    DWORD written = 0;
-    return WriteFile(file, bytes, size, &written, nullptr) && written == size;
-}
-
-ChunkWriter g_writeChunk = SystemWriteChunk;
-
 // One huge write can fail on network redirectors with
 // ERROR_NO_SYSTEM_RESOURCES; pieces of this size stay far below that limit.
 constexpr size_t kChunkSize = 1 << 20;
@@ -52,12 +45,12 @@ private:
     bool kept_ = false;
 };
 
-bool WritePiece(HANDLE file, const ByteRange& piece) {
+bool WritePiece(HANDLE file, const ByteRange& piece, ChunkWriter writeChunk) {
     const char* bytes = static_cast<const char*>(piece.data);
     size_t left = piece.size;
     while (left > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min(left, kChunkSize));
-        if (!g_writeChunk(file, bytes, chunk)) return false;
+        if (!writeChunk(file, bytes, chunk)) return false;
         bytes += chunk;
         left -= chunk;
     }
@@ -72,7 +65,10 @@ ScopedHandle CreateForWriting(const std::wstring& path, DWORD access) {
 
 }  // namespace
 
-void SetChunkWriter(ChunkWriter writer) { g_writeChunk = writer ? writer : SystemWriteChunk; }
+bool SystemWriteChunk(HANDLE file, const void* bytes, DWORD size) {
+    DWORD written = 0;
+    return WriteFile(file, bytes, size, &written, nullptr) && written == size;
+}
 
 ScopedHandle OpenForReading(const std::string& path) {
     return ScopedHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ,
@@ -80,7 +76,7 @@ ScopedHandle OpenForReading(const std::string& path) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool WriteWholeFile(const std::string& path, const std::vector<ByteRange>& pieces) {
+bool WriteWholeFile(const std::string& path, const std::vector<ByteRange>& pieces, ChunkWriter writeChunk) {
     // Windows refuses to open a read-only file for writing; the attribute is
     // checked here as well, so that a file the user has protected stays
     // untouched even where the file system would let a privileged account
@@ -96,7 +92,7 @@ bool WriteWholeFile(const std::string& path, const std::vector<ByteRange>& piece
     NewFile file(widePath, std::move(handle));
     const bool deleteOnClose = SetDeleteOnClose(file.get(), true);
     for (const ByteRange& piece : pieces) {
-        if (!WritePiece(file.get(), piece)) return false;
+        if (!WritePiece(file.get(), piece, writeChunk)) return false;
     }
     // Flushed before anything can rename or use it: otherwise a power cut
     // soon after could leave a file of the right name with zeros in it.

@@ -14,9 +14,23 @@ std::string TildeName(const std::string& path) {
     return "~" + path;
 }
 
-bool HasVersionRule(const std::string& kind) {
-    return kind == "exe" || kind == "pak" || kind == "3bs" || kind == "lng" || kind == "cok";
+std::optional<VersionProbe> VersionProbeFor(const std::string& kind) {
+    struct KindProbe {
+        const char* kind;
+        VersionProbe probe;
+    };
+    static const KindProbe kKinds[] = {
+        {"exe", VersionProbe::ExeFileVersion}, {"pak", VersionProbe::PakField},
+        {"3bs", VersionProbe::ThreeBsField},   {"lng", VersionProbe::LngScan},
+        {"cok", VersionProbe::CokField},
+    };
+    for (const KindProbe& row : kKinds) {
+        if (kind == row.kind) return row.probe;
+    }
+    return std::nullopt;
 }
+
+bool HasVersionRule(const std::string& kind) { return VersionProbeFor(kind).has_value(); }
 
 bool ComparesLngVersions(const std::string& destination) {
     return destination.find('!') == std::string::npos;
@@ -25,21 +39,6 @@ bool ComparesLngVersions(const std::string& destination) {
 bool IsExeVersionOlder(const std::string& newVersion, const std::string& installedVersion) {
     return !installedVersion.empty() && newVersion != installedVersion &&
            IsOlderVersion(newVersion, installedVersion);
-}
-
-QuestionText OlderVersionQuestion(bool russian, const std::string& destination,
-                                  const std::string& installedVersion, const std::string& newVersion) {
-    if (russian) {
-        return {"Устанавливаемый файл " + destination + "\r\n" +
-                    "более старой версии, чем уже установленный.\r\n\r\n" +
-                    "Действительно ли Вы хотите заменить уже имеющийся\r\n" + "файл версии " +
-                    installedVersion + " на более старый версии " + newVersion + "?",
-                "Резонный вопрос"};
-    }
-    return {destination + " file installing is of older version\r\n" +
-                "than the same already installed.\r\n\r\n" + "Do you really want to replace existing\r\n" +
-                "new file version " + installedVersion + " with an older file version " + newVersion + "?",
-            "Sound question"};
 }
 
 }  // namespace lvm

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "lang/messages.h"
+#include "payload/payload_files.h"
 #include "payload/payload_rules.h"
 
 namespace lvm {
@@ -17,22 +19,6 @@ enum class PayloadOutcome {
     Failed,       // "Can't install file ..." was shown
 };
 
-// Module whose resources are written (the executable's own by default).
-// Tests point it at a module with test resources.
-void SetResourceModule(HMODULE module);
-HMODULE ResourceModule();
-
-// Writes resource `name` of type `kind` to `destination`. With `checkExisting`
-// and a kind that has a version rule, an installed file is first compared with
-// the new data, written beside it under TildeName(destination), and the user
-// is asked before an older file replaces it; the replace happens in one step.
-PayloadOutcome WriteResourceToFile(const std::string& name, const std::string& kind,
-                                   const std::string& destination, bool checkExisting);
-// Writes resources name + "1" and name + "2", one after the other, to
-// `destination`, overwriting it without any comparison.
-PayloadOutcome WriteSplitResourceToFile(const std::string& name, const std::string& kind,
-                                        const std::string& destination);
-
 // The writer's calls into the progress window: it hides the window before the
 // older-version question and shows it again afterwards.
 class ProgressCalls {
@@ -41,7 +27,25 @@ public:
     virtual void Hide() = 0;
     virtual void Show(const std::string& caption, const std::string& text) = 0;
 };
-// nullptr restores the real progress window. The caller keeps ownership.
-void SetProgressCalls(ProgressCalls* calls);
+
+// What the writer works with besides its arguments.
+struct TPayloadServices {
+    const TMessenger& messages;
+    ProgressCalls& progress;
+    HMODULE resourceModule;  // whose resources are written: the executable's own in a run
+    ChunkWriter writeChunk = SystemWriteChunk;
+};
+
+// Writes resource `name` of type `kind` to `destination`. With `checkExisting`
+// and a kind that has a version rule, an installed file is first compared with
+// the new data, written beside it under TildeName(destination), and the user
+// is asked before an older file replaces it; the replace happens in one step.
+PayloadOutcome WriteResourceToFile(const TPayloadServices& services, const std::string& name,
+                                   const std::string& kind, const std::string& destination,
+                                   bool checkExisting);
+// Writes resources name + "1" and name + "2", one after the other, to
+// `destination`, overwriting it without any comparison.
+PayloadOutcome WriteSplitResourceToFile(const TPayloadServices& services, const std::string& name,
+                                        const std::string& kind, const std::string& destination);
 
 }  // namespace lvm

@@ -12,7 +12,6 @@
 #include "common/system_library.h"
 #include "common/text.h"
 #include "common/window_api.h"
-#include "lang/lang.h"
 #include "payload/payload_files.h"
 
 namespace lvm {
@@ -60,7 +59,7 @@ int32_t ReadPakVersion(const std::string& path) { return ReadVersionField(path, 
 int32_t ReadCokVersion(const std::string& path) { return ReadVersionField(path, kCokVersionField); }
 int32_t Read3bsVersion(const std::string& path) { return ReadVersionField(path, k3bsVersionField); }
 
-int32_t ReadLngVersion(const std::string& path) {
+int32_t ReadLngVersion(const std::string& path, const TMessenger& messages) {
     if (!IsExistingFile(path)) return 0;
     std::optional<int32_t> version;
     try {
@@ -69,8 +68,7 @@ int32_t ReadLngVersion(const std::string& path) {
         version.reset();
     }
     if (!version) {
-        ShowErrorMessage("Can't handle the language support file " + path,
-                         "Не удаётся работать с файлом языковой поддержки " + path);
+        messages.Tell(Message::CantHandleLanguageFile, {path});
         return 0;
     }
     return *version;

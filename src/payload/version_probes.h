@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "lang/messages.h"
+
 #include "payload/version_rules.h"
 
 namespace lvm {
@@ -21,7 +23,7 @@ int32_t Read3bsVersion(const std::string& path);
 // The value on the line after the [langver] header of a language support
 // file. A file that cannot be opened or read, or whose value line does not
 // convert, is reported with a message and gives 0; a missing file gives 0.
-int32_t ReadLngVersion(const std::string& path);
+int32_t ReadLngVersion(const std::string& path, const TMessenger& messages);
 
 // The "FileVersion" string of an executable's version resource (its first
 // translation); empty when the file is not an executable or has none.

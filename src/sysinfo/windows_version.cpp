@@ -5,8 +5,6 @@
 
 namespace lvm {
 
-bool IsWin64 = false;
-
 namespace {
 
 std::optional<WindowsVersionParts> ComposeParts(bool detail) {
@@ -34,9 +32,7 @@ std::string DescribeWindows(bool detail) {
     // numbers are not gathered.
     const std::optional<WindowsVersionParts> parts = ComposeParts(detail);
     if (!parts) return kUnknownWindows;
-    const std::string description = JoinWindowsDescription(*parts, detail);
-    IsWin64 = DescriptionMeans64Bit(description);
-    return description;
+    return JoinWindowsDescription(*parts, detail);
 }
 
 }  // namespace lvm

@@ -1,12 +1,10 @@
-// A one-line description of the running Windows, and the 64-bit flag taken from it.
+// A one-line description of the running Windows; the 64-bit flag is taken
+// from it (DescriptionMeans64Bit).
 #pragma once
 
 #include <string>
 
 namespace lvm {
-
-// Set by every successful DescribeWindows: the description contains " 64".
-extern bool IsWin64;
 
 // The name, the version numbers and the service-pack text of the running
 // Windows, all emptied first; false when the platform is not recognised.
@@ -15,8 +13,8 @@ bool GetWindowsVersionParts(std::string& name, std::string& version, std::string
 
 // For example "Microsoft Windows XP Professional Service Pack 3", or on later
 // systems the registry's product name and " 64-bit"/" 32-bit"; the version
-// numbers follow the name when detail is on. "unknown" (and IsWin64 left as it
-// was) when the platform is not recognised.
+// numbers follow the name when detail is on. "unknown" when the platform is
+// not recognised.
 std::string DescribeWindows(bool detail);
 
 }  // namespace lvm

@@ -3,42 +3,50 @@
 #include <exception>
 #include <string>
 
-#include "lang/lang.h"
-#include "lang/user_interface.h"
+#include "progress/progress_window.h"
 #include "update/exit_codes.h"
-#include "update/package_config.h"
 #include "update/run_update.h"
+#include "update/startup.h"
 
 namespace lvm {
 
 namespace {
 
+// The writer's calls into the progress window of this process.
+class ProgressWindowCalls final : public ProgressCalls {
+public:
+    void Hide() override { HideProgress(); }
+    void Show(const std::string& caption, const std::string& text) override { ShowProgress(caption, text); }
+};
+
 // The report for an error that no operation handles (registry failures of the
 // environment steps and of the size write): one box, then the run is over.
-void ReportUnhandledError(const std::string& text) {
+void ReportUnhandledError(TRunContext& run, const std::string& text) {
     // An error during start-up comes before the run has set its captions.
-    if (PackageConfig.CaptionEn.empty()) CompletePackageConfig();
-    const std::string& caption = UseRussian ? PackageConfig.CaptionRu : PackageConfig.CaptionEn;
-    CurrentUserInterface().ShowMessageBox(
-        {text, caption, kErrorBoxStyle, UseRussian ? kRussianLanguageId : static_cast<unsigned short>(0)});
+    if (run.PackageConfig.CaptionEn.empty()) CompletePackageConfig(run.PackageConfig);
+    run.Messenger().Tell(Message::UnhandledError, {text});
 }
 
 }  // namespace
 
 int RunInstaller() {
+    SystemMessageBoxes boxes;
+    WindowsSystemFacts facts;
+    ProgressWindowCalls progress;
+    TRunContext run(boxes, facts);
     int exitCode = kExitFailure;
     try {
-        CommonStartup();
-        SetPackageValues();
-        exitCode = ExitCodeFor(RunUpdate());
+        CommonStartup(run);
+        SetPackageValues(run.PackageConfig);
+        exitCode = ExitCodeFor(RunUpdate(run, TUpdateOperations::Real(run, progress)));
     } catch (const std::exception& error) {
-        ReportUnhandledError(error.what());
+        ReportUnhandledError(run, error.what());
         exitCode = kExitFailure;
     } catch (...) {
-        ReportUnhandledError("Unexpected error");
+        ReportUnhandledError(run, "Unexpected error");
         exitCode = kExitFailure;
     }
-    CommonShutdown();
+    CommonShutdown(run);
     return exitCode;
 }
 

@@ -7,9 +7,7 @@
 
 #include "common/text.h"
 #include "common/window_api.h"
-#include "environment/environment.h"
 #include "update/desktop_shell_start.h"
-#include "update/package_config.h"
 
 namespace lvm {
 
@@ -17,8 +15,8 @@ namespace {
 
 constexpr wchar_t kAppMappingName[] = L"lingvaro_memfile";
 
-HWND FindMainWindow() {
-    return User32().FindWindowW(Widen(PackageConfig.MainWindowClass).c_str(), nullptr);
+HWND FindMainWindow(const std::string& mainWindowClass) {
+    return User32().FindWindowW(Widen(mainWindowClass).c_str(), nullptr);
 }
 
 bool ProcessEnded(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
@@ -33,11 +31,11 @@ bool AppNotRunning() {
     return GetLastError() != ERROR_ACCESS_DENIED;
 }
 
-QuitRequest TellAppToQuit() {
+QuitRequest TellAppToQuit(const TAppLocation& app) {
     QuitRequest request;
     // Without a window there is nobody to post to: a WM_QUIT for the null
     // handle would land in this thread's own queue and close the next box.
-    const HWND window = FindMainWindow();
+    const HWND window = FindMainWindow(app.mainWindowClass);
     if (!window) return request;
     DWORD processId = 0;
     User32().GetWindowThreadProcessId(window, &processId);
@@ -58,9 +56,9 @@ bool WaitForAppToExit(const QuitRequest& request) {
     return WaitForAppExit(hooks);
 }
 
-void LaunchApp() {
-    const std::wstring folder = Widen(Environment.InstallDir);
-    const std::wstring file = Widen(Environment.InstallDir + PackageConfig.ProductShortName + ".exe");
+void LaunchApp(const TAppLocation& app) {
+    const std::wstring folder = Widen(app.installDir);
+    const std::wstring file = Widen(app.installDir + app.productShortName + ".exe");
     TAppStartRoutes routes;
     routes.throughDesktopShell = [&] { return StartThroughDesktopShell(file, folder); };
     routes.directly = [&] {
@@ -72,12 +70,12 @@ void LaunchApp() {
     StartApp(routes);
 }
 
-THandOffHooks RealHandOffHooks() {
+THandOffHooks RealHandOffHooks(const TAppLocation& app) {
     THandOffHooks hooks;
-    hooks.launch = LaunchApp;
+    hooks.launch = [app] { LaunchApp(app); };
     hooks.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
     hooks.appNotRunning = AppNotRunning;
-    hooks.findMainWindow = [] { return static_cast<WindowRef>(FindMainWindow()); };
+    hooks.findMainWindow = [app] { return static_cast<WindowRef>(FindMainWindow(app.mainWindowClass)); };
     hooks.activate = [](WindowRef window) {
         const HWND handle = static_cast<HWND>(window);
         User32().ShowWindow(handle, SW_SHOWNORMAL);
@@ -86,6 +84,6 @@ THandOffHooks RealHandOffHooks() {
     return hooks;
 }
 
-void LaunchAndActivateApp() { HandOffToApp(RealHandOffHooks()); }
+void LaunchAndActivateApp(const TAppLocation& app) { HandOffToApp(RealHandOffHooks(app)); }
 
 }  // namespace lvm

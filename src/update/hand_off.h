@@ -1,13 +1,22 @@
 // The running application: whether it runs, telling it to quit and waiting
 // for it to go, and starting it again after the update. The application
 // publishes two marks while it runs: the mapping "lingvaro_memfile" and a
-// top-level window of class PackageConfig.MainWindowClass.
+// top-level window of its main window class.
 #pragma once
+
+#include <string>
 
 #include "common/scoped_handle.h"
 #include "update/hand_off_wait.h"
 
 namespace lvm {
+
+// Where the application is and how its main window is known.
+struct TAppLocation {
+    std::string installDir;  // ends in a backslash
+    std::string productShortName;
+    std::string mainWindowClass;
+};
 
 // True when no mapping "lingvaro_memfile" exists at the moment of the call.
 // The test only opens an existing mapping and closes it at once: it neither
@@ -23,26 +32,26 @@ struct QuitRequest {
 };
 
 // Posts WM_QUIT to the application's main window, when there is one.
-QuitRequest TellAppToQuit();
+QuitRequest TellAppToQuit(const TAppLocation& app);
 
 // Waits, at most kAppExitLimitMs, until the application told to quit has
 // gone: its mapping no longer exists and its process (where known) has ended.
 // False when the limit ran out first.
 bool WaitForAppToExit(const QuitRequest& request);
 
-// Opens InstallDir + ProductShortName + ".exe" with the installation folder as
+// Opens installDir + productShortName + ".exe" with the installation folder as
 // its current directory: through the desktop shell, so that it runs as the
 // signed-in user and not with this process's administrator rights, or, where
 // there is no desktop shell to ask, directly through the shell functions.
 // Failures are not reported.
-void LaunchApp();
+void LaunchApp(const TAppLocation& app);
 
 // Starts the application, waits for it (at most 8 polls of 512 ms for the
 // mapping, then at most 11 polls of 1024 ms for the main window) and brings
 // its window to the front. Gives up silently.
-void LaunchAndActivateApp();
+void LaunchAndActivateApp(const TAppLocation& app);
 
 // The real operations behind LaunchAndActivateApp, for HandOffToApp.
-THandOffHooks RealHandOffHooks();
+THandOffHooks RealHandOffHooks(const TAppLocation& app);
 
 }  // namespace lvm

@@ -2,25 +2,22 @@
 
 namespace lvm {
 
-TPackageConfig PackageConfig;
-
-void SetPackageValues() {
+void SetPackageValues(TPackageConfig& config) {
     // Begins with a double quote, has a second one after the 0 and ends in a blank.
-    PackageConfig.PackageTitle = "\"Звуковые комментарии к оценке 0\" версии ";
-    PackageConfig.ResourceName = "lvm0";
-    PackageConfig.PackageVersion = 215;
+    config.PackageTitle = "\"Звуковые комментарии к оценке 0\" версии ";
+    config.ResourceName = "lvm0";
+    config.PackageVersion = 215;
 }
 
-void CompletePackageConfig() {
-    PackageConfig.ProductShortName = "Lingvaro";
-    PackageConfig.CaptionRu = "Обновление Lingvaro";
-    PackageConfig.CaptionEn = "Lingvaro update";
-    PackageConfig.FullTitle =
-        PackageConfig.PackageTitle + std::to_string(PackageConfig.PackageVersion);
+void CompletePackageConfig(TPackageConfig& config) {
+    config.ProductShortName = "Lingvaro";
+    config.CaptionRu = "Обновление Lingvaro";
+    config.CaptionEn = "Lingvaro update";
+    config.FullTitle = config.PackageTitle + std::to_string(config.PackageVersion);
 }
 
-std::string PackageFileName() {
-    return PackageConfig.ResourceName + "." + PackageConfig.ResourceType;
+std::string PackageFileName(const TPackageConfig& config) {
+    return config.ResourceName + "." + config.ResourceType;
 }
 
 }  // namespace lvm

@@ -1,5 +1,5 @@
-// The package's fixed configuration: one process-wide record, filled by the
-// entry point and by the first step of the run, read-only afterwards.
+// The package's fixed configuration: filled by the entry point and by the
+// first step of the run, read-only afterwards.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +19,11 @@ struct TPackageConfig {
     std::string FullTitle;
 };
 
-extern TPackageConfig PackageConfig;
-
 // The entry point's part: what this executable carries.
-void SetPackageValues();
+void SetPackageValues(TPackageConfig& config);
 // The run completes the record first: product name, captions and the full title.
-void CompletePackageConfig();
-// PackageConfig.ResourceName + "." + PackageConfig.ResourceType.
-std::string PackageFileName();
+void CompletePackageConfig(TPackageConfig& config);
+// ResourceName + "." + ResourceType.
+std::string PackageFileName(const TPackageConfig& config);
 
 }  // namespace lvm

@@ -7,6 +7,7 @@
 
 #include "payload/payload_writer.h"
 #include "update/hand_off.h"
+#include "update/run_context.h"
 
 namespace lvm {
 
@@ -19,7 +20,7 @@ enum class RunOutcome {
 };
 
 // The operations the run calls, so that tests can stand in for the ones
-// that need a real machine. The defaults are the real operations.
+// that need a real machine. Real() gives the real operations over a run.
 struct TUpdateOperations {
     std::function<bool()> discoverEnvironment;
     std::function<bool()> appNotRunning;
@@ -38,13 +39,9 @@ struct TUpdateOperations {
     // Command-line argument by index (1 = first), ASCII capitals lowered.
     std::function<std::string(size_t index)> loweredArgument;
 
-    static TUpdateOperations Real();
+    static TUpdateOperations Real(TRunContext& run, ProgressCalls& progress);
 };
 
-// Set once by the run, from the first argument, before anything is asked.
-extern bool ModestMode;
-
-RunOutcome RunUpdate();
-RunOutcome RunUpdate(const TUpdateOperations& operations);
+RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& operations);
 
 }  // namespace lvm

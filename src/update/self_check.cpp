@@ -7,7 +7,6 @@
 
 #include "common/scoped_handle.h"
 #include "common/sha256.h"
-#include "lang/lang.h"
 #include "update/self_check_rules.h"
 
 namespace lvm {
@@ -110,7 +109,7 @@ SelfCheckResult CheckFileIntegrity(const std::wstring& path) {
     }
 }
 
-bool RunSelfCheck() {
+bool RunSelfCheck(const TMessenger& messages) {
     const std::wstring path = OwnExecutablePath();
     const SelfCheckResult result =
         path.empty() ? SelfCheckResult::Unreadable : CheckFileIntegrity(path);
@@ -118,14 +117,12 @@ bool RunSelfCheck() {
         case SelfCheckResult::Passed:
             return true;
         case SelfCheckResult::Unreadable:
-            ShowErrorMessage("Failed to check up the package file!",
-                             "Не удаётся проверить файл пакета установки!");
+            messages.Tell(Message::SelfCheckUnreadable);
             return false;
         case SelfCheckResult::Distorted:
             break;
     }
-    ShowErrorMessage("The package file has been distorted!\r\nVirus?",
-                     "Файл пакета установки искажён!\r\nВирус?");
+    messages.Tell(Message::SelfCheckDistorted);
     return false;
 }
 

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "lang/messages.h"
+
 namespace lvm {
 
 enum class SelfCheckResult {
@@ -25,6 +27,6 @@ enum class SelfCheckResult {
 SelfCheckResult CheckFileIntegrity(const std::wstring& path);
 
 // Checks the running executable and reports a failure with its message.
-bool RunSelfCheck();
+bool RunSelfCheck(const TMessenger& messages);
 
 }  // namespace lvm

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "lang/messages.h"
 #include "payload/payload_rules.h"
 
 namespace {
@@ -39,15 +40,18 @@ void CheckKinds(const std::string& kind) {
 
 void CheckQuestion(bool russian, const std::string& destination, const std::string& installed,
                    const std::string& fresh) {
-    const lvm::QuestionText question = lvm::OlderVersionQuestion(russian, destination, installed, fresh);
-    FUZZ_CHECK(question.caption == (russian ? "Резонный вопрос" : "Sound question"));
-    // The user must see the versions as they are, last the new one.
+    const lvm::TMessageText& row = lvm::MessageText(lvm::Message::OlderVersion);
+    FUZZ_CHECK(row.caption == lvm::CaptionKind::SoundQuestion);
+    const std::string text =
+        lvm::FillMessage(russian ? row.russian : row.english, "caption", "title", {destination, installed, fresh});
+    // The user must see the versions as they are, last the new one, whatever
+    // placeholders the texts themselves carry.
     const std::string end = fresh + "?";
-    FUZZ_CHECK(question.text.size() >= end.size());
-    FUZZ_CHECK(question.text.compare(question.text.size() - end.size(), end.size(), end) == 0);
-    if (!russian) FUZZ_CHECK(lvm::fuzz::StartsWith(question.text, destination + " file installing"));
-    FUZZ_CHECK(question.text.find(destination) != std::string::npos);
-    FUZZ_CHECK(question.text.find(installed) != std::string::npos);
+    FUZZ_CHECK(text.size() >= end.size());
+    FUZZ_CHECK(text.compare(text.size() - end.size(), end.size(), end) == 0);
+    if (!russian) FUZZ_CHECK(lvm::fuzz::StartsWith(text, destination + " file installing"));
+    FUZZ_CHECK(text.find(destination) != std::string::npos);
+    FUZZ_CHECK(text.find(installed) != std::string::npos);
 }
 
 }  // namespace

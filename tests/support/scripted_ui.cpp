@@ -2,11 +2,6 @@
 
 namespace lvm::test {
 
-ScriptedUserInterface::ScriptedUserInterface() : previous_(&CurrentUserInterface()) {
-    SetUserInterface(this);
-}
-ScriptedUserInterface::~ScriptedUserInterface() { SetUserInterface(previous_); }
-
 int ScriptedUserInterface::ShowMessageBox(const MessageBoxRequest& request) {
     shown_.push_back(request);
     if (!answers_.empty()) {
@@ -23,7 +18,12 @@ std::vector<std::string> ScriptedUserInterface::Texts() const {
     return texts;
 }
 
-FixedSystemFacts::FixedSystemFacts() : previous_(&CurrentSystemFacts()) { SetSystemFacts(this); }
-FixedSystemFacts::~FixedSystemFacts() { SetSystemFacts(previous_); }
+TestRun::TestRun(bool russian) : run(ui, facts) {
+    SetPackageValues(run.PackageConfig);
+    CompletePackageConfig(run.PackageConfig);
+    run.UseRussian = russian;
+    // The view a 64-bit Windows gives the installer.
+    run.SharedRegistry.SetAccess(kRegistryAccess64);
+}
 
 }  // namespace lvm::test

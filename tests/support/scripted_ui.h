@@ -1,5 +1,6 @@
 // Test doubles for the two seams: a user interface that answers from a script
-// and records every box, and system facts that the test sets.
+// and records every box, and system facts that the test sets; and a run
+// context over both.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +10,12 @@
 
 #include "common/system_facts.h"
 #include "lang/user_interface.h"
+#include "update/run_context.h"
 
 namespace lvm::test {
 
 class ScriptedUserInterface : public UserInterface {
 public:
-    ScriptedUserInterface();
-    ~ScriptedUserInterface() override;
-
     // Answers given to the boxes in order (IDYES = 6, IDNO = 7, IDOK = 1).
     // A box with no scripted answer gets IDOK for an OK box and IDNO otherwise.
     void Answer(int button) { answers_.push_back(button); }
@@ -27,24 +26,31 @@ public:
     std::vector<std::string> Texts() const;
 
 private:
-    UserInterface* previous_;
     std::deque<int> answers_;
     std::vector<MessageBoxRequest> shown_;
 };
 
 class FixedSystemFacts : public SystemFacts {
 public:
-    FixedSystemFacts();
-    ~FixedSystemFacts() override;
-
     bool IsUserAnAdmin() override { return admin; }
     uint32_t UserDefaultLcid() override { return lcid; }
 
     bool admin = true;
     uint32_t lcid = 1033;
+};
 
-private:
-    SystemFacts* previous_;
+// A run over the scripted seams: the package configuration complete, English
+// unless asked for Russian, the 64-bit registry view.
+struct TestRun {
+    explicit TestRun(bool russian = false);
+    TestRun(const TestRun&) = delete;
+    TestRun& operator=(const TestRun&) = delete;
+
+    TMessenger Messenger() const { return run.Messenger(); }
+
+    ScriptedUserInterface ui;
+    FixedSystemFacts facts;
+    TRunContext run;
 };
 
 }  // namespace lvm::test

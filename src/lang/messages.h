@@ -1,0 +1,76 @@
+// Every message and question of the run, in one table, behind one way to tell
+// and one way to ask. The texts are the installer's own, byte for byte.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "lang/user_interface.h"
+
+namespace lvm {
+
+enum class Message {
+    NoRegistryAccess,
+    NoRights,
+    NoSubjectOfUpdate,
+    SelfCheckUnreadable,
+    SelfCheckDistorted,
+    CantInstallFile,         // {1}: the destination
+    CantHandleLanguageFile,  // {1}: the file
+    UnhandledError,          // {1}: what went wrong
+    Consent,
+    OlderVersion,            // {1}: the destination, {2}: installed version, {3}: new version
+    StartApp,
+};
+
+// Which caption a message is shown under.
+enum class CaptionKind {
+    Package,          // the package caption in the run's language
+    SoundQuestion,    // "Sound question" / "Резонный вопрос"
+    PackageEnglish,   // the English package caption, whatever the language
+};
+
+// One row of the table. In the texts, {caption} is the package caption in the
+// text's language, {title} the full title, and {1} to {3} the arguments.
+struct TMessageText {
+    Message id;
+    const char* english;  // null: the message exists in Russian only
+    const char* russian;
+    CaptionKind caption;
+    unsigned style;
+};
+
+const TMessageText& MessageText(Message id);
+
+// What the texts refer to: the package captions and the full title.
+struct TMessageValues {
+    std::string captionEn;
+    std::string captionRu;
+    std::string fullTitle;
+};
+
+// Replaces {caption}, {title} and {1} to {9} in one pass: text that came in
+// through a value is never read again for placeholders.
+std::string FillMessage(const std::string& pattern, const std::string& caption, const std::string& title,
+                        const std::vector<std::string>& arguments);
+
+class TMessenger {
+public:
+    TMessenger(UserInterface& ui, bool useRussian, TMessageValues values);
+
+    // The box exactly as it is shown: text, caption, style and language.
+    MessageBoxRequest Compose(Message id, const std::vector<std::string>& arguments = {}) const;
+    // Shows a message; whether it could be shown does not concern the caller.
+    void Tell(Message id, const std::vector<std::string>& arguments = {}) const;
+    // Asks a question: true for Yes.
+    bool Ask(Message id, const std::vector<std::string>& arguments = {}) const;
+
+    bool UseRussian() const { return useRussian_; }
+
+private:
+    UserInterface& ui_;
+    bool useRussian_;
+    TMessageValues values_;
+};
+
+}  // namespace lvm

@@ -1,0 +1,49 @@
+#include "update/command_line.h"
+
+#include <windows.h>
+
+#include "common/text.h"
+
+namespace lvm {
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+    std::vector<std::string> arguments;
+    const auto isSeparator = [](unsigned char c) { return c != 0 && c <= ' '; };
+    size_t i = 0;
+    const size_t n = commandLine.size();
+    for (;;) {
+        // Blanks, control characters and empty "" pairs before an argument are skipped.
+        for (;;) {
+            while (i < n && isSeparator(static_cast<unsigned char>(commandLine[i]))) ++i;
+            if (i + 1 < n && commandLine[i] == '"' && commandLine[i + 1] == '"') {
+                i += 2;
+            } else {
+                break;
+            }
+        }
+        if (i >= n || commandLine[i] == '\0') break;
+        std::string argument;
+        bool quoted = false;
+        while (i < n && commandLine[i] != '\0') {
+            const char c = commandLine[i];
+            if (c == '"') {
+                quoted = !quoted;
+            } else if (!quoted && isSeparator(static_cast<unsigned char>(c))) {
+                break;
+            } else {
+                argument += c;
+            }
+            ++i;
+        }
+        arguments.push_back(argument);
+    }
+    return arguments;
+}
+
+std::string LoweredArgument(size_t index) {
+    const std::vector<std::string> arguments = SplitCommandLine(Narrow(GetCommandLineW()));
+    if (index >= arguments.size()) return std::string();
+    return LowerAscii(arguments[index]);
+}
+
+}  // namespace lvm

@@ -1,0 +1,41 @@
+// Everything one run of the installer works with: built once by the entry
+// point, handed to the run and, piece by piece, to each operation.
+#pragma once
+
+#include <string>
+
+#include "common/system_facts.h"
+#include "environment/environment.h"
+#include "environment/registry.h"
+#include "lang/messages.h"
+#include "lang/user_interface.h"
+#include "update/package_config.h"
+
+namespace lvm {
+
+struct TRunContext {
+    TRunContext(UserInterface& ui, SystemFacts& facts) : ui(ui), facts(facts) {}
+
+    TPackageConfig PackageConfig;
+    TEnvironmentRecord Environment;
+    bool UseRussian = false;
+    bool IsWin64 = false;
+    // The first command-line argument, ASCII capitals lowered.
+    std::string StartSwitch;
+    // Set by the run from StartSwitch before anything is asked.
+    bool ModestMode = false;
+    // The registry access every step uses: the 64-bit view on a 64-bit system.
+    TRegistry SharedRegistry;
+
+    UserInterface& ui;
+    SystemFacts& facts;
+
+    // Messages in the run's language under the package's captions (complete
+    // the package configuration first).
+    TMessenger Messenger() const {
+        return TMessenger(ui, UseRussian,
+                          {PackageConfig.CaptionEn, PackageConfig.CaptionRu, PackageConfig.FullTitle});
+    }
+};
+
+}  // namespace lvm
