@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/ascii.h"
 #include "common/text.h"
 #include "lang/lang.h"
 #include "lang/messages.h"

@@ -2,12 +2,11 @@
 
 #include <string>
 
+#include "common/text.h"
+
 namespace lvm {
 
 namespace {
-
-// Set once the default search is the system folder alone.
-bool g_searchRestricted = false;
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -15,14 +14,14 @@ bool g_searchRestricted = false;
 
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 
-std::wstring SystemFolderPath(const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(folder, length) + L"\\" + name;
-}
 
 }  // namespace
+
+std::wstring SystemFolderPath(const wchar_t* name) {
+    const std::wstring folder = QueryWideString(GetSystemDirectoryW);
+    if (folder.empty()) return std::wstring();
+    return folder + L"\\" + name;
+}
 
 bool RestrictDllSearchToSystemFolder() {
     // Drops the current folder from the search for any load that still
@@ -32,12 +31,14 @@ bool RestrictDllSearchToSystemFolder() {
     // Windows 7 with KB2533623.
     const auto setDefault = GetFunction<SetDefaultDllDirectoriesFunction>(
         GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
-    g_searchRestricted = setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return g_searchRestricted;
+    return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
-    if (g_searchRestricted) return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // The flag works wherever SetDefaultDllDirectories exists; elsewhere the
+    // call fails with ERROR_INVALID_PARAMETER and the full path is used.
+    if (const HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
+    if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
     const std::wstring path = SystemFolderPath(name);
     if (path.empty()) return nullptr;
     return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

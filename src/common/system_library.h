@@ -5,12 +5,17 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace lvm {
 
 // Restricts the process's DLL search to the system folder. Call first thing.
 // Returns false where the system lacks SetDefaultDllDirectories (Windows 7
 // without its update); LoadSystemLibrary then uses full paths.
 bool RestrictDllSearchToSystemFolder();
+
+// The path of `name` in the system folder; empty when the folder is unknown.
+std::wstring SystemFolderPath(const wchar_t* name);
 
 // Loads `name` (for example L"version.dll") from the system folder only; the
 // side-by-side redirection of the manifest still applies where the name is

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 namespace lvm {
 
 namespace {
@@ -37,11 +39,18 @@ std::string CodePageToUtf8(const std::string& bytes, unsigned codePage) {
     return Narrow(MultiByteToWide(bytes, codePage));
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+std::wstring QueryWideString(const std::function<DWORD(wchar_t* buffer, DWORD size)>& query) {
+    std::wstring text(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = query(&text[0], static_cast<DWORD>(text.size()));
+        if (length == 0) return std::wstring();
+        if (length < text.size()) {
+            text.resize(length);
+            return text;
+        }
+        // Too small: the call said how much it needs, or filled the buffer.
+        text.resize(length > text.size() ? length : text.size() * 2);
     }
-    return text;
 }
 
 }  // namespace lvm

@@ -23,16 +23,10 @@ namespace {
 std::wstring ResolvedFolder(const std::string& path) {
     const std::wstring wide = Widen(path);
     if (wide.empty()) return std::wstring();
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-        if (length == 0) return std::wstring();
-        if (length < buffer.size()) {
-            return WithoutTrailingBackslashes(ExtendedLengthPath(std::wstring(buffer.data(), length)));
-        }
-        buffer.resize(length);
-    }
+    const std::wstring full = QueryWideString(
+        [&wide](wchar_t* buffer, DWORD size) { return GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+    if (full.empty()) return std::wstring();
+    return WithoutTrailingBackslashes(ExtendedLengthPath(full));
 }
 
 bool IsExistingFolder(const std::wstring& folder) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/ascii.h"
+
 namespace lvm {
 
 namespace {
@@ -13,7 +15,6 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // Blanks and control characters, as a trim removes them.
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-char LowerAsciiChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/scoped_handle.h"
+#include "common/system_library.h"
 #include "common/text.h"
 #include "sysinfo/capture_text.h"
 
@@ -17,12 +18,7 @@ namespace {
 // administrator rights, and "ComSpec" comes from the user's environment (an
 // elevated process inherits HKCU\Environment too), so whatever it names would
 // run elevated: it is not read. Empty when the system folder is unknown.
-std::wstring SystemInterpreterPath() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(folder, length) + L"\\cmd.exe";
-}
+std::wstring SystemInterpreterPath() { return SystemFolderPath(L"cmd.exe"); }
 
 // The read end of the command's standard output and error, and the command.
 class PipedCommand final : public CaptureSource {

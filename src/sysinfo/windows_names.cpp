@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/ascii.h"
+
 namespace lvm {
 
 namespace {
@@ -174,13 +176,6 @@ std::string Edition(const WindowsFacts& facts) {
         case kProductServer: return ServerEdition(facts);
         default: return "Unknown";
     }
-}
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
 }
 
 // The edition from the registry, for systems too old for the extended record.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/ascii.h"
 #include "common/text.h"
 
 namespace lvm {

@@ -7,6 +7,7 @@
 
 #include "common/scoped_handle.h"
 #include "common/sha256.h"
+#include "common/text.h"
 #include "update/self_check_rules.h"
 
 namespace lvm {
@@ -81,16 +82,8 @@ SelfCheckResult CheckOpenFile(HANDLE file) {
 }
 
 std::wstring OwnExecutablePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return std::wstring();
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return QueryWideString(
+        [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
 }
 
 }  // namespace
