@@ -19,8 +19,15 @@ HMODULE g_resourceModule = nullptr;
 
 class RealProgressWindow final : public ProgressCalls {
 public:
-    void Hide() override { HideProgress(); }
-    void Show(const std::string& caption, const std::string& text) override { ShowProgress(caption, text); }
+    void Hide() override { Window().Hide(); }
+    void Show(const std::string& caption, const std::string& text) override { Window().Show(caption, text); }
+
+private:
+    // Made at the first call, so a run that never shows progress never makes it.
+    static ProgressWindow& Window() {
+        static ProgressWindow window;
+        return window;
+    }
 };
 
 RealProgressWindow g_realProgress;
