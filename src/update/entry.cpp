@@ -12,11 +12,14 @@ namespace lvm {
 
 namespace {
 
-// The writer's calls into the progress window of this process.
+// The writer's calls into the run's progress window.
 class ProgressWindowCalls final : public ProgressCalls {
 public:
-    void Hide() override { HideProgress(); }
-    void Show(const std::string& caption, const std::string& text) override { ShowProgress(caption, text); }
+    void Hide() override { window_.Hide(); }
+    void Show(const std::string& caption, const std::string& text) override { window_.Show(caption, text); }
+
+private:
+    ProgressWindow window_;
 };
 
 // The report for an error that no operation handles (registry failures of the
