@@ -76,7 +76,7 @@ TEST(PayloadVersionProbes, FixedOffsetProbesGiveZeroWhenNothingCanBeRead) {
     ASSERT_TRUE(WriteFileBytes(held, eight));
     ExclusiveHold hold(held);
     ASSERT_TRUE(hold.held());
-    for (const std::string& path : {folder / "missing.pak", folder.path(), held, std::string()}) {
+    for (const std::string& path : {folder / "missing.pak", folder.Folder(), held, std::string()}) {
         EXPECT_EQ(ReadPakVersion(path), 0) << path;
         EXPECT_EQ(ReadCokVersion(path), 0) << path;
         EXPECT_EQ(Read3bsVersion(path), 0) << path;
@@ -146,7 +146,7 @@ TEST(PayloadVersionProbes, MissingLanguageFileGivesZeroSilently) {
     test::TestRun run;
     test::ScriptedUserInterface& ui = run.ui;
     EXPECT_EQ(ReadLngVersion(folder / "missing.lng", run.Messenger()), 0);
-    EXPECT_EQ(ReadLngVersion(folder.path(), run.Messenger()), 0);  // a folder is no file
+    EXPECT_EQ(ReadLngVersion(folder.Folder(), run.Messenger()), 0);  // a folder is no file
     EXPECT_TRUE(ui.Shown().empty());
 }
 
@@ -168,7 +168,7 @@ TEST(PayloadVersionProbes, ExecutableVersionIsEmptyWithoutAnExecutableOrAVersion
     ASSERT_TRUE(WriteFileBytes(folder / "text.exe", "MZ but not an executable"));
     ASSERT_TRUE(WriteFileBytes(folder / "notes.txt", "2.5.0.7"));
     for (const std::string& path : {folder / "text.exe", folder / "notes.txt", folder / "missing.exe",
-                                    folder.path(), std::string()}) {
+                                    folder.Folder(), std::string()}) {
         EXPECT_EQ(ReadExeFileVersion(path), "") << path;
     }
 }

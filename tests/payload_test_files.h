@@ -17,36 +17,7 @@
 
 namespace lvm::test {
 
-// A fresh folder under the temporary folder; its path ends in a backslash.
-// Read-only attributes are cleared before everything in it is removed.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::string& subfolder = std::string()) {
-        wchar_t temp[MAX_PATH + 1];
-        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-        static unsigned counter = 0;
-        root_ = Narrow(std::wstring(temp, length)) + "lvm-payload-" + std::to_string(GetCurrentProcessId()) +
-                "-" + std::to_string(++counter) + "\\";
-        CreateDirectoryW(Widen(root_).c_str(), nullptr);
-        path_ = root_;
-        if (!subfolder.empty()) {
-            path_ += subfolder + "\\";
-            CreateDirectoryW(Widen(path_).c_str(), nullptr);
-        }
-    }
-    // The tree goes without following links; the name without its backslash.
-    ~ScratchFolder() { test::RemoveTree(Widen(root_.substr(0, root_.size() - 1))); }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + name; }
-
-private:
-
-    std::string root_;
-    std::string path_;
-};
+using ScratchFolder = TempFolder;
 
 inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -402,7 +402,7 @@ TEST_F(PayloadWriter, SplitPayloadFailures) {
 
 TEST_F(PayloadWriter, DestinationThatIsAFolderIsReported) {
     ScratchFolder folder("lvt0.pak");
-    const std::string destination = folder.path().substr(0, folder.path().size() - 1);
+    const std::string destination = folder.Path();
     test::WriterHarness writer;
     test::ScriptedUserInterface& ui = writer.ui;
     EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Failed);

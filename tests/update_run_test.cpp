@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "environment/environment.h"
+#include "support/expected_texts.h"
 #include "support/registry_override.h"
 #include "support/scripted_ui.h"
 #include "support/temp_folder.h"
@@ -19,16 +20,9 @@ constexpr int kYes = 6;
 constexpr int kNo = 7;
 constexpr int kOk = 1;
 
-const char kConsentEnglish[] =
-    "Would you like to setup\r\nLingvaro update -\r\n\"Звуковые комментарии к оценке 0\" версии 215?";
-const char kConsentRussian[] =
-    "Вы действительно хотите установить\r\nОбновление Lingvaro -\r\n"
-    "\"Звуковые комментарии к оценке 0\" версии 215?";
-const char kStartQuestion[] =
-    "На Ваш компьютер установлено\r\nОбновление Lingvaro -\r\n"
-    "\"Звуковые комментарии к оценке 0\" версии 215\r\n\r\nЗапустить программу?";
-const char kNoApplication[] =
-    "There's no subject of update - the Lingvaro installed.\r\nPlease, install the program at first.";
+using test::texts::kConsentEn;
+using test::texts::kConsentRu;
+using test::texts::kStartQuestion;
 
 // Runs RunUpdate over a temporary installation with every machine-bound
 // operation replaced by a recorder.
@@ -117,7 +111,7 @@ TEST_F(UpdateFlow, FullRunAsksBothQuestionsWritesAndRecordsTheSize) {
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
 
     ASSERT_EQ(ui.Shown().size(), 2u);
-    EXPECT_EQ(ui.Shown()[0].text, kConsentEnglish);
+    EXPECT_EQ(ui.Shown()[0].text, kConsentEn);
     EXPECT_EQ(ui.Shown()[0].caption, "Sound question");
     EXPECT_EQ(ui.Shown()[0].style, 0x42024u);
     EXPECT_EQ(ui.Shown()[0].languageId, 0);
@@ -137,7 +131,7 @@ TEST_F(UpdateFlow, RussianConsentCarriesTheRussianTitleAndLanguage) {
     ui.Answer(kNo);
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Declined);
     ASSERT_EQ(ui.Shown().size(), 1u);
-    EXPECT_EQ(ui.Shown()[0].text, kConsentRussian);
+    EXPECT_EQ(ui.Shown()[0].text, kConsentRu);
     EXPECT_EQ(ui.Shown()[0].caption, "Резонный вопрос");
     EXPECT_EQ(ui.Shown()[0].languageId, 0x0019);
 }
@@ -186,7 +180,7 @@ TEST_F(UpdateFlow, MissingApplicationOrAFolderOfItsNameStopsWithTheMessage) {
 
     ASSERT_EQ(ui.Shown().size(), 2u);
     for (const MessageBoxRequest& box : ui.Shown()) {
-        EXPECT_EQ(box.text, kNoApplication);
+        EXPECT_EQ(box.text, test::texts::kNoSubjectEn);
         EXPECT_EQ(box.caption, "Lingvaro update");
         EXPECT_EQ(box.style, 0x00200010u);
     }
@@ -203,7 +197,7 @@ TEST_F(UpdateFlow, EmptyInstallationFolderIsNoApplicationEvenBesideTheInstaller)
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
     SetCurrentDirectoryW(previous);
     ASSERT_EQ(ui.Shown().size(), 1u);
-    EXPECT_EQ(ui.Shown()[0].text, kNoApplication);
+    EXPECT_EQ(ui.Shown()[0].text, test::texts::kNoSubjectEn);
     EXPECT_FALSE(Called("write"));
 }
 
@@ -285,7 +279,7 @@ TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
     EXPECT_EQ(calls, std::vector<std::string>{"discover"});  // a running app is left alone
     ASSERT_EQ(ui.Shown().size(), 1u);
-    EXPECT_EQ(ui.Shown()[0].text, "You have no right to install applications!");
+    EXPECT_EQ(ui.Shown()[0].text, test::texts::kNoRightsEn);
 
     admin = true;
     selfCheckPasses = false;

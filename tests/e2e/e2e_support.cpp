@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "common/text.h"
+#include "support/expected_texts.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
 
@@ -211,21 +212,9 @@ std::wstring InstallerTest::BoxCaption(const driver::RunResult& r, size_t i) {
 
 namespace texts {
 
-const char kFullTitle[] = "\"Звуковые комментарии к оценке 0\" версии 215";
-
-std::wstring ConsentEnglish() {
-    return Widen(std::string("Would you like to setup\r\nLingvaro update -\r\n") + kFullTitle + "?");
-}
-
-std::wstring ConsentRussian() {
-    return Widen(std::string("Вы действительно хотите установить\r\nОбновление Lingvaro -\r\n") +
-                    kFullTitle + "?");
-}
-
-std::wstring StartQuestion() {
-    return Widen(std::string("На Ваш компьютер установлено\r\nОбновление Lingvaro -\r\n") + kFullTitle +
-                    "\r\n\r\nЗапустить программу?");
-}
+std::wstring ConsentEnglish() { return Widen(test::texts::kConsentEn); }
+std::wstring ConsentRussian() { return Widen(test::texts::kConsentRu); }
+std::wstring StartQuestion() { return Widen(test::texts::kStartQuestion); }
 
 }  // namespace texts
 

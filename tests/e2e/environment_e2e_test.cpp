@@ -1,6 +1,7 @@
 // Finding the installation in the layouts installers leave behind, and
 // recording its size.
 #include "e2e/e2e_support.h"
+#include "support/expected_texts.h"
 
 namespace lvm::e2e {
 namespace {
@@ -102,8 +103,7 @@ TEST_F(DefaultFolder, MissingProgramFilesDirIsNoInstallationEvenBesideTheInstall
     for (const REGSAM view : kViews) DeleteProgramFilesDir(view);
     const driver::RunResult r = RunSetup(L"modest", {IDOK});
     ASSERT_EQ(r.boxes.size(), 1u);
-    EXPECT_EQ(BoxText(r, 0), L"There's no subject of update - the Lingvaro installed.\r\n"
-                             L"Please, install the program at first.");
+    EXPECT_EQ(BoxText(r, 0), Widen(test::texts::kNoSubjectEn));
     EXPECT_EQ(r.exitCode, 1603u);
     EXPECT_FALSE(FileExists(PackagePath())) << "written beside the installer";
     EXPECT_FALSE(EntryExists());

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "e2e/e2e_support.h"
+#include "support/expected_texts.h"
 
 namespace lvm::e2e {
 namespace {
@@ -77,7 +78,7 @@ TEST_F(UpdateRun, ModestAsSecondArgumentDoesNotCount) {
 TEST_F(UpdateRun, TamperedAndTruncatedCopiesAreRefused) {
     const std::vector<uint8_t> original = ReadFileBytes(SetupExe());
     ASSERT_GT(original.size(), kPackageSize);
-    const std::wstring distorted = L"The package file has been distorted!\r\nVirus?";
+    const std::wstring distorted = Widen(test::texts::kDistortedEn);
 
     // An unchanged copy passes: the check is about content, not the file name.
     {
@@ -124,7 +125,7 @@ TEST_F(UpdateRun, SignedInstallerStillPassesItsCheckButNotWithAFlippedByte) {
     bytes[bytes.size() / 3] ^= 0x80;
     const driver::RunResult r = RunSetup(L"modest", {IDOK}, CopyOfSetup(bytes));
     ASSERT_EQ(r.boxes.size(), 1u);
-    EXPECT_EQ(BoxText(r, 0), L"The package file has been distorted!\r\nVirus?");
+    EXPECT_EQ(BoxText(r, 0), Widen(test::texts::kDistortedEn));
     EXPECT_EQ(r.exitCode, 1603u);
     EXPECT_FALSE(FileExists(PackagePath()));
 }
@@ -132,8 +133,7 @@ TEST_F(UpdateRun, SignedInstallerStillPassesItsCheckButNotWithAFlippedByte) {
 TEST_F(UpdateRun, MissingApplicationStopsBeforeAnyQuestion) {
     const std::wstring app = InstallDir() + L"Lingvaro.exe";
     ASSERT_TRUE(DeleteFileW(app.c_str()));
-    const std::wstring message = Widen(
-        "There's no subject of update - the Lingvaro installed.\r\nPlease, install the program at first.");
+    const std::wstring message = Widen(test::texts::kNoSubjectEn);
     driver::RunResult r = RunSetup(L"", {IDOK});
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_EQ(BoxText(r, 0), message);

@@ -21,39 +21,38 @@ HKEY CreateKey(HKEY parent, const std::wstring& path) {
 
 }  // namespace
 
-RegistryOverride::RegistryOverride() {
-    // Leftovers of a crashed run go first.
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratchParent);
-    scratch_ = std::wstring(kScratchParent) + L"\\" + std::to_wstring(GetCurrentProcessId());
-    machine_ = CreateKey(HKEY_CURRENT_USER, scratch_ + L"\\HKLM");
-    user_ = CreateKey(HKEY_CURRENT_USER, scratch_ + L"\\HKCU");
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_);
-    RegOverridePredefKey(HKEY_CURRENT_USER, user_);
+RegistryOverride::RegistryOverride()
+    : scratch_(std::wstring(kScratchParent) + L"\\" + std::to_wstring(GetCurrentProcessId())) {
+    // A key of this process only: test programs that run at the same time
+    // never touch each other's. What a crashed run of the same id left goes first.
+    RegDeleteTreeW(HKEY_CURRENT_USER, scratch_.c_str());
+    machine_.reset(CreateKey(HKEY_CURRENT_USER, scratch_ + L"\\HKLM"));
+    user_.reset(CreateKey(HKEY_CURRENT_USER, scratch_ + L"\\HKCU"));
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_.get());
+    RegOverridePredefKey(HKEY_CURRENT_USER, user_.get());
 }
 
 RegistryOverride::~RegistryOverride() {
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegCloseKey(machine_);
-    RegCloseKey(user_);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratchParent);
+    machine_.reset();
+    user_.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, scratch_.c_str());
 }
 
 void RegistryOverride::SetString(HKEY root, const std::string& key, const std::string& name,
                                  const std::string& value, DWORD type) {
-    HKEY k = CreateKey(root, Widen(key));
+    const ScopedRegKey k(CreateKey(root, Widen(key)));
     const std::wstring wide = Widen(value);
-    RegSetValueExW(k, Widen(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(wide.c_str()),
+    RegSetValueExW(k.get(), Widen(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(wide.c_str()),
                    static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(k);
 }
 
 void RegistryOverride::SetDword(HKEY root, const std::string& key, const std::string& name,
                                 DWORD value) {
-    HKEY k = CreateKey(root, Widen(key));
-    RegSetValueExW(k, Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+    const ScopedRegKey k(CreateKey(root, Widen(key)));
+    RegSetValueExW(k.get(), Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                    sizeof(value));
-    RegCloseKey(k);
 }
 
 bool RegistryOverride::ReadDword(HKEY root, const std::string& key, const std::string& name,

@@ -1,12 +1,15 @@
 // Redirects HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER of this process into a
-// scratch key under the real HKEY_CURRENT_USER, so registry tests touch
-// nothing else (also on a real Windows machine). Leftovers of crashed runs are
-// removed first; the destructor undoes the override and deletes the scratch key.
+// scratch key of this process under the real HKEY_CURRENT_USER, so registry
+// tests touch nothing else (also on a real Windows machine, and with other
+// test programs running at the same time). The destructor undoes the
+// override and deletes the scratch key.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+#include "common/scoped_handle.h"
 
 namespace lvm::test {
 
@@ -26,8 +29,8 @@ public:
 
 private:
     std::wstring scratch_;
-    HKEY machine_ = nullptr;
-    HKEY user_ = nullptr;
+    ScopedRegKey machine_;
+    ScopedRegKey user_;
 };
 
 }  // namespace lvm::test

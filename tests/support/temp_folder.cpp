@@ -35,7 +35,7 @@ void RemoveTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
-TempFolder::TempFolder() {
+TempFolder::TempFolder(const std::string& subfolder) {
     wchar_t temp[MAX_PATH + 1];
     const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
     if (n == 0) throw std::runtime_error("no temporary folder");
@@ -46,14 +46,19 @@ TempFolder::TempFolder() {
         const std::wstring candidate = base + L"lvm-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                        std::to_wstring(++counter);
         if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path_ = Narrow(candidate);
+            root_ = Narrow(candidate);
+            path_ = root_;
+            if (!subfolder.empty()) {
+                path_ += "\\" + subfolder;
+                CreateDirectoryW(Widen(path_).c_str(), nullptr);
+            }
             return;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create temp folder");
     }
 }
 
-TempFolder::~TempFolder() { RemoveTree(Widen(path_)); }
+TempFolder::~TempFolder() { RemoveTree(Widen(root_)); }
 
 void TempFolder::WriteFile(const std::string& relative, const std::string& bytes) const {
     std::ofstream out(Widen(PathOf(relative)).c_str(), std::ios::binary | std::ios::trunc);

@@ -1,5 +1,6 @@
 // A unique scratch folder under the temporary folder, removed with all its
-// contents when the test ends. Paths are UTF-8.
+// contents (read-only ones too, links not followed) when the test ends. With
+// a subfolder name, Path() is that subfolder of it. Paths are UTF-8.
 #pragma once
 
 #include <string>
@@ -8,14 +9,17 @@ namespace lvm::test {
 
 class TempFolder {
 public:
-    TempFolder();
+    explicit TempFolder(const std::string& subfolder = std::string());
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
     // Without a trailing backslash.
     const std::string& Path() const { return path_; }
+    // With one, as the installer's folders end.
+    std::string Folder() const { return path_ + "\\"; }
     std::string PathOf(const std::string& relative) const { return path_ + "\\" + relative; }
+    std::string operator/(const std::string& relative) const { return PathOf(relative); }
 
     void WriteFile(const std::string& relative, const std::string& bytes) const;
     std::string ReadFile(const std::string& relative) const;
@@ -24,6 +28,7 @@ public:
     void Remove(const std::string& relative) const;
 
 private:
+    std::string root_;
     std::string path_;
 };
 

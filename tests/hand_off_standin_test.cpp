@@ -1,0 +1,230 @@
+// The hand-off with a real application: the stand-in started from the build
+// folder holds the mapping and the main window as the application does.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/scoped_handle.h"
+#include "common/text.h"
+#include "support/test_paths.h"
+#include "update/hand_off.h"
+
+namespace lvm {
+namespace {
+
+constexpr wchar_t kMappingName[] = L"lingvaro_memfile";
+constexpr wchar_t kWindowClass[] = L"TLVMainForm";
+
+std::wstring StandInPath() { return test::BesideTestExecutable(L"Lingvaro.exe"); }
+
+bool MappingExists() {
+    ScopedHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, kMappingName));
+    return mapping.valid();
+}
+
+HWND WaitForMainWindow(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND window = FindWindowW(kWindowClass, nullptr)) return window;
+        if (GetTickCount() - start > timeoutMs) return nullptr;
+        Sleep(20);
+    }
+}
+
+// Ends a stand-in that a test left running: asked first, then forced.
+void EndProcess(HANDLE process) {
+    if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+}
+
+class HandOffOnWine : public testing::Test {
+protected:
+    void SetUp() override {
+        // A stand-in left over from elsewhere would make every answer here wrong.
+        ASSERT_EQ(FindWindowW(kWindowClass, nullptr), nullptr) << "a stand-in is already running";
+        ASSERT_FALSE(MappingExists()) << "the mapping already exists";
+        ASSERT_NE(GetFileAttributesW(StandInPath().c_str()), INVALID_FILE_ATTRIBUTES)
+            << "the stand-in is not next to the test executable";
+    }
+    // The stand-in as the installer knows the application.
+    static TAppLocation StandInApp(const std::string& installDir = std::string()) {
+        return {installDir, "Lingvaro", "TLVMainForm"};
+    }
+    // Starts the stand-in from the build folder and waits for its window.
+    ScopedHandle StartStandIn(const std::wstring& options = L"") {
+        std::wstring commandLine = L"\"" + StandInPath() + L"\" --lifetime=20 " + options;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                            nullptr, nullptr, &startup, &info);
+        EXPECT_TRUE(started) << "CreateProcessW: " << GetLastError();
+        if (!started) return ScopedHandle();
+        CloseHandle(info.hThread);
+        EXPECT_NE(WaitForMainWindow(5000), nullptr) << "the stand-in showed no window";
+        return ScopedHandle(info.hProcess);
+    }
+};
+
+TEST_F(HandOffOnWine, NothingRunningAnswersTrueAndLeavesNoMapping) {
+    EXPECT_TRUE(AppNotRunning());
+    EXPECT_FALSE(MappingExists());
+    EXPECT_TRUE(AppNotRunning());
+    EXPECT_FALSE(MappingExists());
+}
+
+TEST_F(HandOffOnWine, ExistingMappingAnswersFalseExactlyWhileItsOwnerHoldsIt) {
+    ScopedHandle other(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMappingName));
+    ASSERT_TRUE(other.valid());
+
+    EXPECT_FALSE(AppNotRunning());
+    EXPECT_FALSE(AppNotRunning());
+
+    // The owner goes away: the test kept nothing open, so the mark is gone
+    // and a new instance will not take itself for a second copy.
+    other.reset();
+    EXPECT_FALSE(MappingExists());
+    EXPECT_TRUE(AppNotRunning());
+    // Nor did the test make the mark: a first instance still sees none.
+    ScopedHandle first(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMappingName));
+    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+}
+
+TEST_F(HandOffOnWine, TellingWithoutAWindowPostsNothingToThisThread) {
+    const QuitRequest request = TellAppToQuit(StandInApp());
+    EXPECT_FALSE(request.process.valid());
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        << "a WM_QUIT in our own queue would close the next message box";
+}
+
+TEST_F(HandOffOnWine, RunningStandInIsSeenQuitsWhenToldAndIsWaitedForUntilItHasGone) {
+    // It takes 1.5 s to exit after WM_QUIT, holding its marks until the end.
+    ScopedHandle process = StartStandIn(L"--exit-delay=1500");
+    ASSERT_TRUE(process.valid());
+
+    EXPECT_FALSE(AppNotRunning());
+    const QuitRequest request = TellAppToQuit(StandInApp());
+    EXPECT_TRUE(request.process.valid()) << "the window's process was not opened for the wait";
+    EXPECT_TRUE(WaitForAppToExit(request));
+    EXPECT_EQ(WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0) << "the wait ended before the process";
+    EXPECT_FALSE(MappingExists());
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    EndProcess(process.get());
+
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// A copy of the stand-in in an installation folder of its own (a non-ASCII
+// name, so the path has to go through the wide API whole).
+class InstalledStandIn {
+public:
+    InstalledStandIn() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"lvm-handoff-\u041f\u0440\u043e\u0431\u0430-" +
+                  std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+    }
+    ~InstalledStandIn() {
+        DeleteFileW(exe().c_str());
+        DeleteFileW((folder_ + L"Lingvaro.options").c_str());
+        DeleteFileW(log().c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    InstalledStandIn(const InstalledStandIn&) = delete;
+    InstalledStandIn& operator=(const InstalledStandIn&) = delete;
+
+    bool Install() { return CopyFileW(StandInPath().c_str(), exe().c_str(), FALSE) != 0; }
+    // Options for a start that passes none (and, through the desktop shell,
+    // hands down no environment either); the stand-in logs to log().
+    void WriteOptions(const std::string& options) {
+        const std::string line = options + " --log=" + Narrow(log()) + "\r\n";
+        HANDLE file = CreateFileW((folder_ + L"Lingvaro.options").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    std::wstring log() const { return folder_ + L"standin.log"; }
+    std::string LogText() const {
+        HANDLE file = CreateFileW(log().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return std::string();
+        std::string text(65536, '\0');
+        DWORD got = 0;
+        ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
+        CloseHandle(file);
+        text.resize(got);
+        return text;
+    }
+    const std::wstring& folder() const { return folder_; }
+    std::wstring exe() const { return folder_ + L"Lingvaro.exe"; }
+
+private:
+    std::wstring folder_;
+};
+
+// Keeps the test process's current directory, which LaunchApp changes.
+class CurrentDirectoryKeeper {
+public:
+    CurrentDirectoryKeeper() {
+        wchar_t path[MAX_PATH];
+        const DWORD length = GetCurrentDirectoryW(MAX_PATH, path);
+        saved_.assign(path, length);
+    }
+    ~CurrentDirectoryKeeper() { SetCurrentDirectoryW(saved_.c_str()); }
+    CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
+    CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
+
+private:
+    std::wstring saved_;
+};
+
+TEST_F(HandOffOnWine, LaunchWithoutTheExecutableReturnsQuietly) {
+    InstalledStandIn installation;  // the folder only, nothing copied into it
+    CurrentDirectoryKeeper keeper;
+    LaunchApp(StandInApp(Narrow(installation.folder())));
+
+    EXPECT_EQ(WaitForMainWindow(500), nullptr);
+}
+
+TEST_F(HandOffOnWine, LaunchedStandInIsBroughtToTheFront) {
+    InstalledStandIn installation;
+    ASSERT_TRUE(installation.Install());
+    CurrentDirectoryKeeper keeper;
+    // Minimized and inactive, so that only the activation can bring it back.
+    installation.WriteOptions("--lifetime=30 --minimized");
+
+    LaunchAndActivateApp(StandInApp(Narrow(installation.folder())));
+
+    const HWND window = FindWindowW(kWindowClass, nullptr);
+    ASSERT_NE(window, nullptr) << "the stand-in was not started";
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    ScopedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId));
+
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_EQ(GetForegroundWindow(), window);
+    // Started in its own folder, whichever way it was started.
+    std::wstring folder = installation.folder();
+    folder.pop_back();
+    EXPECT_NE(installation.LogText().find("cwd " + Narrow(folder) + "\r\n"), std::string::npos)
+        << installation.LogText();
+
+    PostMessageW(window, WM_QUIT, 0, 0);
+    ASSERT_TRUE(process.valid());
+    EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0);
+    EndProcess(process.get());
+}
+
+}  // namespace
+}  // namespace lvm
