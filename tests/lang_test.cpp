@@ -43,6 +43,43 @@ TEST(CommandLineSplit, SplitsLikeTheRuntime) {
     }
 }
 
+// Options come anywhere after the first argument, in any letter case, and
+// are taken out before the positional arguments are counted.
+TEST(CommandLineOptions, TakenOutWhereverTheyStandAfterTheFirstArgument) {
+    struct Row {
+        std::vector<std::string> split;
+        std::vector<std::string> arguments;
+        bool quiet;
+        std::string log;
+    };
+    const Row rows[] = {
+        {{"setup.exe", "modest", "runapp"}, {"setup.exe", "modest", "runapp"}, false, ""},
+        {{"setup.exe", "modest", "/quiet", "runapp"}, {"setup.exe", "modest", "runapp"}, true, ""},
+        {{"setup.exe", "modest", "runapp", "/QUIET"}, {"setup.exe", "modest", "runapp"}, true, ""},
+        {{"setup.exe", "modest", "/Log=C:\\Logs\\x y.log", "runapp"},
+         {"setup.exe", "modest", "runapp"}, false, "C:\\Logs\\x y.log"},
+        {{"setup.exe", "modest", "runapp", "/LOG=C:\\a.log", "/Quiet"},
+         {"setup.exe", "modest", "runapp"}, true, "C:\\a.log"},
+        // The first argument is never an option; an unknown one stays an argument.
+        {{"setup.exe", "/quiet"}, {"setup.exe", "/quiet"}, false, ""},
+        {{"setup.exe", "/log=x"}, {"setup.exe", "/log=x"}, false, ""},
+        {{"setup.exe", "modest", "/quietly"}, {"setup.exe", "modest", "/quietly"}, false, ""},
+        {{"setup.exe", "modest", "/log="}, {"setup.exe", "modest"}, false, ""},
+        {{"setup.exe"}, {"setup.exe"}, false, ""},
+    };
+    for (const Row& row : rows) {
+        const TCommandLine parsed = ParseCommandLine(row.split);
+        SCOPED_TRACE(row.split.size() > 1 ? row.split[1] : "-");
+        EXPECT_EQ(parsed.arguments, row.arguments);
+        EXPECT_EQ(parsed.quiet, row.quiet);
+        EXPECT_EQ(parsed.logPath, row.log);
+    }
+    const TCommandLine mixed = ParseCommandLine({"setup.exe", "MODEST", "/log=x", "RunApp"});
+    EXPECT_EQ(LoweredArgument(mixed, 1), "modest");
+    EXPECT_EQ(LoweredArgument(mixed, 2), "runapp");
+    EXPECT_EQ(LoweredArgument(mixed, 3), "");
+}
+
 TEST(CommandLineSplit, LoweringTouchesOnlyAsciiCapitals) {
     EXPECT_EQ(LowerAscii("MODEST"), "modest");
     EXPECT_EQ(LowerAscii("RunApp"), "runapp");

@@ -318,6 +318,53 @@ TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestionAndWaitedForBeforeTheW
     EXPECT_FALSE(Called("quit"));
 }
 
+// A run that nobody can answer (/quiet, or a window station nobody sees)
+// shows no box: an error only ends the run with its code, a question takes
+// the safe answer, No. The application is started afterwards only where a
+// person can see it.
+TEST_F(UpdateFlow, UnattendedRunsShowNothingAndEndWithTheCodesOfTheirSituation) {
+    enum class Situation { Modest, ModestWithoutApplication, NoArguments, ModestRunApp };
+    enum class Session { Interactive, Quiet, NotInteractive, QuietNotInteractive };
+    struct Row {
+        Situation situation;
+        Session session;
+        RunOutcome outcome;
+        size_t boxes;
+        bool launched;
+    };
+    const Row rows[] = {
+        {Situation::Modest, Session::Interactive, RunOutcome::Installed, 0, false},
+        {Situation::Modest, Session::Quiet, RunOutcome::Installed, 0, false},
+        {Situation::Modest, Session::NotInteractive, RunOutcome::Installed, 0, false},
+        {Situation::ModestWithoutApplication, Session::Interactive, RunOutcome::Failed, 1, false},
+        {Situation::ModestWithoutApplication, Session::Quiet, RunOutcome::Failed, 0, false},
+        {Situation::ModestWithoutApplication, Session::NotInteractive, RunOutcome::Failed, 0, false},
+        {Situation::NoArguments, Session::Interactive, RunOutcome::Declined, 1, false},  // answered No
+        {Situation::NoArguments, Session::Quiet, RunOutcome::Declined, 0, false},
+        {Situation::NoArguments, Session::NotInteractive, RunOutcome::Declined, 0, false},
+        {Situation::ModestRunApp, Session::Interactive, RunOutcome::Installed, 0, true},
+        {Situation::ModestRunApp, Session::Quiet, RunOutcome::Installed, 0, true},
+        {Situation::ModestRunApp, Session::NotInteractive, RunOutcome::Installed, 0, false},
+        {Situation::ModestRunApp, Session::QuietNotInteractive, RunOutcome::Installed, 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(row.situation)) + "/" +
+                     std::to_string(static_cast<int>(row.session)));
+        ui = test::ScriptedUserInterface();
+        ui.Answer(kNo);
+        calls.clear();
+        run.CommandLine.quiet = row.session == Session::Quiet || row.session == Session::QuietNotInteractive;
+        t.facts.stationVisible = row.session == Session::Interactive || row.session == Session::Quiet;
+        run.StartSwitch = row.situation == Situation::NoArguments ? "" : "modest";
+        secondArgument = row.situation == Situation::ModestRunApp ? "runapp" : "";
+        if (row.situation == Situation::ModestWithoutApplication) folder.Remove("Lingvaro.exe");
+        EXPECT_EQ(RunUpdate(run, ops), row.outcome);
+        EXPECT_EQ(ui.Shown().size(), row.boxes);
+        EXPECT_EQ(Called("launch"), row.launched);
+        if (row.situation == Situation::ModestWithoutApplication) folder.WriteFile("Lingvaro.exe", "x");
+    }
+}
+
 TEST_F(UpdateFlow, SplitPayloadNameUsesTheSplitWriter) {
     run.PackageConfig.ResourceName = "lvq";
     run.StartSwitch = "modest";

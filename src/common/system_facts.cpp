@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "common/window_api.h"
+
 namespace lvm {
 
 namespace {
@@ -29,5 +31,17 @@ bool TokenIsInAdministrators() {
 bool WindowsSystemFacts::IsUserAnAdmin() { return TokenIsInAdministrators(); }
 
 uint32_t WindowsSystemFacts::UserDefaultLcid() { return ::GetUserDefaultLCID(); }
+
+bool WindowsSystemFacts::WindowStationVisible() {
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    // A station that cannot be asked is taken as seen: the run then behaves as
+    // it always has.
+    if (!User32().GetUserObjectInformationW(User32().GetProcessWindowStation(), UOI_FLAGS, &flags,
+                                            sizeof flags, &needed)) {
+        return true;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
 
 }  // namespace lvm

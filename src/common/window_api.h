@@ -17,12 +17,13 @@
 
 namespace lvm {
 
-#define LVM_USER32_FUNCTIONS(X)                                                                     \
-    X(CallNextHookEx) X(CreateWindowExW) X(DefWindowProcW) X(DispatchMessageW) X(FindWindowW)      \
-    X(GetClassNameW) X(GetMessageW) X(GetSystemMetrics) X(GetWindowThreadProcessId) X(IsWindow)    \
-    X(LoadCursorW) X(LoadIconW) X(MessageBoxExW) X(MessageBoxW) X(PostMessageW) X(PostQuitMessage) \
-    X(PostThreadMessageW) X(RegisterClassExW) X(SendMessageW) X(SetForegroundWindow)              \
-    X(SetWindowPos) X(SetWindowTextW) X(SetWindowsHookExW) X(ShowWindow) X(TranslateMessage)      \
+#define LVM_USER32_FUNCTIONS(X)                                                                  \
+    X(CallNextHookEx) X(CreateWindowExW) X(DefWindowProcW) X(DispatchMessageW) X(FindWindowW)   \
+    X(GetClassNameW) X(GetMessageW) X(GetProcessWindowStation) X(GetSystemMetrics)              \
+    X(GetUserObjectInformationW) X(GetWindowThreadProcessId) X(IsWindow) X(LoadCursorW)         \
+    X(LoadIconW) X(MessageBoxExW) X(MessageBoxW) X(PostMessageW) X(PostQuitMessage)             \
+    X(PostThreadMessageW) X(RegisterClassExW) X(SendMessageW) X(SetForegroundWindow)           \
+    X(SetWindowPos) X(SetWindowTextW) X(SetWindowsHookExW) X(ShowWindow) X(TranslateMessage)   \
     X(UnhookWindowsHookEx) X(UnregisterClassW)
 #define LVM_GDI32_FUNCTIONS(X) X(GetStockObject)
 #define LVM_SHELL32_FUNCTIONS(X) X(SHGetFileInfoW) X(ShellExecuteW)

@@ -76,8 +76,9 @@ std::string FillMessage(const std::string& pattern, const std::string& caption, 
     return text;
 }
 
-TMessenger::TMessenger(UserInterface& ui, bool useRussian, TMessageValues values)
-    : ui_(ui), useRussian_(useRussian), values_(std::move(values)) {}
+TMessenger::TMessenger(UserInterface& ui, bool useRussian, TMessageValues values,
+                       std::function<bool()> unattended)
+    : ui_(ui), useRussian_(useRussian), values_(std::move(values)), unattended_(std::move(unattended)) {}
 
 MessageBoxRequest TMessenger::Compose(Message id, const std::vector<std::string>& arguments) const {
     const TMessageText& row = MessageText(id);
@@ -97,10 +98,12 @@ MessageBoxRequest TMessenger::Compose(Message id, const std::vector<std::string>
 }
 
 void TMessenger::Tell(Message id, const std::vector<std::string>& arguments) const {
+    if (Unattended()) return;
     ui_.ShowMessageBox(Compose(id, arguments));
 }
 
 bool TMessenger::Ask(Message id, const std::vector<std::string>& arguments) const {
+    if (Unattended()) return false;
     return ui_.ShowMessageBox(Compose(id, arguments)) == kAnswerYes;
 }
 

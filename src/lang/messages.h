@@ -2,6 +2,7 @@
 // and one way to ask. The texts are the installer's own, byte for byte.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,21 +57,29 @@ std::string FillMessage(const std::string& pattern, const std::string& caption, 
 
 class TMessenger {
 public:
-    TMessenger(UserInterface& ui, bool useRussian, TMessageValues values);
+    // `unattended` says, when a box is about to be shown, whether anybody is
+    // there to answer it; null: somebody always is.
+    TMessenger(UserInterface& ui, bool useRussian, TMessageValues values,
+               std::function<bool()> unattended = nullptr);
 
     // The box exactly as it is shown: text, caption, style and language.
     MessageBoxRequest Compose(Message id, const std::vector<std::string>& arguments = {}) const;
     // Shows a message; whether it could be shown does not concern the caller.
+    // Unattended, nothing is shown.
     void Tell(Message id, const std::vector<std::string>& arguments = {}) const;
-    // Asks a question: true for Yes.
+    // Asks a question: true for Yes. Unattended, nothing is shown and the
+    // answer is the safe one, No.
     bool Ask(Message id, const std::vector<std::string>& arguments = {}) const;
 
     bool UseRussian() const { return useRussian_; }
 
 private:
+    bool Unattended() const { return unattended_ && unattended_(); }
+
     UserInterface& ui_;
     bool useRussian_;
     TMessageValues values_;
+    std::function<bool()> unattended_;
 };
 
 }  // namespace lvm

@@ -41,10 +41,27 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     return arguments;
 }
 
-std::string LoweredArgument(size_t index) {
-    const std::vector<std::string> arguments = SplitCommandLine(Narrow(GetCommandLineW()));
-    if (index >= arguments.size()) return std::string();
-    return LowerAscii(arguments[index]);
+TCommandLine ParseCommandLine(const std::vector<std::string>& split) {
+    TCommandLine parsed;
+    for (size_t i = 0; i < split.size(); ++i) {
+        const std::string lowered = LowerAscii(split[i]);
+        // The program and the first argument are never options.
+        if (i >= 2 && lowered == "/quiet") {
+            parsed.quiet = true;
+        } else if (i >= 2 && lowered.rfind("/log=", 0) == 0) {
+            parsed.logPath = split[i].substr(5);
+        } else {
+            parsed.arguments.push_back(split[i]);
+        }
+    }
+    return parsed;
+}
+
+TCommandLine ProcessCommandLine() { return ParseCommandLine(SplitCommandLine(Narrow(GetCommandLineW()))); }
+
+std::string LoweredArgument(const TCommandLine& commandLine, size_t index) {
+    if (index >= commandLine.arguments.size()) return std::string();
+    return LowerAscii(commandLine.arguments[index]);
 }
 
 }  // namespace lvm

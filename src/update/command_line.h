@@ -11,8 +11,25 @@ namespace lvm {
 // and the quotes are dropped. The first element is the program itself.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
-// Argument `index` (1 = first after the program) of this process's command
-// line, ASCII capitals lowered; empty when there is none.
-std::string LoweredArgument(size_t index);
+// The installer's arguments with its options taken out. Options may come
+// anywhere after the first argument, their names in any letter case:
+//   /quiet        nobody is there to answer: show no window
+//   /log=<file>   append an account of the run to <file> (the rest of the
+//                 argument, quoted as any argument with blanks)
+// They are taken out before the positional arguments are counted, so
+// "modest /log=x runapp" is "modest runapp".
+struct TCommandLine {
+    std::vector<std::string> arguments;  // the program first, then the positional arguments
+    bool quiet = false;
+    std::string logPath;  // empty: no log
+};
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& split);
+// This process's command line.
+TCommandLine ProcessCommandLine();
+
+// Positional argument `index` (1 = first after the program), ASCII capitals
+// lowered; empty when there is none.
+std::string LoweredArgument(const TCommandLine& commandLine, size_t index);
 
 }  // namespace lvm

@@ -12,13 +12,18 @@ namespace lvm {
 
 namespace {
 
-// The writer's calls into the run's progress window.
+// The writer's calls into the run's progress window; a run that nobody
+// watches shows none.
 class ProgressWindowCalls final : public ProgressCalls {
 public:
+    explicit ProgressWindowCalls(const TRunContext& run) : run_(run) {}
     void Hide() override { window_.Hide(); }
-    void Show(const std::string& caption, const std::string& text) override { window_.Show(caption, text); }
+    void Show(const std::string& caption, const std::string& text) override {
+        if (!run_.Unattended()) window_.Show(caption, text);
+    }
 
 private:
+    const TRunContext& run_;
     ProgressWindow window_;
 };
 
@@ -35,8 +40,8 @@ void ReportUnhandledError(TRunContext& run, const std::string& text) {
 int RunInstaller() {
     SystemMessageBoxes boxes;
     WindowsSystemFacts facts;
-    ProgressWindowCalls progress;
     TRunContext run(boxes, facts);
+    ProgressWindowCalls progress(run);
     int exitCode = kExitFailure;
     try {
         CommonStartup(run);

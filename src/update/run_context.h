@@ -9,6 +9,7 @@
 #include "environment/registry.h"
 #include "lang/messages.h"
 #include "lang/user_interface.h"
+#include "update/command_line.h"
 #include "update/package_config.h"
 
 namespace lvm {
@@ -20,7 +21,9 @@ struct TRunContext {
     TEnvironmentRecord Environment;
     bool UseRussian = false;
     bool IsWin64 = false;
-    // The first command-line argument, ASCII capitals lowered.
+    // The command line with its options taken out, and its first argument,
+    // ASCII capitals lowered.
+    TCommandLine CommandLine;
     std::string StartSwitch;
     // Set by the run from StartSwitch before anything is asked.
     bool ModestMode = false;
@@ -30,11 +33,18 @@ struct TRunContext {
     UserInterface& ui;
     SystemFacts& facts;
 
+    // Nobody is there to answer: /quiet, or a window station nobody sees (a
+    // service, SYSTEM in session 0 under a deployment tool). Such a run shows
+    // no window of any kind. Asked only when a window is about to be shown,
+    // so that a run that shows nothing never loads the window system.
+    bool Unattended() const { return CommandLine.quiet || !facts.WindowStationVisible(); }
+
     // Messages in the run's language under the package's captions (complete
     // the package configuration first).
     TMessenger Messenger() const {
         return TMessenger(ui, UseRussian,
-                          {PackageConfig.CaptionEn, PackageConfig.CaptionRu, PackageConfig.FullTitle});
+                          {PackageConfig.CaptionEn, PackageConfig.CaptionRu, PackageConfig.FullTitle},
+                          [this] { return Unattended(); });
     }
 };
 

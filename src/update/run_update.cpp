@@ -43,7 +43,7 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     };
     ops.folderSizeKB = FolderSizeKB;
     ops.launchAndActivateApp = [&run] { LaunchAndActivateApp(AppLocation(run)); };
-    ops.loweredArgument = LoweredArgument;
+    ops.loweredArgument = [&run](size_t index) { return LoweredArgument(run.CommandLine, index); };
     return ops;
 }
 
@@ -124,8 +124,10 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     // modest run still starts the application: the deployer asked for it to
     // run afterwards, and this run may have closed it.
     // The closing question exists in Russian only, whatever the message language.
+    // A window station nobody sees (a service) gets no application: it would
+    // run where nobody can use it.
     if (run.ModestMode) {
-        if (ops.loweredArgument(2) == "runapp") ops.launchAndActivateApp();
+        if (ops.loweredArgument(2) == "runapp" && run.facts.WindowStationVisible()) ops.launchAndActivateApp();
     } else if (written != PayloadOutcome::Failed && messages.Ask(Message::StartApp)) {
         ops.launchAndActivateApp();
     }

@@ -12,7 +12,8 @@ void CommonStartup(TRunContext& run) {
     // Only the 64-bit flag is wanted from the description.
     run.IsWin64 = DescriptionMeans64Bit(DescribeWindows(false));
     run.SharedRegistry.SetAccess(run.IsWin64 ? kRegistryAccess64 : kDefaultRegistryAccess);
-    run.StartSwitch = LoweredArgument(1);
+    run.CommandLine = ProcessCommandLine();
+    run.StartSwitch = LoweredArgument(run.CommandLine, 1);
 }
 
 void CommonShutdown(TRunContext& run) { run.SharedRegistry.CloseKey(); }

@@ -7,7 +7,8 @@ namespace lvm {
 
 // Chooses the language from the user's locale, describes Windows (for the
 // 64-bit flag only), gives the shared registry object the 64-bit view on a
-// 64-bit system, and keeps the first argument as the start switch.
+// 64-bit system, and reads the command line: its options, and the first
+// argument as the start switch.
 void CommonStartup(TRunContext& run);
 // Closes what the shared registry object holds.
 void CommonShutdown(TRunContext& run);

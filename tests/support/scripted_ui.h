@@ -34,9 +34,11 @@ class FixedSystemFacts : public SystemFacts {
 public:
     bool IsUserAnAdmin() override { return admin; }
     uint32_t UserDefaultLcid() override { return lcid; }
+    bool WindowStationVisible() override { return stationVisible; }
 
     bool admin = true;
     uint32_t lcid = 1033;
+    bool stationVisible = true;
 };
 
 // A run over the scripted seams: the package configuration complete, English
