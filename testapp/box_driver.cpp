@@ -149,8 +149,11 @@ RunResult RunProgram(const RunOptions& options) {
         }
         for (HWND box : windows.boxes) {
             if (answered.count(box)) continue;
-            // Let the box finish laying out its text before it is read.
-            Sleep(100);
+            // Read the box once its thread has finished showing it (text laid
+            // out, activated, raised): a message sent to the box is answered
+            // only when that thread is back in its message loop. At most 5 s.
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
             ShownBox shown;
             shown.caption = WindowText(box);
             shown.text = WindowText(GetDlgItem(box, 0xFFFF));

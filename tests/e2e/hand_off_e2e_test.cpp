@@ -43,6 +43,17 @@ public:
         }
         return false;
     }
+    // Waits until the stand-in has made its mark, the named mapping (at most 5 s).
+    bool WaitForMapping() const {
+        for (int i = 0; i < 250; ++i) {
+            if (HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, L"lingvaro_memfile")) {
+                CloseHandle(mapping);
+                return true;
+            }
+            if (WaitForSingleObject(process_, 20) == WAIT_OBJECT_0) return false;
+        }
+        return false;
+    }
     bool Ended(DWORD waitMs) const { return WaitForSingleObject(process_, waitMs) == WAIT_OBJECT_0; }
     FILETIME ExitTime() const {
         FILETIME created, exited, kernel, user;
@@ -100,7 +111,7 @@ TEST_F(HandOffRun, ApplicationWithoutAWindowLeavesTheQuestionToBeAnswered) {
     // land in the installer's own queue and close its question.
     RunningStandIn app(InstallDir() + L"Lingvaro.exe", L"--no-window");
     ASSERT_TRUE(app.started());
-    Sleep(500);
+    ASSERT_TRUE(app.WaitForMapping());
     const driver::RunResult r = RunSetup(L"", {IDNO});
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_TRUE(r.boxes[0].scripted);

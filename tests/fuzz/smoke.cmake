@@ -1,4 +1,6 @@
-# A short run of every fuzz target as part of the test suite (label "fuzz").
+# Every fuzz target replays its kept inputs as part of the test suite (label
+# "fuzz"): the regression inputs and the seeds, each run once, a fraction of a
+# second a target. Fuzzing itself is scripts/fuzz.sh's, for as long as asked.
 # The targets are native programs: they are built with the host's clang by a
 # project of their own (tests/fuzz/CMakeLists.txt) next to the cross build,
 # and only where that clang can link a libFuzzer program at all.
@@ -38,8 +40,7 @@ file(GLOB LVM_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/fuzz_*.cp
 foreach(source ${LVM_FUZZ_SOURCES})
   get_filename_component(target ${source} NAME_WE)
   add_test(NAME Fuzz.${target}
-    COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/fuzz.sh --smoke --no-build ${target})
-  # Kept inputs, then three seconds of fuzzing: a few seconds a target.
+    COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/fuzz.sh --replay --no-build ${target})
   set_tests_properties(Fuzz.${target} PROPERTIES LABELS fuzz TIMEOUT 30
     ENVIRONMENT "LVM_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endforeach()
