@@ -43,9 +43,9 @@ TEST(CommandLineSplit, SplitsLikeTheRuntime) {
     }
 }
 
-// Options come anywhere after the first argument, in any letter case, and
+// Options come anywhere after the program's name, in any letter case, and
 // are taken out before the positional arguments are counted.
-TEST(CommandLineOptions, TakenOutWhereverTheyStandAfterTheFirstArgument) {
+TEST(CommandLineOptions, TakenOutWhereverTheyStand) {
     struct Row {
         std::vector<std::string> split;
         std::vector<std::string> arguments;
@@ -60,9 +60,10 @@ TEST(CommandLineOptions, TakenOutWhereverTheyStandAfterTheFirstArgument) {
          {"setup.exe", "modest", "runapp"}, false, "C:\\Logs\\x y.log"},
         {{"setup.exe", "modest", "runapp", "/LOG=C:\\a.log", "/Quiet"},
          {"setup.exe", "modest", "runapp"}, true, "C:\\a.log"},
-        // The first argument is never an option; an unknown one stays an argument.
-        {{"setup.exe", "/quiet"}, {"setup.exe", "/quiet"}, false, ""},
-        {{"setup.exe", "/log=x"}, {"setup.exe", "/log=x"}, false, ""},
+        // Before the switch too: "/quiet" alone is a run without arguments.
+        {{"setup.exe", "/quiet"}, {"setup.exe"}, true, ""},
+        {{"setup.exe", "/log=x", "modest"}, {"setup.exe", "modest"}, false, "x"},
+        // An unknown option stays an argument.
         {{"setup.exe", "modest", "/quietly"}, {"setup.exe", "modest", "/quietly"}, false, ""},
         {{"setup.exe", "modest", "/log="}, {"setup.exe", "modest"}, false, ""},
         {{"setup.exe"}, {"setup.exe"}, false, ""},

@@ -77,8 +77,23 @@ std::string FillMessage(const std::string& pattern, const std::string& caption, 
 }
 
 TMessenger::TMessenger(UserInterface& ui, bool useRussian, TMessageValues values,
-                       std::function<bool()> unattended)
-    : ui_(ui), useRussian_(useRussian), values_(std::move(values)), unattended_(std::move(unattended)) {}
+                       std::function<bool()> unattended, LogLine log)
+    : ui_(ui),
+      useRussian_(useRussian),
+      values_(std::move(values)),
+      unattended_(std::move(unattended)),
+      log_(std::move(log)) {}
+
+void TMessenger::LogLineOf(const std::string& line) const {
+    if (log_) log_(line);
+}
+
+void TMessenger::LogMessage(Message id, const std::vector<std::string>& arguments, bool shown) const {
+    if (!log_) return;
+    const TMessenger english(ui_, false, values_);
+    const std::string text = english.Compose(id, arguments).text;
+    log_(std::string(shown ? "message shown: " : "message not shown (nobody to answer): ") + text);
+}
 
 MessageBoxRequest TMessenger::Compose(Message id, const std::vector<std::string>& arguments) const {
     const TMessageText& row = MessageText(id);
@@ -98,13 +113,17 @@ MessageBoxRequest TMessenger::Compose(Message id, const std::vector<std::string>
 }
 
 void TMessenger::Tell(Message id, const std::vector<std::string>& arguments) const {
-    if (Unattended()) return;
-    ui_.ShowMessageBox(Compose(id, arguments));
+    const bool shown = !Unattended();
+    LogMessage(id, arguments, shown);
+    if (shown) ui_.ShowMessageBox(Compose(id, arguments));
 }
 
 bool TMessenger::Ask(Message id, const std::vector<std::string>& arguments) const {
-    if (Unattended()) return false;
-    return ui_.ShowMessageBox(Compose(id, arguments)) == kAnswerYes;
+    const bool shown = !Unattended();
+    LogMessage(id, arguments, shown);
+    const bool yes = shown && ui_.ShowMessageBox(Compose(id, arguments)) == kAnswerYes;
+    LogLineOf(std::string("answer: ") + (yes ? "Yes" : shown ? "No" : "No (the safe answer)"));
+    return yes;
 }
 
 }  // namespace lvm

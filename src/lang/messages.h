@@ -57,10 +57,13 @@ std::string FillMessage(const std::string& pattern, const std::string& caption, 
 
 class TMessenger {
 public:
+    using LogLine = std::function<void(const std::string& line)>;
+
     // `unattended` says, when a box is about to be shown, whether anybody is
-    // there to answer it; null: somebody always is.
+    // there to answer it (null: somebody always is); `log` receives every
+    // message in English, shown or not, and the answer (null: no log).
     TMessenger(UserInterface& ui, bool useRussian, TMessageValues values,
-               std::function<bool()> unattended = nullptr);
+               std::function<bool()> unattended = nullptr, LogLine log = nullptr);
 
     // The box exactly as it is shown: text, caption, style and language.
     MessageBoxRequest Compose(Message id, const std::vector<std::string>& arguments = {}) const;
@@ -75,11 +78,16 @@ public:
 
 private:
     bool Unattended() const { return unattended_ && unattended_(); }
+    // The message as the log records it: its English text (the Russian one
+    // for a message that exists in Russian only), and whether it was shown.
+    void LogMessage(Message id, const std::vector<std::string>& arguments, bool shown) const;
+    void LogLineOf(const std::string& line) const;
 
     UserInterface& ui_;
     bool useRussian_;
     TMessageValues values_;
     std::function<bool()> unattended_;
+    LogLine log_;
 };
 
 }  // namespace lvm

@@ -45,10 +45,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& split) {
     TCommandLine parsed;
     for (size_t i = 0; i < split.size(); ++i) {
         const std::string lowered = LowerAscii(split[i]);
-        // The program and the first argument are never options.
-        if (i >= 2 && lowered == "/quiet") {
+        // The program itself is never an option.
+        if (i >= 1 && lowered == "/quiet") {
             parsed.quiet = true;
-        } else if (i >= 2 && lowered.rfind("/log=", 0) == 0) {
+        } else if (i >= 1 && lowered.rfind("/log=", 0) == 0) {
             parsed.logPath = split[i].substr(5);
         } else {
             parsed.arguments.push_back(split[i]);

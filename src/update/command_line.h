@@ -12,7 +12,7 @@ namespace lvm {
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
 // The installer's arguments with its options taken out. Options may come
-// anywhere after the first argument, their names in any letter case:
+// anywhere after the program's name, their names in any letter case:
 //   /quiet        nobody is there to answer: show no window
 //   /log=<file>   append an account of the run to <file> (the rest of the
 //                 argument, quoted as any argument with blanks)

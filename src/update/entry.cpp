@@ -44,8 +44,8 @@ int RunInstaller() {
     ProgressWindowCalls progress(run);
     int exitCode = kExitFailure;
     try {
-        CommonStartup(run);
         SetPackageValues(run.PackageConfig);
+        CommonStartup(run);
         exitCode = ExitCodeFor(RunUpdate(run, TUpdateOperations::Real(run, progress)));
     } catch (const std::exception& error) {
         ReportUnhandledError(run, error.what());
@@ -54,6 +54,7 @@ int RunInstaller() {
         ReportUnhandledError(run, "Unexpected error");
         exitCode = kExitFailure;
     }
+    run.Log.Write("exit code " + std::to_string(exitCode));
     CommonShutdown(run);
     return exitCode;
 }

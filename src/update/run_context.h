@@ -11,6 +11,7 @@
 #include "lang/user_interface.h"
 #include "update/command_line.h"
 #include "update/package_config.h"
+#include "update/run_log.h"
 
 namespace lvm {
 
@@ -29,6 +30,8 @@ struct TRunContext {
     bool ModestMode = false;
     // The registry access every step uses: the 64-bit view on a 64-bit system.
     TRegistry SharedRegistry;
+    // The account of the run that /log= asks for; closed: nothing is logged.
+    TRunLog Log;
 
     UserInterface& ui;
     SystemFacts& facts;
@@ -44,7 +47,7 @@ struct TRunContext {
     TMessenger Messenger() const {
         return TMessenger(ui, UseRussian,
                           {PackageConfig.CaptionEn, PackageConfig.CaptionRu, PackageConfig.FullTitle},
-                          [this] { return Unattended(); });
+                          [this] { return Unattended(); }, [this](const std::string& line) { Log.Write(line); });
     }
 };
 

@@ -57,6 +57,8 @@ void RecordInstalledSize(const TRunContext& run, const TUpdateOperations& ops) {
                           /*canCreate=*/true);
     const int32_t size = ops.folderSizeKB(run.Environment.InstallDir);
     if (size != -1) key.Registry().WriteInteger("EstimatedSize", size);
+    run.Log.Write(size != -1 ? "EstimatedSize: " + std::to_string(size) + " KB"
+                             : std::string("EstimatedSize: not written (the folder could not be sized)"));
 }
 
 }  // namespace
@@ -71,6 +73,9 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
 
     // Environment.
     if (!ops.discoverEnvironment()) return RunOutcome::Failed;
+    run.Log.Write("installation folder: " + environment.InstallDir + " (uninstall entry " +
+                  environment.SizeEntryKey + ")");
+    run.Log.Write(std::string("administrator: ") + (environment.IsAdmin ? "yes" : "no"));
 
     // Rights.
     if (!environment.IsAdmin) {
@@ -83,9 +88,12 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     const bool appWasRunning = !ops.appNotRunning();
     QuitRequest quitRequest;
     if (appWasRunning) quitRequest = ops.tellAppToQuit();
+    run.Log.Write(appWasRunning ? "application running: told to quit" : "application running: no");
 
     // Integrity of the installer's own file.
-    if (!ops.selfCheck()) return RunOutcome::Failed;
+    const bool selfCheckPassed = ops.selfCheck();
+    run.Log.Write(std::string("self-check: ") + (selfCheckPassed ? "passed" : "failed"));
+    if (!selfCheckPassed) return RunOutcome::Failed;
 
     // Switch.
     run.ModestMode = run.StartSwitch == "modest";
@@ -101,11 +109,19 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     }
 
     // Consent.
-    if (!run.ModestMode && !messages.Ask(Message::Consent)) return RunOutcome::Declined;
+    if (!run.ModestMode && !messages.Ask(Message::Consent)) {
+        run.Log.Write(run.Unattended() ? "no consent: without modest nobody can give it; nothing changed"
+                                       : "no consent: nothing changed");
+        return RunOutcome::Declined;
+    }
 
     // An application that still holds its package open would make the replace
     // fail, or race it. When the wait runs out the writer reports its own failure.
-    if (appWasRunning) ops.waitForAppToExit(quitRequest);
+    if (appWasRunning) {
+        const ULONGLONG waitStart = GetTickCount64();
+        ops.waitForAppToExit(quitRequest);
+        run.Log.Write("waited " + std::to_string(GetTickCount64() - waitStart) + " ms for the application to exit");
+    }
 
     // Package. The run goes on whatever the writer did; it has told the user.
     const std::string target = environment.InstallDir + packageFileName;
@@ -115,6 +131,11 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     } else {
         written = ops.writeResource(config.ResourceName, config.ResourceType, target, true);
     }
+
+    run.Log.Write("package " + target + ": " +
+                  (written == PayloadOutcome::Written     ? "written"
+                   : written == PayloadOutcome::KeptNewer ? "kept the newer installed one"
+                                                          : "failed"));
 
     // Installed size. Registry errors here are not handled: they end the run.
     RecordInstalledSize(run, ops);
@@ -127,9 +148,19 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     // A window station nobody sees (a service) gets no application: it would
     // run where nobody can use it.
     if (run.ModestMode) {
-        if (ops.loweredArgument(2) == "runapp" && run.facts.WindowStationVisible()) ops.launchAndActivateApp();
+        if (ops.loweredArgument(2) != "runapp") {
+            run.Log.Write("application not started: no runapp");
+        } else if (!run.facts.WindowStationVisible()) {
+            run.Log.Write("application not started: nobody sees this window station");
+        } else {
+            run.Log.Write("application started (runapp)");
+            ops.launchAndActivateApp();
+        }
     } else if (written != PayloadOutcome::Failed && messages.Ask(Message::StartApp)) {
+        run.Log.Write("application started");
         ops.launchAndActivateApp();
+    } else {
+        run.Log.Write("application not started");
     }
 
     switch (written) {

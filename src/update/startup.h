@@ -5,10 +5,11 @@
 
 namespace lvm {
 
-// Chooses the language from the user's locale, describes Windows (for the
-// 64-bit flag only), gives the shared registry object the 64-bit view on a
-// 64-bit system, and reads the command line: its options, and the first
-// argument as the start switch.
+// Reads the command line (its options, and the first argument as the start
+// switch) and opens the log it asks for, chooses the language from the user's
+// locale, describes Windows (for the 64-bit flag only) and gives the shared
+// registry object the 64-bit view on a 64-bit system. The package values are
+// set before, for the log's first line.
 void CommonStartup(TRunContext& run);
 // Closes what the shared registry object holds.
 void CommonShutdown(TRunContext& run);

@@ -1,5 +1,6 @@
 // Writing the package over an installed one: versions, the older-version
 // question, the progress window, and files that cannot be replaced.
+#include "common/text.h"
 #include "e2e/e2e_support.h"
 
 namespace lvm::e2e {
@@ -89,6 +90,73 @@ TEST_F(Replace, ModestModeStillAsksBeforeAnOlderPackageReplacesANewerOne) {
     EXPECT_EQ(BoxText(r, 0), OlderQuestionEnglish(PackagePath()));
     EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
     EXPECT_EQ(r.exitCode, 1u);
+}
+
+// Nobody to answer (/quiet, options anywhere after the program): no window
+// of any kind, the codes the situations have when a person answers No, and
+// every run appends its account to one log, each ending with its exit code.
+TEST_F(Replace, QuietRunsShowNothingEndWithTheirCodesAndAppendTheirAccounts) {
+    const std::wstring log = WorkDir() + L"\\deploy logs.log";
+    struct Row {
+        const wchar_t* arguments;
+        bool newerInstalled;
+        bool withoutApplication;
+        DWORD exitCode;
+        const char* logged;
+    };
+    const Row rows[] = {
+        {L"modest /quiet", false, false, 0, "EstimatedSize: "},
+        {L"/QUIET modest", true, false, 1, "answer: No (the safe answer)"},
+        {L"/quiet", false, false, 1602, "no consent: without modest nobody can give it; nothing changed"},
+        {L"modest /Quiet", false, true, 1603,
+         "message not shown (nobody to answer): There's no subject of update - the Lingvaro installed."},
+    };
+    size_t accounts = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.arguments));
+        DeleteFileW(PackagePath().c_str());
+        if (row.newerInstalled) WriteFileBytes(PackagePath(), FakePackage(216));
+        if (row.withoutApplication) {
+            ASSERT_TRUE(DeleteFileW((InstallDir() + L"Lingvaro.exe").c_str()));
+        }
+        const driver::RunResult r = RunSetup(std::wstring(row.arguments) + L" \"/log=" + log + L"\"", {});
+        ++accounts;
+        EXPECT_TRUE(r.boxes.empty());
+        EXPECT_FALSE(r.progressVisibleAtExit) << "a progress window was shown";
+        EXPECT_EQ(r.exitCode, row.exitCode);
+        if (row.newerInstalled) {
+            EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
+        }
+        if (row.exitCode == 0) {
+            EXPECT_EQ(ReadFileBytes(PackagePath()).size(), kPackageSize);
+        }
+        if (row.exitCode >= 1602) {
+            EXPECT_FALSE(FileExists(PackagePath()));
+        }
+
+        const std::vector<uint8_t> bytes = ReadFileBytes(log);
+        const std::string text(bytes.begin(), bytes.end());
+        EXPECT_NE(text.find(row.logged), std::string::npos) << text;
+        const std::string last = "exit code " + std::to_string(row.exitCode) + "\r\n";
+        ASSERT_GE(text.size(), last.size());
+        EXPECT_EQ(text.substr(text.size() - last.size()), last);
+        size_t headers = 0;
+        for (size_t at = text.find(" lvm0-setup, package lvm0 version 215, command line: "); at != std::string::npos;
+             at = text.find(" lvm0-setup, package lvm0 version 215, command line: ", at + 1)) {
+            ++headers;
+        }
+        EXPECT_EQ(headers, accounts) << "a run truncated the log";
+    }
+}
+
+// A log that cannot be made changes nothing about the run.
+TEST_F(Replace, LogInAFolderThatDoesNotExistChangesNothing) {
+    const std::wstring missing = WorkDir() + L"\\no such folder";
+    const driver::RunResult r = RunSetup(L"modest /log=" + missing + L"\\x.log", {});
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(ReadFileBytes(PackagePath()).size(), kPackageSize);
+    EXPECT_FALSE(FileExists(missing));
 }
 
 TEST_F(Replace, RussianUserGetsTheRussianOlderVersionQuestion) {
