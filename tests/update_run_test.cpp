@@ -8,6 +8,7 @@
 #include "support/scripted_ui.h"
 #include "support/temp_folder.h"
 #include "update/package_config.h"
+#include "update/exit_codes.h"
 #include "update/run_update.h"
 
 namespace lvm {
@@ -56,6 +57,11 @@ protected:
             calls.push_back("selfCheck");
             return selfCheckPasses;
         };
+        ops.takeInstallLock = [this]() -> std::unique_ptr<TInstallLock> {
+            calls.push_back("lock");
+            if (anotherInstallation) return nullptr;
+            return std::make_unique<RecordedLock>(calls);
+        };
         ops.writeResource = [this](const std::string& name, const std::string& kind,
                                    const std::string& destination, bool checkExisting) {
             calls.push_back("write:" + name + ":" + kind + ":" + destination + ":" +
@@ -73,6 +79,16 @@ protected:
         ops.launchAndActivateApp = [this] { calls.push_back("launch"); };
         ops.loweredArgument = [this](size_t index) { return index == 2 ? secondArgument : std::string(); };
     }
+
+    // Records when the run lets go of the lock.
+    class RecordedLock final : public TInstallLock {
+    public:
+        explicit RecordedLock(std::vector<std::string>& calls) : calls_(calls) {}
+        ~RecordedLock() override { calls_.push_back("unlock"); }
+
+    private:
+        std::vector<std::string>& calls_;
+    };
 
     bool Called(const std::string& call) const {
         for (const std::string& c : calls) {
@@ -100,6 +116,7 @@ protected:
     bool discovered = true;
     bool appRunning = false;
     bool selfCheckPasses = true;
+    bool anotherInstallation = false;
     PayloadOutcome writeOutcome = PayloadOutcome::Written;
     int32_t size = 123;
     std::string secondArgument;
@@ -295,22 +312,23 @@ TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestionAndWaitedForBeforeTheW
     RunUpdate(run, ops);
     EXPECT_EQ(calls, (std::vector<std::string>{"discover", "appNotRunning", "quit:0", "selfCheck"}));
 
-    // After consent (one box shown) and before the package is written.
+    // After consent (one box shown) and the install lock, before the package is written.
     calls.clear();
     ui.Answer(kYes);
     ui.Answer(kNo);
     RunUpdate(run, ops);
-    ASSERT_GE(calls.size(), 6u);
+    ASSERT_GE(calls.size(), 7u);
     EXPECT_EQ(calls[3], "selfCheck");
-    EXPECT_EQ(calls[4], "waitForApp:2");
-    EXPECT_EQ(calls[5].rfind("write:", 0), 0u) << calls[5];
+    EXPECT_EQ(calls[4], "lock");
+    EXPECT_EQ(calls[5], "waitForApp:2");
+    EXPECT_EQ(calls[6].rfind("write:", 0), 0u) << calls[6];
 
-    // Modest: straight after the check. Nothing running: no wait at all.
+    // Modest: straight after the check and the lock. Nothing running: no wait at all.
     calls.clear();
     run.StartSwitch = "modest";
     RunUpdate(run, ops);
-    ASSERT_GE(calls.size(), 5u);
-    EXPECT_EQ(calls[4], "waitForApp:3");
+    ASSERT_GE(calls.size(), 6u);
+    EXPECT_EQ(calls[5], "waitForApp:3");
     appRunning = false;
     calls.clear();
     RunUpdate(run, ops);
@@ -362,6 +380,40 @@ TEST_F(UpdateFlow, UnattendedRunsShowNothingAndEndWithTheCodesOfTheirSituation) 
         EXPECT_EQ(ui.Shown().size(), row.boxes);
         EXPECT_EQ(Called("launch"), row.launched);
         if (row.situation == Situation::ModestWithoutApplication) folder.WriteFile("Lingvaro.exe", "x");
+    }
+}
+
+// The lock is taken after consent, before anything changes, and let go once
+// the size is written; a run that cannot take it changes nothing and ends
+// with 1618, saying so only where somebody can read it.
+TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
+    run.StartSwitch = "modest";
+    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
+    std::vector<std::string> order;
+    for (const std::string& call : calls) {
+        const std::string name = call.substr(0, call.find(':'));
+        if (name == "lock" || name == "write" || name == "size" || name == "unlock") order.push_back(name);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"lock", "write", "size", "unlock"}));
+
+    anotherInstallation = true;
+    size = 999;  // a busy run must not write it
+    for (const bool quiet : {false, true}) {
+        ui = test::ScriptedUserInterface();
+        calls.clear();
+        run.CommandLine.quiet = quiet;
+        EXPECT_EQ(RunUpdate(run, ops), RunOutcome::AnotherInstallation);
+        EXPECT_FALSE(Called("write"));
+        EXPECT_FALSE(Called("size"));
+        EXPECT_FALSE(Called("launch"));
+        EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123));
+        if (quiet) {
+            EXPECT_TRUE(ui.Shown().empty());
+        } else {
+            ASSERT_EQ(ui.Shown().size(), 1u);
+            EXPECT_EQ(ui.Shown()[0].text,
+                      "Another installation of this package is in progress.\r\nPlease, try again later.");
+        }
     }
 }
 

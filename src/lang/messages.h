@@ -19,6 +19,7 @@ enum class Message {
     CantInstallFile,         // {1}: the destination
     CantHandleLanguageFile,  // {1}: the file
     UnhandledError,          // {1}: what went wrong
+    AnotherInstallation,
     Consent,
     OlderVersion,            // {1}: the destination, {2}: installed version, {3}: new version
     StartApp,

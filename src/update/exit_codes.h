@@ -10,6 +10,7 @@ constexpr int kExitInstalled = 0;        // the package is installed
 constexpr int kExitKeptNewer = 1;        // the user kept the newer installed package
 constexpr int kExitUserDeclined = 1602;  // the user said No to the consent question
 constexpr int kExitFailure = 1603;       // a failure was reported (last-resort report included)
+constexpr int kExitAnotherInstallation = 1618;  // another run held the lock too long: retry later
 
 inline int ExitCodeFor(RunOutcome outcome) {
     switch (outcome) {
@@ -19,6 +20,8 @@ inline int ExitCodeFor(RunOutcome outcome) {
             return kExitKeptNewer;
         case RunOutcome::Declined:
             return kExitUserDeclined;
+        case RunOutcome::AnotherInstallation:
+            return kExitAnotherInstallation;
         case RunOutcome::Failed:
             break;
     }

@@ -29,6 +29,7 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     ops.tellAppToQuit = [&run] { return TellAppToQuit(AppLocation(run)); };
     ops.waitForAppToExit = [](const QuitRequest& request) { WaitForAppToExit(request); };
     ops.selfCheck = [&run] { return RunSelfCheck(run.Messenger()); };
+    ops.takeInstallLock = [] { return TakeInstallLock(); };
     ops.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
                                           const std::string& destination, bool checkExisting) {
         const TMessenger messages = run.Messenger();
@@ -115,6 +116,14 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
         return RunOutcome::Declined;
     }
 
+    // One run at a time changes the installation, until the size is written.
+    std::unique_ptr<TInstallLock> lock = ops.takeInstallLock();
+    if (!lock) {
+        run.Log.Write("another installation held the lock for the whole wait: nothing changed");
+        messages.Tell(Message::AnotherInstallation);
+        return RunOutcome::AnotherInstallation;
+    }
+
     // An application that still holds its package open would make the replace
     // fail, or race it. When the wait runs out the writer reports its own failure.
     if (appWasRunning) {
@@ -139,6 +148,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
 
     // Installed size. Registry errors here are not handled: they end the run.
     RecordInstalledSize(run, ops);
+    lock.reset();
 
     // Hand-off. After a failed write nothing was installed, so the closing
     // question ("... has been installed. Start the program?") is not asked. A

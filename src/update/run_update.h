@@ -7,6 +7,7 @@
 
 #include "payload/payload_writer.h"
 #include "update/hand_off.h"
+#include "update/install_lock.h"
 #include "update/run_context.h"
 
 namespace lvm {
@@ -16,6 +17,7 @@ enum class RunOutcome {
     Installed,      // the package is in place (written, or an equal/newer one replaced)
     KeptNewer,      // the user kept the newer installed package
     Declined,       // the user said No to the consent question
+    AnotherInstallation,  // another run held the install lock too long; nothing changed
     Failed,         // a failure was reported to the user
 };
 
@@ -28,6 +30,8 @@ struct TUpdateOperations {
     // Called before the package is written when the application was running.
     std::function<void(const QuitRequest&)> waitForAppToExit;
     std::function<bool()> selfCheck;
+    // Null when another run holds the lock for the whole limit.
+    std::function<std::unique_ptr<TInstallLock>()> takeInstallLock;
     std::function<PayloadOutcome(const std::string& name, const std::string& kind,
                                  const std::string& destination, bool checkExisting)>
         writeResource;
