@@ -1,6 +1,7 @@
 #include "box_driver.h"
 
 #include <algorithm>
+#include <memory>
 #include <set>
 
 namespace lvm::driver {
@@ -100,6 +101,48 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, 
     return block;
 }
 
+// A window station nobody sees, with its desktop, for the length of a run.
+class HiddenStation {
+public:
+    explicit HiddenStation(const std::wstring& name) {
+        station_ = CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+        if (!station_) return;
+        // The desktop is made inside the station: this thread visits it.
+        HWINSTA own = GetProcessWindowStation();
+        if (!SetProcessWindowStation(station_)) return;
+        desktop_ = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        SetProcessWindowStation(own);
+        desktopName_ = name + L"\\Default";
+    }
+    ~HiddenStation() {
+        if (desktop_) CloseDesktop(desktop_);
+        if (station_) CloseWindowStation(station_);
+    }
+    HiddenStation(const HiddenStation&) = delete;
+    HiddenStation& operator=(const HiddenStation&) = delete;
+
+    bool Ready() const { return desktop_ != nullptr; }
+    wchar_t* DesktopName() { return &desktopName_[0]; }
+
+    // The visible windows of the process on the station's desktop.
+    size_t VisibleWindowsOf(DWORD processId) const {
+        std::pair<DWORD, size_t> count{processId, 0};
+        EnumDesktopWindows(desktop_, [](HWND window, LPARAM data) -> BOOL {
+            auto* c = reinterpret_cast<std::pair<DWORD, size_t>*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == c->first && IsWindowVisible(window)) ++c->second;
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&count));
+        return count.second;
+    }
+
+private:
+    HWINSTA station_ = nullptr;
+    HDESK desktop_ = nullptr;
+    std::wstring desktopName_;
+};
+
 }  // namespace
 
 std::string ToUtf8(const std::wstring& wide) {
@@ -118,6 +161,12 @@ RunResult RunProgram(const RunOptions& options) {
     if (!options.arguments.empty()) commandLine += L" " + options.arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    std::unique_ptr<HiddenStation> hidden;
+    if (!options.hiddenStation.empty()) {
+        hidden = std::make_unique<HiddenStation>(options.hiddenStation);
+        if (!hidden->Ready()) return result;
+        startup.lpDesktop = hidden->DesktopName();
+    }
     PROCESS_INFORMATION process{};
     std::vector<wchar_t> environment;
     if (!options.environment.empty()) environment = EnvironmentBlock(options.environment);
@@ -136,6 +185,10 @@ RunResult RunProgram(const RunOptions& options) {
     std::set<HWND> answered;
     for (;;) {
         const DWORD waited = WaitForSingleObject(process.hProcess, 50);
+        if (hidden) {
+            result.windowsOnHiddenDesktop = std::max(result.windowsOnHiddenDesktop,
+                                                     hidden->VisibleWindowsOf(process.dwProcessId));
+        }
         ProcessWindows windows;
         windows.processId = process.dwProcessId;
         EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&windows));

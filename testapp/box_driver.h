@@ -41,6 +41,10 @@ struct RunOptions {
     // Variables set (or, with an empty value, removed) in the program's
     // environment; the rest is the driver's own.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
+    // Non-empty: start the program in a new window station of this name that
+    // nobody sees (not interactive, as a service's in session 0), on its
+    // desktop "Default". Nothing there can be answered; windows are counted.
+    std::wstring hiddenStation;
 };
 
 struct RunResult {
@@ -51,6 +55,8 @@ struct RunResult {
     bool progressWindowSeen = false;   // a visible "PlainWindow" of the process at any poll
     bool progressVisibleAtExit = false;
     DWORD elapsedMs = 0;
+    // Run in a hidden station: the visible windows of the program seen there.
+    size_t windowsOnHiddenDesktop = 0;
 };
 
 RunResult RunProgram(const RunOptions& options);

@@ -183,6 +183,20 @@ bool InstallerTest::EntryExists(bool wow6432Node) const {
     return true;
 }
 
+driver::RunResult InstallerTest::RunSetupUnseen(const std::wstring& arguments) {
+    driver::RunOptions options;
+    options.program = SetupExe();
+    options.arguments = arguments;
+    options.currentDirectory = workDir_;
+    options.hiddenStation = L"lvm-e2e-unseen-" + std::to_wstring(GetCurrentProcessId());
+    // A box there would wait for ever: the limit turns it into a failure.
+    options.timeoutMs = 20000;
+    driver::RunResult result = driver::RunProgram(options);
+    EXPECT_TRUE(result.started) << "no hidden window station";
+    EXPECT_FALSE(result.timedOut) << "the run waited for somebody in a window station nobody sees";
+    return result;
+}
+
 driver::RunResult InstallerTest::RunSetup(const std::wstring& arguments, std::vector<int> answers,
                                           const std::wstring& exe,
                                           std::vector<std::pair<std::wstring, std::wstring>> environment) {

@@ -56,6 +56,9 @@ protected:
     driver::RunResult RunSetup(const std::wstring& arguments, std::vector<int> answers,
                                const std::wstring& exe = std::wstring(),
                                std::vector<std::pair<std::wstring, std::wstring>> environment = {});
+    // The installer in a new window station that nobody sees, as a deployment
+    // tool starts it as SYSTEM: nothing there can be answered.
+    driver::RunResult RunSetupUnseen(const std::wstring& arguments);
 
     // Options for every stand-in started from the installation folder (the
     // installer starts it with no parameters, and through the desktop shell

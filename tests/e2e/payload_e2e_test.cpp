@@ -122,7 +122,7 @@ TEST_F(Replace, QuietRunsShowNothingEndWithTheirCodesAndAppendTheirAccounts) {
         const driver::RunResult r = RunSetup(std::wstring(row.arguments) + L" \"/log=" + log + L"\"", {});
         ++accounts;
         EXPECT_TRUE(r.boxes.empty());
-        EXPECT_FALSE(r.progressVisibleAtExit) << "a progress window was shown";
+        EXPECT_FALSE(r.progressWindowSeen) << "a progress window was shown";
         EXPECT_EQ(r.exitCode, row.exitCode);
         if (row.newerInstalled) {
             EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
@@ -147,6 +147,47 @@ TEST_F(Replace, QuietRunsShowNothingEndWithTheirCodesAndAppendTheirAccounts) {
         }
         EXPECT_EQ(headers, accounts) << "a run truncated the log";
     }
+}
+
+// As a deployment tool runs it: SYSTEM in a window station nobody sees. Each
+// run ends within seconds with the code of its situation, shows no window
+// there, changes nothing where nothing should change, and starts no
+// application nobody could use.
+TEST_F(Replace, RunsWhereNobodySeesEndWithTheirCodesAndShowNothing) {
+    WriteStandInOptions("--no-window --lifetime=1");
+    struct Row {
+        const wchar_t* arguments;
+        bool newerInstalled;
+        bool withoutApplication;
+        DWORD exitCode;
+    };
+    const Row rows[] = {
+        {L"modest", false, false, 0},
+        {L"modest", true, false, 1},
+        {L"", false, false, 1602},
+        {L"modest runapp", false, false, 0},
+        {L"modest", false, true, 1603},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.arguments));
+        DeleteFileW(PackagePath().c_str());
+        if (row.newerInstalled) WriteFileBytes(PackagePath(), FakePackage(216));
+        if (row.withoutApplication) {
+            ASSERT_TRUE(DeleteFileW((InstallDir() + L"Lingvaro.exe").c_str()));
+        }
+        const driver::RunResult r = RunSetupUnseen(row.arguments);
+        EXPECT_EQ(r.exitCode, row.exitCode);
+        EXPECT_LT(r.elapsedMs, 15000u);
+        EXPECT_EQ(r.windowsOnHiddenDesktop, 0u) << "a window nobody can see";
+        if (row.newerInstalled) {
+            EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
+        } else if (row.exitCode == 0) {
+            EXPECT_EQ(ReadFileBytes(PackagePath()).size(), kPackageSize);
+        } else {
+            EXPECT_FALSE(FileExists(PackagePath()));
+        }
+    }
+    EXPECT_TRUE(StandInsStarted().empty()) << "the application was started where nobody sees it";
 }
 
 // A log that cannot be made changes nothing about the run.
