@@ -101,6 +101,15 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, 
     return block;
 }
 
+// Counts a visible window of the process (pair of process id and count).
+BOOL CALLBACK CountVisibleWindowOf(HWND window, LPARAM data) {
+    auto* count = reinterpret_cast<std::pair<DWORD, size_t>*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == count->first && IsWindowVisible(window)) ++count->second;
+    return TRUE;
+}
+
 // A window station nobody sees, with its desktop, for the length of a run.
 class HiddenStation {
 public:
@@ -127,13 +136,7 @@ public:
     // The visible windows of the process on the station's desktop.
     size_t VisibleWindowsOf(DWORD processId) const {
         std::pair<DWORD, size_t> count{processId, 0};
-        EnumDesktopWindows(desktop_, [](HWND window, LPARAM data) -> BOOL {
-            auto* c = reinterpret_cast<std::pair<DWORD, size_t>*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == c->first && IsWindowVisible(window)) ++c->second;
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&count));
+        EnumDesktopWindows(desktop_, &CountVisibleWindowOf, reinterpret_cast<LPARAM>(&count));
         return count.second;
     }
 
