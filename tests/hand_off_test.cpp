@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "support/test_paths.h"
+#include "update/app_elsewhere.h"
 #include "update/hand_off.h"
 #include "update/install_lock.h"
 #include "update/process_hardening.h"
@@ -248,6 +250,59 @@ TEST(InstallLockWaits, RealLockIsExclusiveUntilLetGo) {
     EXPECT_FALSE(takeElsewhere(50));
     first.reset();
     EXPECT_TRUE(takeElsewhere(0));
+}
+
+// The Restart Manager's list, scripted (it is a stub under Wine): only the
+// application of the installation folder is asked to close, in any session;
+// a foreign holder is never touched; a failure changes nothing.
+TEST(AppElsewhere, OnlyTheApplicationOfTheFolderIsAskedAndOpenedForWaiting) {
+    class ScriptedRestartManager final : public RestartManager {
+    public:
+        std::optional<std::vector<TFileHolder>> HoldersOf(const std::string& file) override {
+            queried.push_back(file);
+            return holders;
+        }
+        bool AskToClose(const std::vector<TFileHolder>& processes) override {
+            for (const TFileHolder& p : processes) asked.push_back(p.processId);
+            return true;
+        }
+        std::optional<std::vector<TFileHolder>> holders;
+        std::vector<std::string> queried;
+        std::vector<uint32_t> asked;
+    };
+    // This test process stands in for the application in another session: a
+    // real process with a real start time, which the run must open for waiting.
+    FILETIME created{}, exited{}, kernel{}, user{};
+    ASSERT_TRUE(GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user));
+    const uint64_t startTime = (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    const uint32_t self = GetCurrentProcessId();
+    const std::string appExe = "C:\\Lingvaro\\Lingvaro.exe";
+    const TFileHolder application{self, startTime, "c:\\LINGVARO\\lingvaro.exe"};
+    const TFileHolder reusedId{self, startTime + 1, appExe};  // the id now names another process
+    const TFileHolder backup{4242, 1, "C:\\Backup\\agent.exe"};
+    const TFileHolder otherCopy{4343, 1, "D:\\Old\\Lingvaro\\Lingvaro.exe"};
+    const TFileHolder unreadable{4444, 1, ""};
+    struct Row {
+        std::optional<std::vector<TFileHolder>> holders;
+        std::vector<uint32_t> asked;
+        size_t opened;
+    };
+    const Row rows[] = {
+        {std::vector<TFileHolder>{backup, application, otherCopy, unreadable}, {self}, 1},
+        {std::vector<TFileHolder>{reusedId}, {self}, 0},
+        {std::vector<TFileHolder>{backup, otherCopy}, {}, 0},
+        {std::vector<TFileHolder>{}, {}, 0},
+        {std::nullopt, {}, 0},  // the Restart Manager failed
+    };
+    for (const Row& row : rows) {
+        ScriptedRestartManager restartManager;
+        restartManager.holders = row.holders;
+        const std::vector<ScopedHandle> opened =
+            AskApplicationElsewhereToClose(restartManager, "C:\\Lingvaro\\lvm0.pak", appExe);
+        EXPECT_EQ(restartManager.queried, std::vector<std::string>{"C:\\Lingvaro\\lvm0.pak"});
+        EXPECT_EQ(restartManager.asked, row.asked);
+        EXPECT_EQ(opened.size(), row.opened);
+    }
 }
 
 // Windows hands a process's error mode to every process it starts (Wine does

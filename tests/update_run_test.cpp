@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/scoped_handle.h"
 #include "environment/environment.h"
 #include "support/expected_texts.h"
 #include "support/registry_override.h"
@@ -50,6 +51,7 @@ protected:
             calls.push_back("quit:" + std::to_string(ui.Shown().size()));
             return QuitRequest{};
         };
+        ops.askAppElsewhereToClose = [this] { return std::move(elsewhere); };
         ops.waitForAppToExit = [this](const QuitRequest&) {
             calls.push_back("waitForApp:" + std::to_string(ui.Shown().size()));
         };
@@ -117,6 +119,7 @@ protected:
     bool appRunning = false;
     bool selfCheckPasses = true;
     bool anotherInstallation = false;
+    std::vector<ScopedHandle> elsewhere;  // the application in other sessions, asked to close
     PayloadOutcome writeOutcome = PayloadOutcome::Written;
     int32_t size = 123;
     std::string secondArgument;
@@ -415,6 +418,21 @@ TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
                       "Another installation of this package is in progress.\r\nPlease, try again later.");
         }
     }
+}
+
+// The application in another session (found through the installed package)
+// is waited for before the write even where this session shows no sign of it.
+TEST_F(UpdateFlow, ApplicationInAnotherSessionIsWaitedForBeforeTheWrite) {
+    run.StartSwitch = "modest";
+    elsewhere.emplace_back(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    RunUpdate(run, ops);
+    ASSERT_GE(calls.size(), 5u);
+    EXPECT_FALSE(Called("quit"));
+    EXPECT_EQ(calls[3], "lock");
+    EXPECT_EQ(calls[4], "waitForApp:0");
+    calls.clear();
+    RunUpdate(run, ops);  // nobody elsewhere now
+    EXPECT_FALSE(Called("waitForApp"));
 }
 
 TEST_F(UpdateFlow, SplitPayloadNameUsesTheSplitWriter) {

@@ -48,6 +48,9 @@ QuitRequest TellAppToQuit(const TAppLocation& app) {
 bool WaitForAppToExit(const QuitRequest& request) {
     TAppExitHooks hooks;
     hooks.appGone = [&request] {
+        for (const ScopedHandle& other : request.elsewhere) {
+            if (!ProcessEnded(other.get())) return false;
+        }
         return AppNotRunning() && (!request.process || ProcessEnded(request.process.get()));
     };
     // A plain sleep: this thread has no windows, so it owes nobody messages.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/scoped_handle.h"
 #include "update/hand_off_wait.h"
@@ -29,13 +30,18 @@ bool AppNotRunning();
 // for waiting, or empty when no window was found.
 struct QuitRequest {
     ScopedHandle process;
+    // Instances in other sessions that were asked to close, open for waiting.
+    std::vector<ScopedHandle> elsewhere;
+
+    bool AnyoneToWaitFor() const { return process.valid() || !elsewhere.empty(); }
 };
 
 // Posts WM_QUIT to the application's main window, when there is one.
 QuitRequest TellAppToQuit(const TAppLocation& app);
 
 // Waits, at most kAppExitLimitMs, until the application told to quit has
-// gone: its mapping no longer exists and its process (where known) has ended.
+// gone: its mapping no longer exists and its processes (where known, in
+// other sessions too) have ended.
 // False when the limit ran out first.
 bool WaitForAppToExit(const QuitRequest& request);
 

@@ -6,6 +6,7 @@
 #include "environment/environment.h"
 #include "environment/folder_size.h"
 #include "environment/path_rules.h"
+#include "update/app_elsewhere.h"
 #include "update/command_line.h"
 #include "update/self_check.h"
 
@@ -27,6 +28,16 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     };
     ops.appNotRunning = AppNotRunning;
     ops.tellAppToQuit = [&run] { return TellAppToQuit(AppLocation(run)); };
+    ops.askAppElsewhereToClose = [&run] {
+        const std::string& folder = run.Environment.InstallDir;
+        const std::string package = folder + PackageFileName(run.PackageConfig);
+        // Only an installed package can be held; a folder that is no
+        // installation has nobody to ask.
+        if (!IsAbsoluteFolder(folder) || !IsExistingFile(package)) return std::vector<ScopedHandle>();
+        SystemRestartManager restartManager;
+        return AskApplicationElsewhereToClose(restartManager, package,
+                                              folder + run.PackageConfig.ProductShortName + ".exe");
+    };
     ops.waitForAppToExit = [](const QuitRequest& request) { WaitForAppToExit(request); };
     ops.selfCheck = [&run] { return RunSelfCheck(run.Messenger()); };
     ops.takeInstallLock = [] { return TakeInstallLock(); };
@@ -86,10 +97,15 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
 
     // A running application is told to quit before anything is asked; it
     // closes while the questions are up, and the write waits for it below.
-    const bool appWasRunning = !ops.appNotRunning();
+    const bool appRunningHere = !ops.appNotRunning();
     QuitRequest quitRequest;
-    if (appWasRunning) quitRequest = ops.tellAppToQuit();
-    run.Log.Write(appWasRunning ? "application running: told to quit" : "application running: no");
+    if (appRunningHere) quitRequest = ops.tellAppToQuit();
+    quitRequest.elsewhere = ops.askAppElsewhereToClose();
+    const bool appWasRunning = appRunningHere || !quitRequest.elsewhere.empty();
+    run.Log.Write(appRunningHere ? "application running in this session: told to quit"
+                                 : "application running in this session: no");
+    run.Log.Write("application holding the package in other sessions: " +
+                  std::to_string(quitRequest.elsewhere.size()) + " asked to close");
 
     // Integrity of the installer's own file.
     const bool selfCheckPassed = ops.selfCheck();

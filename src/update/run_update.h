@@ -27,6 +27,9 @@ struct TUpdateOperations {
     std::function<bool()> discoverEnvironment;
     std::function<bool()> appNotRunning;
     std::function<QuitRequest()> tellAppToQuit;
+    // Instances of the application in other sessions that hold the installed
+    // package, asked to close; open for waiting.
+    std::function<std::vector<ScopedHandle>()> askAppElsewhereToClose;
     // Called before the package is written when the application was running.
     std::function<void(const QuitRequest&)> waitForAppToExit;
     std::function<bool()> selfCheck;

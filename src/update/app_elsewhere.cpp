@@ -1,0 +1,162 @@
+#include "update/app_elsewhere.h"
+
+#include <windows.h>
+#include <restartmanager.h>
+
+#include "common/system_library.h"
+#include "common/text.h"
+
+namespace lvm {
+
+namespace {
+
+using StartSession = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
+using EndSession = DWORD(WINAPI*)(DWORD);
+using RegisterResources = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
+using GetList = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, LPDWORD);
+using Shutdown = DWORD(WINAPI*)(DWORD, ULONG, RM_WRITE_STATUS_CALLBACK);
+
+struct RestartManagerApi {
+    ScopedModule module{LoadSystemLibrary(L"rstrtmgr.dll")};
+    StartSession startSession = GetFunction<StartSession>(module.get(), "RmStartSession");
+    EndSession endSession = GetFunction<EndSession>(module.get(), "RmEndSession");
+    RegisterResources registerResources = GetFunction<RegisterResources>(module.get(), "RmRegisterResources");
+    GetList getList = GetFunction<GetList>(module.get(), "RmGetList");
+    Shutdown shutdown = GetFunction<Shutdown>(module.get(), "RmShutdown");
+
+    bool Available() const { return startSession && endSession && registerResources && getList && shutdown; }
+};
+
+// A Restart Manager session, ended however the scope is left.
+class RmSession {
+public:
+    explicit RmSession(const RestartManagerApi& api) : api_(api) {
+        WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+        started_ = api_.startSession(&handle_, 0, key) == ERROR_SUCCESS;
+    }
+    ~RmSession() {
+        if (started_) api_.endSession(handle_);
+    }
+    RmSession(const RmSession&) = delete;
+    RmSession& operator=(const RmSession&) = delete;
+
+    bool Started() const { return started_; }
+    DWORD Handle() const { return handle_; }
+
+private:
+    const RestartManagerApi& api_;
+    DWORD handle_ = 0;
+    bool started_ = false;
+};
+
+uint64_t FiletimeNumber(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+std::string ExecutablePathOf(uint32_t processId) {
+    const ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) return std::string();
+    return Narrow(QueryWideString([&process](wchar_t* buffer, DWORD size) {
+        DWORD length = size;
+        return QueryFullProcessImageNameW(process.get(), 0, buffer, &length) ? length : 0;
+    }));
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    const std::wstring wa = Widen(a);
+    const std::wstring wb = Widen(b);
+    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+// The process, opened for waiting, when it is still the one the holder names.
+ScopedHandle OpenForWaiting(const TFileHolder& holder) {
+    ScopedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, holder.processId));
+    if (!process) return ScopedHandle();
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return ScopedHandle();
+    if (FiletimeNumber(created) != holder.startTime) return ScopedHandle();
+    return process;
+}
+
+}  // namespace
+
+std::optional<std::vector<TFileHolder>> SystemRestartManager::HoldersOf(const std::string& file) {
+    const RestartManagerApi api;
+    if (!api.Available()) return std::nullopt;
+    const RmSession session(api);
+    if (!session.Started()) return std::nullopt;
+    const std::wstring wide = Widen(file);
+    LPCWSTR files[] = {wide.c_str()};
+    if (api.registerResources(session.Handle(), 1, files, 0, nullptr, 0, nullptr) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::vector<RM_PROCESS_INFO> infos(4);
+    for (;;) {
+        UINT needed = 0;
+        UINT count = static_cast<UINT>(infos.size());
+        DWORD reasons = 0;
+        const DWORD status = api.getList(session.Handle(), &needed, &count, infos.data(), &reasons);
+        if (status == ERROR_MORE_DATA) {
+            infos.resize(needed + 4);  // the list may grow between the two calls
+            continue;
+        }
+        if (status != ERROR_SUCCESS) return std::nullopt;
+        std::vector<TFileHolder> holders;
+        for (UINT i = 0; i < count; ++i) {
+            TFileHolder holder;
+            holder.processId = infos[i].Process.dwProcessId;
+            holder.startTime = FiletimeNumber(infos[i].Process.ProcessStartTime);
+            holder.exePath = ExecutablePathOf(holder.processId);
+            holders.push_back(holder);
+        }
+        return holders;
+    }
+}
+
+bool SystemRestartManager::AskToClose(const std::vector<TFileHolder>& processes) {
+    const RestartManagerApi api;
+    if (!api.Available() || processes.empty()) return false;
+    // A session of its own that names only these processes: RmShutdown then
+    // asks them and nobody else.
+    const RmSession session(api);
+    if (!session.Started()) return false;
+    std::vector<RM_UNIQUE_PROCESS> unique;
+    for (const TFileHolder& holder : processes) {
+        RM_UNIQUE_PROCESS process{};
+        process.dwProcessId = holder.processId;
+        process.ProcessStartTime.dwLowDateTime = static_cast<DWORD>(holder.startTime);
+        process.ProcessStartTime.dwHighDateTime = static_cast<DWORD>(holder.startTime >> 32);
+        unique.push_back(process);
+    }
+    if (api.registerResources(session.Handle(), 0, nullptr, static_cast<UINT>(unique.size()), unique.data(), 0,
+                              nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    return api.shutdown(session.Handle(), 0, nullptr) == ERROR_SUCCESS;  // 0: never forced
+}
+
+std::vector<TFileHolder> ApplicationHolders(const std::vector<TFileHolder>& holders, const std::string& appExe) {
+    std::vector<TFileHolder> application;
+    for (const TFileHolder& holder : holders) {
+        if (!holder.exePath.empty() && SamePath(holder.exePath, appExe)) application.push_back(holder);
+    }
+    return application;
+}
+
+std::vector<ScopedHandle> AskApplicationElsewhereToClose(RestartManager& restartManager, const std::string& package,
+                                                         const std::string& appExe) {
+    std::vector<ScopedHandle> opened;
+    const std::optional<std::vector<TFileHolder>> holders = restartManager.HoldersOf(package);
+    if (!holders) return opened;
+    const std::vector<TFileHolder> application = ApplicationHolders(*holders, appExe);
+    if (application.empty()) return opened;
+    // Opened before they are asked, so that their ids cannot be reused meanwhile.
+    for (const TFileHolder& holder : application) {
+        if (ScopedHandle process = OpenForWaiting(holder)) opened.push_back(std::move(process));
+    }
+    restartManager.AskToClose(application);
+    return opened;
+}
+
+}  // namespace lvm
