@@ -87,7 +87,7 @@ TMessenger::TMessenger(UserInterface& ui, bool useRussian, TMessageValues values
       unattended_(std::move(unattended)),
       log_(std::move(log)) {}
 
-void TMessenger::LogLineOf(const std::string& line) const {
+void TMessenger::Log(const std::string& line) const {
     if (log_) log_(line);
 }
 
@@ -125,7 +125,7 @@ bool TMessenger::Ask(Message id, const std::vector<std::string>& arguments) cons
     const bool shown = !Unattended();
     LogMessage(id, arguments, shown);
     const bool yes = shown && ui_.ShowMessageBox(Compose(id, arguments)) == kAnswerYes;
-    LogLineOf(std::string("answer: ") + (yes ? "Yes" : shown ? "No" : "No (the safe answer)"));
+    Log(std::string("answer: ") + (yes ? "Yes" : shown ? "No" : "No (the safe answer)"));
     return yes;
 }
 

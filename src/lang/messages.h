@@ -76,13 +76,14 @@ public:
     bool Ask(Message id, const std::vector<std::string>& arguments = {}) const;
 
     bool UseRussian() const { return useRussian_; }
+    // A line for the run's log, when there is one.
+    void Log(const std::string& line) const;
 
 private:
     bool Unattended() const { return unattended_ && unattended_(); }
     // The message as the log records it: its English text (the Russian one
     // for a message that exists in Russian only), and whether it was shown.
     void LogMessage(Message id, const std::vector<std::string>& arguments, bool shown) const;
-    void LogLineOf(const std::string& line) const;
 
     UserInterface& ui_;
     bool useRussian_;

@@ -88,6 +88,8 @@ PayloadOutcome CarefulReplace(const TPayloadServices& services, const ByteRange&
     if (!WriteWholeFile(temporary, {data}, services.writeChunk)) return ReportFailure(services, destination);
 
     const VersionVerdict verdict = CompareVersions(services, kind, temporary, destination);
+    services.messages.Log("versions: installed " + destination + " " + verdict.installedVersion + ", carried " +
+                          verdict.newVersion + (verdict.newIsOlder ? " (older)" : ""));
     if (verdict.newIsOlder) {
         // The question must not be hidden behind the topmost progress window.
         services.progress.Hide();

@@ -149,6 +149,16 @@ TEST_F(Replace, QuietRunsShowNothingEndWithTheirCodesAndAppendTheirAccounts) {
     }
 }
 
+// The deployer who asks for the application in a session a person sees gets
+// it, /quiet or not.
+TEST_F(Replace, QuietRunAppStartsTheApplicationWhereItCanBeSeen) {
+    WriteStandInOptions("--minimized --lifetime=5");
+    const driver::RunResult r = RunSetup(L"modest /quiet runapp", {});
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(StandInsStarted().size(), 1u);
+}
+
 // As a deployment tool runs it: SYSTEM in a window station nobody sees. Each
 // run ends within seconds with the code of its situation, shows no window
 // there, changes nothing where nothing should change, and starts no
