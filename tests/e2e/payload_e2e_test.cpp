@@ -38,6 +38,14 @@ protected:
         EXPECT_EQ(r.boxes[i].coveredBy, L"") << "the question is covered";
         EXPECT_TRUE(r.boxes[i].foreground) << "the question is not the foreground window";
     }
+    // No package, or a newer one installed; the application there or not.
+    void PrepareSituation(bool newerInstalled, bool withoutApplication) {
+        DeleteFileW(PackagePath().c_str());
+        if (newerInstalled) WriteFileBytes(PackagePath(), FakePackage(216));
+        if (withoutApplication) {
+            ASSERT_TRUE(DeleteFileW((InstallDir() + L"Lingvaro.exe").c_str()));
+        }
+    }
     void SetUp() override {
         InstallerTest::SetUp();
         WriteUninstallString(InstallDir() + L"uninst.exe");
@@ -114,11 +122,7 @@ TEST_F(Replace, QuietRunsShowNothingEndWithTheirCodesAndAppendTheirAccounts) {
     size_t accounts = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(Narrow(row.arguments));
-        DeleteFileW(PackagePath().c_str());
-        if (row.newerInstalled) WriteFileBytes(PackagePath(), FakePackage(216));
-        if (row.withoutApplication) {
-            ASSERT_TRUE(DeleteFileW((InstallDir() + L"Lingvaro.exe").c_str()));
-        }
+        ASSERT_NO_FATAL_FAILURE(PrepareSituation(row.newerInstalled, row.withoutApplication));
         const driver::RunResult r = RunSetup(std::wstring(row.arguments) + L" \"/log=" + log + L"\"", {});
         ++accounts;
         EXPECT_TRUE(r.boxes.empty());
@@ -180,11 +184,7 @@ TEST_F(Replace, RunsWhereNobodySeesEndWithTheirCodesAndShowNothing) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(Narrow(row.arguments));
-        DeleteFileW(PackagePath().c_str());
-        if (row.newerInstalled) WriteFileBytes(PackagePath(), FakePackage(216));
-        if (row.withoutApplication) {
-            ASSERT_TRUE(DeleteFileW((InstallDir() + L"Lingvaro.exe").c_str()));
-        }
+        ASSERT_NO_FATAL_FAILURE(PrepareSituation(row.newerInstalled, row.withoutApplication));
         const driver::RunResult r = RunSetupUnseen(row.arguments);
         EXPECT_EQ(r.exitCode, row.exitCode);
         EXPECT_LT(r.elapsedMs, 15000u);
