@@ -24,13 +24,11 @@ bool MappingExists() {
     return mapping.valid();
 }
 
-HWND WaitForMainWindow(DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (HWND window = FindWindowW(kWindowClass, nullptr)) return window;
-        if (GetTickCount() - start > timeoutMs) return nullptr;
-        Sleep(20);
-    }
+// The stand-in's main window once the process waits for input: it makes the
+// window before its message loop first goes idle. At most 5 s.
+HWND MainWindowOnceIdle(HANDLE process) {
+    WaitForInputIdle(process, 5000);
+    return FindWindowW(kWindowClass, nullptr);
 }
 
 // Ends a stand-in that a test left running: asked first, then forced.
@@ -64,7 +62,7 @@ protected:
         EXPECT_TRUE(started) << "CreateProcessW: " << GetLastError();
         if (!started) return ScopedHandle();
         CloseHandle(info.hThread);
-        EXPECT_NE(WaitForMainWindow(5000), nullptr) << "the stand-in showed no window";
+        EXPECT_NE(MainWindowOnceIdle(info.hProcess), nullptr) << "the stand-in showed no window";
         return ScopedHandle(info.hProcess);
     }
 };
@@ -193,7 +191,8 @@ TEST_F(HandOffOnWine, LaunchWithoutTheExecutableReturnsQuietly) {
     CurrentDirectoryKeeper keeper;
     LaunchApp(StandInApp(Narrow(installation.folder())));
 
-    EXPECT_EQ(WaitForMainWindow(500), nullptr);
+    // The launch has returned, and with no executable nothing can be starting.
+    EXPECT_EQ(FindWindowW(kWindowClass, nullptr), nullptr);
 }
 
 TEST_F(HandOffOnWine, LaunchedStandInIsBroughtToTheFront) {

@@ -31,7 +31,8 @@ static_assert(kMainStyle == 0x400000, "main window style");
 static_assert(kTextLineStyle == 0x50000000, "text line style");
 static_assert(kProgressBarStyle == 0x50040000, "progress bar style");
 
-// Handed to WM_CREATE of the main window, which makes the children.
+// Handed to WM_CREATE of the main window, which makes the children: a type
+// whose one object lives on the window thread's stack while the window is made.
 struct CreationContext {
     std::wstring text;
     HWND textLine = nullptr;

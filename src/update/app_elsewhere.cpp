@@ -16,6 +16,7 @@ using RegisterResources = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_
 using GetList = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, LPDWORD);
 using Shutdown = DWORD(WINAPI*)(DWORD, ULONG, RM_WRITE_STATUS_CALLBACK);
 
+// rstrtmgr.dll for one call: a type, made and freed inside each operation below.
 struct RestartManagerApi {
     ScopedModule module{LoadSystemLibrary(L"rstrtmgr.dll")};
     StartSession startSession = GetFunction<StartSession>(module.get(), "RmStartSession");
@@ -27,7 +28,7 @@ struct RestartManagerApi {
     bool Available() const { return startSession && endSession && registerResources && getList && shutdown; }
 };
 
-// A Restart Manager session, ended however the scope is left.
+// A Restart Manager session, ended however the scope is left; lives inside one call.
 class RmSession {
 public:
     explicit RmSession(const RestartManagerApi& api) : api_(api) {

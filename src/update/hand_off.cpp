@@ -61,7 +61,7 @@ bool WaitForAppToExit(const QuitRequest& request) {
 
 void LaunchApp(const TAppLocation& app) {
     const std::wstring folder = Widen(app.installDir);
-    const std::wstring file = Widen(app.installDir + app.productShortName + ".exe");
+    const std::wstring file = Widen(app.ExecutablePath());
     TAppStartRoutes routes;
     routes.throughDesktopShell = [&] { return StartThroughDesktopShell(file, folder); };
     routes.directly = [&] {

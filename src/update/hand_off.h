@@ -17,6 +17,9 @@ struct TAppLocation {
     std::string installDir;  // ends in a backslash
     std::string productShortName;
     std::string mainWindowClass;
+
+    // installDir + productShortName + ".exe"
+    std::string ExecutablePath() const { return installDir + productShortName + ".exe"; }
 };
 
 // True when no mapping "lingvaro_memfile" exists at the moment of the call.

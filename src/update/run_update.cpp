@@ -29,14 +29,13 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     ops.appNotRunning = AppNotRunning;
     ops.tellAppToQuit = [&run] { return TellAppToQuit(AppLocation(run)); };
     ops.askAppElsewhereToClose = [&run] {
-        const std::string& folder = run.Environment.InstallDir;
-        const std::string package = folder + PackageFileName(run.PackageConfig);
+        const TAppLocation app = AppLocation(run);
+        const std::string package = app.installDir + PackageFileName(run.PackageConfig);
         // Only an installed package can be held; a folder that is no
         // installation has nobody to ask.
-        if (!IsAbsoluteFolder(folder) || !IsExistingFile(package)) return std::vector<ScopedHandle>();
+        if (!IsAbsoluteFolder(app.installDir) || !IsExistingFile(package)) return std::vector<ScopedHandle>();
         SystemRestartManager restartManager;
-        return AskApplicationElsewhereToClose(restartManager, package,
-                                              folder + run.PackageConfig.ProductShortName + ".exe");
+        return AskApplicationElsewhereToClose(restartManager, package, app.ExecutablePath());
     };
     ops.waitForAppToExit = [](const QuitRequest& request) { WaitForAppToExit(request); };
     ops.selfCheck = [&run] { return RunSelfCheck(run.Messenger()); };

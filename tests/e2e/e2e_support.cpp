@@ -183,11 +183,16 @@ bool InstallerTest::EntryExists(bool wow6432Node) const {
     return true;
 }
 
-driver::RunResult InstallerTest::RunSetupUnseen(const std::wstring& arguments) {
+driver::RunOptions InstallerTest::SetupOptions(const std::wstring& arguments, const std::wstring& exe) const {
     driver::RunOptions options;
-    options.program = SetupExe();
+    options.program = exe.empty() ? SetupExe() : exe;
     options.arguments = arguments;
     options.currentDirectory = workDir_;
+    return options;
+}
+
+driver::RunResult InstallerTest::RunSetupUnseen(const std::wstring& arguments) {
+    driver::RunOptions options = SetupOptions(arguments, std::wstring());
     options.hiddenStation = L"lvm-e2e-unseen-" + std::to_wstring(GetCurrentProcessId());
     // A box there would wait for ever: the limit turns it into a failure.
     options.timeoutMs = 20000;
@@ -200,12 +205,9 @@ driver::RunResult InstallerTest::RunSetupUnseen(const std::wstring& arguments) {
 driver::RunResult InstallerTest::RunSetup(const std::wstring& arguments, std::vector<int> answers,
                                           const std::wstring& exe,
                                           std::vector<std::pair<std::wstring, std::wstring>> environment) {
-    driver::RunOptions options;
-    options.program = exe.empty() ? SetupExe() : exe;
-    options.arguments = arguments;
+    driver::RunOptions options = SetupOptions(arguments, exe);
     options.answers = std::move(answers);
     options.environment = std::move(environment);
-    options.currentDirectory = workDir_;
     options.timeoutMs = 90000;
     driver::RunResult result = driver::RunProgram(options);
     EXPECT_TRUE(result.started);

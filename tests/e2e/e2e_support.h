@@ -59,6 +59,8 @@ protected:
     // The installer in a new window station that nobody sees, as a deployment
     // tool starts it as SYSTEM: nothing there can be answered.
     driver::RunResult RunSetupUnseen(const std::wstring& arguments);
+    // The installer (or the given copy) with these arguments, in the work folder.
+    driver::RunOptions SetupOptions(const std::wstring& arguments, const std::wstring& exe) const;
 
     // Options for every stand-in started from the installation folder (the
     // installer starts it with no parameters, and through the desktop shell
