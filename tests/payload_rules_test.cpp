@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_files.h"
 #include "payload/payload_rules.h"
 #include "payload/version_rules.h"
 
@@ -279,6 +280,72 @@ TEST(PayloadRules, FileVersionQueryUsesFourLowerCaseHexDigitsEach) {
     EXPECT_EQ(FileVersionQuery(0x0409, 0x04B0), "\\StringFileInfo\\040904b0\\FileVersion");
     EXPECT_EQ(FileVersionQuery(0, 0), "\\StringFileInfo\\00000000\\FileVersion");
     EXPECT_EQ(FileVersionQuery(0xFFFF, 0xABCD), "\\StringFileInfo\\ffffabcd\\FileVersion");
+}
+
+// What may be removed from the temporary name: links of every kind go as
+// links, a real folder and a file someone protected stay.
+TEST(PayloadRules, LeftoversThatMayBeCleared) {
+    const struct {
+        DWORD attributes;
+        bool cleared;
+    } cases[] = {
+        {FILE_ATTRIBUTE_NORMAL, true},
+        {FILE_ATTRIBUTE_ARCHIVE, true},
+        {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE, true},    // a symbolic link to a file
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, true},  // a junction
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY, true},
+        {FILE_ATTRIBUTE_DIRECTORY, false},
+        {FILE_ATTRIBUTE_READONLY, false},
+        {FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MayClearLeftover(c.attributes), c.cleared) << std::hex << c.attributes;
+}
+
+// A file just made at the temporary name is written to only when it is a
+// plain file, has no other name and lies directly in the folder held open.
+TEST(PayloadRules, NewFileIsSoundOnlyAsAPlainFileOfOneNameDirectlyInItsFolder) {
+    const std::wstring folder = L"\\Device\\HarddiskVolume2\\Lingvaro";
+    const std::wstring inside = folder + L"\\~lvm0.pak";
+    const struct {
+        const char* what;
+        DWORD attributes;
+        DWORD links;
+        std::wstring finalPath;
+        std::wstring folder;
+        bool sound;
+    } cases[] = {
+        {"plain new file", FILE_ATTRIBUTE_ARCHIVE, 1, inside, folder, true},
+        {"folder given with its backslash", FILE_ATTRIBUTE_ARCHIVE, 1, inside, folder + L"\\", true},
+        {"letter case of the file system", FILE_ATTRIBUTE_NORMAL, 1,
+         L"\\DEVICE\\HarddiskVolume2\\LINGVARO\\~lvm0.pak", folder, true},
+        {"Cyrillic letter case", FILE_ATTRIBUTE_NORMAL, 1, L"\\Device\\V\\\x041B\x0418\\~lvm0.pak",
+         L"\\Device\\V\\\x043B\x0438", true},
+        {"in a drive's root", FILE_ATTRIBUTE_NORMAL, 1, L"\\Device\\V\\~lvm0.pak", L"\\Device\\V\\", true},
+        {"a second name", FILE_ATTRIBUTE_ARCHIVE, 2, inside, folder, false},
+        {"no name at all", FILE_ATTRIBUTE_ARCHIVE, 0, inside, folder, false},
+        {"a reparse point", FILE_ATTRIBUTE_REPARSE_POINT, 1, inside, folder, false},
+        {"a folder", FILE_ATTRIBUTE_DIRECTORY, 1, inside, folder, false},
+        {"in another folder", FILE_ATTRIBUTE_ARCHIVE, 1, L"\\Device\\HarddiskVolume2\\Windows\\~lvm0.pak", folder,
+         false},
+        {"in a folder of the same beginning", FILE_ATTRIBUTE_ARCHIVE, 1,
+         L"\\Device\\HarddiskVolume2\\Lingvaro2\\~lvm0.pak", folder, false},
+        {"on another volume", FILE_ATTRIBUTE_ARCHIVE, 1, L"\\Device\\HarddiskVolume3\\Lingvaro\\~lvm0.pak", folder,
+         false},
+        {"in a subfolder", FILE_ATTRIBUTE_ARCHIVE, 1, folder + L"\\Data\\~lvm0.pak", folder, false},
+        {"a stream of the folder", FILE_ATTRIBUTE_ARCHIVE, 1, folder + L"\\:~lvm0.pak", folder, false},
+        {"a stream of a file", FILE_ATTRIBUTE_ARCHIVE, 1, inside + L":x", folder, false},
+        {"the folder itself", FILE_ATTRIBUTE_ARCHIVE, 1, folder + L"\\", folder, false},
+        {"no final path", FILE_ATTRIBUTE_ARCHIVE, 1, L"", folder, false},
+        {"no folder path", FILE_ATTRIBUTE_ARCHIVE, 1, inside, L"", false},
+    };
+    for (const auto& c : cases) {
+        FileFacts facts;
+        facts.attributes = c.attributes;
+        facts.links = c.links;
+        facts.finalPath = c.finalPath;
+        EXPECT_EQ(IsSoundNewFile(facts, c.folder), c.sound) << c.what;
+    }
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ public:
     WriterHarness(const WriterHarness&) = delete;
     WriterHarness& operator=(const WriterHarness&) = delete;
 
-    TPayloadServices Services() { return {messages_, progress, GetModuleHandleW(nullptr), writeChunk}; }
+    TPayloadServices Services() { return {messages_, progress, GetModuleHandleW(nullptr), staging}; }
     PayloadOutcome Write(const std::string& name, const std::string& kind, const std::string& destination,
                          bool checkExisting) {
         return WriteResourceToFile(Services(), name, kind, destination, checkExisting);
@@ -104,7 +104,7 @@ private:
 public:
     ScriptedUserInterface& ui = run_.ui;
     ProgressRecorder progress;
-    ChunkWriter writeChunk = SystemWriteChunk;
+    StagingCalls staging;
 };
 
 }  // namespace lvm::test

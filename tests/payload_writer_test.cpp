@@ -43,6 +43,32 @@ bool FailHalfWay(HANDLE file, const void* bytes, DWORD size) {
     return false;
 }
 
+// The new file as something planted in its place would make it look.
+bool DescribeWithASecondName(HANDLE file, FileFacts& facts) {
+    const bool described = SystemDescribeFile(file, facts);
+    facts.links = 2;
+    return described;
+}
+bool DescribeAsAReparsePoint(HANDLE file, FileFacts& facts) {
+    const bool described = SystemDescribeFile(file, facts);
+    facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return described;
+}
+// As if a link had been put in place of the folder: the file lies in a
+// folder beside it whose name begins the same.
+bool DescribeInAnotherFolder(HANDLE file, FileFacts& facts) {
+    const bool described = SystemDescribeFile(file, facts);
+    facts.finalPath.insert(facts.finalPath.rfind(L'\\'), L"-elsewhere");
+    return described;
+}
+// Someone takes the name again right after the writer cleared it.
+void ClearAndPlantAgain(const std::wstring& path) {
+    SystemClearLeftover(path);
+    test::WriteFileBytes(Narrow(path), "leftover");
+}
+
+const char kOutsideData[] = "a file outside the folder";
+
 // Holds a file open for reading the way an application might: other readers
 // welcome, but no one may delete, rename over or write it meanwhile.
 class ReaderHold {
@@ -74,6 +100,11 @@ enum class Obstacle {
     WriteFailsPartWay,
     LeftoverTemporary,
     ReadOnlyLeftoverTemporary,
+    HardLinkAtTemporary,  // to a file outside the folder
+    NameTakenAgainAfterClearing,
+    NewFileHasASecondName,
+    NewFileIsAReparsePoint,
+    NewFileInAnotherFolder,
 };
 enum class Expect { Absent, NewData, InstalledData, Leftover };
 
@@ -127,14 +158,32 @@ const OutcomeCase kOutcomeCases[] = {
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
     {"direct write fails part-way", Installed::None, true, Obstacle::WriteFailsPartWay, 0,
      PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
-    // The truncated file is removed rather than left under the package's name.
+    // The new data go to a file of their own first: the old file stays whole.
     {"direct overwrite fails part-way", Installed::Equal, false, Obstacle::WriteFailsPartWay, 0,
-     PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
     {"a leftover temporary file is overwritten", Installed::Equal, true, Obstacle::LeftoverTemporary, 0,
      PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
     {"a read-only leftover temporary file stops the write", Installed::Equal, true,
      Obstacle::ReadOnlyLeftoverTemporary, 0, PayloadOutcome::Failed, Expect::InstalledData, Expect::Leftover,
      false, kNoProgress},
+    // Whatever lies at the temporary name is never written through.
+    {"a hard link at the temporary name loses only that name", Installed::Equal, true,
+     Obstacle::HardLinkAtTemporary, 0, PayloadOutcome::Written, Expect::NewData, Expect::Absent, false,
+     kNoProgress},
+    {"a hard link at the temporary name, no installed file", Installed::None, true, Obstacle::HardLinkAtTemporary,
+     0, PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
+    {"the name taken again after clearing", Installed::Equal, true, Obstacle::NameTakenAgainAfterClearing, 0,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Leftover, false, kNoProgress},
+    {"the name taken again, no installed file", Installed::None, true, Obstacle::NameTakenAgainAfterClearing, 0,
+     PayloadOutcome::Failed, Expect::Absent, Expect::Leftover, false, kNoProgress},
+    {"a new file with a second name is refused", Installed::Equal, true, Obstacle::NewFileHasASecondName, 0,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    {"a new file that is a reparse point is refused", Installed::Equal, true, Obstacle::NewFileIsAReparsePoint, 0,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    {"a new file in another folder is refused", Installed::Equal, true, Obstacle::NewFileInAnotherFolder, 0,
+     PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    {"a new file in another folder, no installed file", Installed::None, true, Obstacle::NewFileInAnotherFolder,
+     0, PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
 };
 
 std::optional<std::string> ExpectedBytes(Expect expect, const std::string& newData, const std::string& installed) {
@@ -182,13 +231,23 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
             ASSERT_TRUE(WriteFileBytes(temporary, "leftover"));
         }
         if (c.obstacle == Obstacle::ReadOnlyLeftoverTemporary) test::SetReadOnly(temporary, true);
+        ScratchFolder outsideFolder;
+        const std::string outside = outsideFolder / "system.ini";
+        if (c.obstacle == Obstacle::HardLinkAtTemporary) {
+            ASSERT_TRUE(WriteFileBytes(outside, kOutsideData));
+            ASSERT_TRUE(CreateHardLinkW(Widen(temporary).c_str(), Widen(outside).c_str(), nullptr));
+        }
         std::optional<ReaderHold> hold;
         if (c.obstacle == Obstacle::HeldInstalled) {
             hold.emplace(destination);
             ASSERT_TRUE(hold->held());
         }
         test::WriterHarness writer;
-        if (c.obstacle == Obstacle::WriteFailsPartWay) writer.writeChunk = FailHalfWay;
+        if (c.obstacle == Obstacle::WriteFailsPartWay) writer.staging.writeChunk = FailHalfWay;
+        if (c.obstacle == Obstacle::NameTakenAgainAfterClearing) writer.staging.clearLeftover = ClearAndPlantAgain;
+        if (c.obstacle == Obstacle::NewFileHasASecondName) writer.staging.describe = DescribeWithASecondName;
+        if (c.obstacle == Obstacle::NewFileIsAReparsePoint) writer.staging.describe = DescribeAsAReparsePoint;
+        if (c.obstacle == Obstacle::NewFileInAnotherFolder) writer.staging.describe = DescribeInAnotherFolder;
         test::ScriptedUserInterface& ui = writer.ui;
         if (c.asked) ui.Answer(c.answer);
         EXPECT_EQ(writer.Write("lvt0", "pak", destination, c.checkExisting), c.outcome);
@@ -214,6 +273,9 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
         }
         if (c.obstacle == Obstacle::ReadOnlyInstalled) {
             EXPECT_TRUE(GetFileAttributesW(Widen(destination).c_str()) & FILE_ATTRIBUTE_READONLY);
+        }
+        if (c.obstacle == Obstacle::HardLinkAtTemporary) {
+            EXPECT_EQ(ReadFileBytes(outside), std::string(kOutsideData));
         }
     }
 }
@@ -388,9 +450,9 @@ TEST_F(PayloadWriter, SplitPayloadFailures) {
     EXPECT_EQ(writer.WriteSplit("lvt", "pak", destination), PayloadOutcome::Failed);
     EXPECT_FALSE(PathExists(destination));
     // A write that fails part-way leaves no truncated file.
-    writer.writeChunk = FailHalfWay;
+    writer.staging.writeChunk = FailHalfWay;
     EXPECT_EQ(writer.WriteSplit("lvq", "pak", destination), PayloadOutcome::Failed);
-    writer.writeChunk = SystemWriteChunk;
+    writer.staging.writeChunk = SystemWriteChunk;
     EXPECT_FALSE(PathExists(destination));
     // A read-only file is not overwritten.
     ASSERT_TRUE(WriteFileBytes(destination, "kept"));

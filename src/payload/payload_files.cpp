@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "common/text.h"
@@ -24,27 +25,6 @@ bool SetDeleteOnClose(HANDLE file, bool remove) {
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-// A file this run has created or truncated: removed again unless Keep() was
-// called once its data is complete and on disk.
-class NewFile {
-public:
-    NewFile(std::wstring path, ScopedHandle handle) : path_(std::move(path)), handle_(std::move(handle)) {}
-    ~NewFile() {
-        handle_.reset();
-        if (!kept_) DeleteFileW(path_.c_str());
-    }
-    NewFile(const NewFile&) = delete;
-    NewFile& operator=(const NewFile&) = delete;
-
-    HANDLE get() const { return handle_.get(); }
-    void Keep() { kept_ = true; }
-
-private:
-    std::wstring path_;
-    ScopedHandle handle_;
-    bool kept_ = false;
-};
-
 bool WritePiece(HANDLE file, const ByteRange& piece, ChunkWriter writeChunk) {
     const char* bytes = static_cast<const char*>(piece.data);
     size_t left = piece.size;
@@ -57,10 +37,37 @@ bool WritePiece(HANDLE file, const ByteRange& piece, ChunkWriter writeChunk) {
     return true;
 }
 
-ScopedHandle CreateForWriting(const std::wstring& path, DWORD access) {
-    // No sharing: nobody reads the file while it is incomplete.
-    return ScopedHandle(
-        CreateFileW(path.c_str(), access, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+// The folder part of a path, with its backslash, so that a drive's root
+// stays "C:\" rather than the drive's current folder "C:".
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring(L".\\") : path.substr(0, slash + 1);
+}
+
+// Opens the folder for listing without delete sharing: while the handle is
+// open, nobody can rename the folder, remove it or put a link in its place.
+// (A handle without read, write or delete access would not take part in
+// sharing at all and would pin nothing.)
+ScopedHandle HoldFolder(const std::wstring& folder) {
+    return ScopedHandle(CreateFileW(folder.c_str(),
+                                    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// The rename of an open file, as the system takes it: the new name follows
+// the fixed part of the structure. Kept in DWORD_PTRs for the alignment of
+// the handle inside.
+std::vector<DWORD_PTR> RenameInformation(const std::wstring& newName) {
+    const size_t nameBytes = newName.size() * sizeof(wchar_t);
+    const size_t bytes = offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t);
+    std::vector<DWORD_PTR> buffer((bytes + sizeof(DWORD_PTR) - 1) / sizeof(DWORD_PTR), 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, newName.c_str(), nameBytes);
+    return buffer;
 }
 
 }  // namespace
@@ -76,41 +83,116 @@ ScopedHandle OpenForReading(const std::string& path) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool WriteWholeFile(const std::string& path, const std::vector<ByteRange>& pieces, ChunkWriter writeChunk) {
-    // Windows refuses to open a read-only file for writing; the attribute is
-    // checked here as well, so that a file the user has protected stays
-    // untouched even where the file system would let a privileged account
-    // through.
-    if (IsReadOnlyFile(path)) return false;
-    const std::wstring widePath = Widen(path);
-    ScopedHandle handle = CreateForWriting(widePath, GENERIC_WRITE | DELETE);
-    // Where the folder's rights allow writing but not deleting, the file is
-    // still written; only the delete-on-close safety net is missing then.
-    if (!handle && GetLastError() == ERROR_ACCESS_DENIED) handle = CreateForWriting(widePath, GENERIC_WRITE);
-    if (!handle) return false;
+bool SystemDescribeFile(HANDLE handle, FileFacts& facts) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(handle, &information)) return false;
+    facts.attributes = information.dwFileAttributes;
+    facts.links = information.nNumberOfLinks;
+    // The NT form of the volume exists for every volume, also one mounted
+    // in a folder without a drive letter; both paths compared take it.
+    facts.finalPath = QueryWideString([handle](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
+    });
+    return !facts.finalPath.empty();
+}
 
-    NewFile file(widePath, std::move(handle));
-    const bool deleteOnClose = SetDeleteOnClose(file.get(), true);
-    for (const ByteRange& piece : pieces) {
-        if (!WritePiece(file.get(), piece, writeChunk)) return false;
+bool MayClearLeftover(DWORD attributes) {
+    // A link, to a file or to a folder, goes as a link whatever it carries.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    return !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
+}
+
+void SystemClearLeftover(const std::wstring& path) {
+    // Opened as itself: a symbolic link or a junction is not followed, and
+    // backup semantics let a junction (a folder) be opened at all.
+    ScopedHandle leftover(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                      nullptr));
+    if (!leftover) return;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(leftover.get(), &information)) return;
+    // Deleted through this handle: the name it was opened by goes, and with
+    // a hard link the other names and the data stay.
+    if (MayClearLeftover(information.dwFileAttributes)) SetDeleteOnClose(leftover.get(), true);
+}
+
+bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath) {
+    if (file.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (file.links != 1) return false;
+    if (folderFinalPath.empty()) return false;
+    std::wstring folder = folderFinalPath;
+    if (folder.back() != L'\\') folder += L'\\';
+    if (file.finalPath.size() <= folder.size()) return false;
+    // The same folder gives the same text, up to letter case where a file
+    // system ignores it.
+    if (CompareStringOrdinal(file.finalPath.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                             static_cast<int>(folder.size()), TRUE) != CSTR_EQUAL) {
+        return false;
     }
-    // Flushed before anything can rename or use it: otherwise a power cut
-    // soon after could leave a file of the right name with zeros in it.
-    if (!FlushFileBuffers(file.get())) return false;
-    if (deleteOnClose && !SetDeleteOnClose(file.get(), false)) return false;
-    file.Keep();
+    // Directly inside, as a file of its own, not a stream of another one.
+    return file.finalPath.find_first_of(L"\\:", folder.size()) == std::wstring::npos;
+}
+
+bool StagedFile::Create(const std::string& temporary) {
+    const std::wstring path = Widen(temporary);
+    folder_ = HoldFolder(FolderOf(path));
+    FileFacts folder;
+    if (!folder_ || !SystemDescribeFile(folder_.get(), folder)) return false;
+
+    calls_.clearLeftover(path);
+    // CREATE_NEW never opens what lies at the name: whatever is planted there
+    // again after the clearing makes the create fail instead of being
+    // followed. Read sharing lets the version probes read the new file.
+    file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) return false;
+    FileFacts created;
+    if (!calls_.describe(file_.get(), created) || !IsSoundNewFile(created, folder.finalPath)) {
+        Discard();
+        return false;
+    }
     return true;
 }
 
-bool ReplaceFileWith(const std::string& target, const std::string& source) {
-    // On Windows the replace fails on a read-only target by itself; the
+bool StagedFile::Write(const std::vector<ByteRange>& pieces) {
+    if (!SetDeleteOnClose(file_.get(), true)) return false;
+    for (const ByteRange& piece : pieces) {
+        if (!WritePiece(file_.get(), piece, calls_.writeChunk)) return false;
+    }
+    // Flushed before anything can rename or use it: otherwise a power cut
+    // soon after could leave a file of the right name with zeros in it.
+    if (!FlushFileBuffers(file_.get())) return false;
+    return SetDeleteOnClose(file_.get(), false);
+}
+
+bool StagedFile::Commit(const std::string& destination) {
+    // A read-only target makes the rename fail on Windows by itself; the
     // attribute is checked first so that it also holds where it would not.
-    if (IsReadOnlyFile(target)) return false;
+    if (IsReadOnlyFile(destination)) return false;
     // One rename that replaces the target: the folder always holds either the
     // old file or the new one, never neither. It fails while another process
-    // holds the target open without delete sharing.
-    return MoveFileExW(Widen(source).c_str(), Widen(target).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // holds the target open without delete sharing. A link at the target is
+    // replaced as a link.
+    std::vector<DWORD_PTR> rename = RenameInformation(Widen(destination));
+    if (!SetFileInformationByHandle(file_.get(), FileRenameInfo, rename.data(),
+                                    static_cast<DWORD>(rename.size() * sizeof(DWORD_PTR)))) {
+        return false;
+    }
+    Close();
+    return true;
+}
+
+void StagedFile::Keep() { Close(); }
+
+void StagedFile::Discard() {
+    if (file_) SetDeleteOnClose(file_.get(), true);
+    Close();
+}
+
+void StagedFile::Close() {
+    file_.reset();
+    folder_.reset();
 }
 
 }  // namespace lvm

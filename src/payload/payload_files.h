@@ -1,6 +1,8 @@
 // File operations of the payload writer and the version probes.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -25,15 +27,77 @@ struct ByteRange {
 using ChunkWriter = bool (*)(HANDLE file, const void* bytes, DWORD size);
 bool SystemWriteChunk(HANDLE file, const void* bytes, DWORD size);
 
-// Creates the file (or truncates an existing one) and writes the pieces one
-// after the other, chunk by chunk, flushed to the disk before it is closed. A
-// read-only file is never overwritten. When anything fails after the file was
-// opened, the file is removed, so no truncated copy stays under its name.
-bool WriteWholeFile(const std::string& path, const std::vector<ByteRange>& pieces,
-                    ChunkWriter writeChunk = SystemWriteChunk);
+// What an open handle refers to, as the file system tells it.
+struct FileFacts {
+    DWORD attributes = 0;
+    DWORD links = 0;
+    std::wstring finalPath;  // the file system's own path of the object, volume in NT form
+};
+using FileDescriber = bool (*)(HANDLE handle, FileFacts& facts);
+bool SystemDescribeFile(HANDLE handle, FileFacts& facts);
 
-// Puts `source` in the place of `target` in one step that either completes
-// or leaves `target` as it was. A read-only target is not replaced.
-bool ReplaceFileWith(const std::string& target, const std::string& source);
+// Removes whatever lies at the temporary name before a new file is made
+// there: the system's way, or a test's that plants something again at once.
+using LeftoverClearer = void (*)(const std::wstring& path);
+void SystemClearLeftover(const std::wstring& path);
+
+// The file-system calls of a staged write that tests replace.
+struct StagingCalls {
+    ChunkWriter writeChunk = SystemWriteChunk;
+    FileDescriber describe = SystemDescribeFile;
+    LeftoverClearer clearLeftover = SystemClearLeftover;
+};
+
+// Whether what lies at the temporary name, opened as itself (a link as the
+// link), may be removed: a file, a hard link (only that name goes) or a link
+// of any kind, but neither a real folder nor a file someone made read-only.
+bool MayClearLeftover(DWORD attributes);
+
+// Whether a file this run has just created is the new file it asked for: a
+// plain file with no other name, directly inside the folder whose final path
+// is given. Anything else means the name or the folder was redirected.
+bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath);
+
+// A new file written beside its destination under a temporary name and then
+// given the destination's name, all through one handle:
+//  - the folder is held open without delete sharing, so it cannot be renamed
+//    away or swapped for a link while the file is staged;
+//  - what lies at the temporary name is removed as itself, and the file is
+//    made with CREATE_NEW, so nothing planted there is ever written through;
+//  - the new handle is checked before a byte is written;
+//  - the rename goes through the same handle, so the file written is the file
+//    that gets the name.
+// Until Keep() or a successful Commit(), the file is removed when this object
+// goes, through its handle; a run ended by force mid-write leaves nothing
+// either, since the file is delete-on-close while its data are incomplete.
+class StagedFile {
+public:
+    explicit StagedFile(const StagingCalls& calls) : calls_(calls) {}
+    ~StagedFile() { Discard(); }
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // Clears the temporary name and creates the file there. False, with
+    // nothing left behind, when the folder cannot be held, the name cannot be
+    // taken as a new file or the new file is not sound.
+    bool Create(const std::string& temporary);
+    // Writes the pieces one after the other and flushes them to the disk.
+    bool Write(const std::vector<ByteRange>& pieces);
+    // Gives the file the destination's name, replacing a file there in one
+    // step. A read-only destination is not replaced. On failure the file is
+    // still staged under its temporary name.
+    bool Commit(const std::string& destination);
+    // Leaves the staged file under its temporary name.
+    void Keep();
+    // Removes the staged file.
+    void Discard();
+
+private:
+    void Close();
+
+    StagingCalls calls_;
+    ScopedHandle folder_;
+    ScopedHandle file_;
+};
 
 }  // namespace lvm

@@ -85,7 +85,8 @@ bool UserWantsOlderFile(const TPayloadServices& services, const std::string& des
 PayloadOutcome CarefulReplace(const TPayloadServices& services, const ByteRange& data,
                               const std::string& kind, const std::string& destination) {
     const std::string temporary = TildeName(destination);
-    if (!WriteWholeFile(temporary, {data}, services.writeChunk)) return ReportFailure(services, destination);
+    StagedFile staged(services.staging);
+    if (!staged.Create(temporary) || !staged.Write({data})) return ReportFailure(services, destination);
 
     const VersionVerdict verdict = CompareVersions(services, kind, temporary, destination);
     services.messages.Log("versions: installed " + destination + " " + verdict.installedVersion + ", carried " +
@@ -94,15 +95,31 @@ PayloadOutcome CarefulReplace(const TPayloadServices& services, const ByteRange&
         // The question must not be hidden behind the topmost progress window.
         services.progress.Hide();
         if (!UserWantsOlderFile(services, destination, verdict)) {
-            DeleteFileW(Widen(temporary).c_str());
+            staged.Discard();
             services.progress.Show("", "");
             return PayloadOutcome::KeptNewer;
         }
     }
     // On failure the temporary file stays beside the untouched installed one
     // and the window stays hidden: the run goes on to its closing question.
-    if (!ReplaceFileWith(destination, temporary)) return ReportFailure(services, destination);
+    if (!staged.Commit(destination)) {
+        staged.Keep();
+        return ReportFailure(services, destination);
+    }
     if (verdict.newIsOlder) services.progress.Show("", "");
+    return PayloadOutcome::Written;
+}
+
+// The data with no comparison: also a file written straight to its place
+// goes through a new file beside it, so that nothing that lies at either
+// name is ever opened for writing, and a failed write leaves an installed
+// file whole.
+PayloadOutcome WriteInPlaceOf(const TPayloadServices& services, const std::vector<ByteRange>& pieces,
+                              const std::string& destination) {
+    StagedFile staged(services.staging);
+    if (!staged.Create(TildeName(destination)) || !staged.Write(pieces) || !staged.Commit(destination)) {
+        return ReportFailure(services, destination);
+    }
     return PayloadOutcome::Written;
 }
 
@@ -114,8 +131,7 @@ PayloadOutcome WriteResource(const TPayloadServices& services, const std::string
     if (checkExisting && HasVersionRule(kind) && IsExistingFile(destination)) {
         return CarefulReplace(services, *data, kind, destination);
     }
-    if (!WriteWholeFile(destination, {*data}, services.writeChunk)) return ReportFailure(services, destination);
-    return PayloadOutcome::Written;
+    return WriteInPlaceOf(services, {*data}, destination);
 }
 
 PayloadOutcome WriteSplitResource(const TPayloadServices& services, const std::string& name,
@@ -123,10 +139,7 @@ PayloadOutcome WriteSplitResource(const TPayloadServices& services, const std::s
     const std::optional<ByteRange> first = FindResourceBytes(services.resourceModule, name + "1", kind);
     const std::optional<ByteRange> second = FindResourceBytes(services.resourceModule, name + "2", kind);
     if (!first || !second) return ReportFailure(services, destination);
-    if (!WriteWholeFile(destination, {*first, *second}, services.writeChunk)) {
-        return ReportFailure(services, destination);
-    }
-    return PayloadOutcome::Written;
+    return WriteInPlaceOf(services, {*first, *second}, destination);
 }
 
 }  // namespace

@@ -33,18 +33,19 @@ struct TPayloadServices {
     const TMessenger& messages;
     ProgressCalls& progress;
     HMODULE resourceModule;  // whose resources are written: the executable's own in a run
-    ChunkWriter writeChunk = SystemWriteChunk;
+    StagingCalls staging{};
 };
 
-// Writes resource `name` of type `kind` to `destination`. With `checkExisting`
-// and a kind that has a version rule, an installed file is first compared with
-// the new data, written beside it under TildeName(destination), and the user
-// is asked before an older file replaces it; the replace happens in one step.
+// Writes resource `name` of type `kind` to `destination`. The data always go
+// to a new file beside it, under TildeName(destination), which then takes the
+// destination's name in one step. With `checkExisting` and a kind that has a
+// version rule, an installed file is first compared with the new file, and the
+// user is asked before an older file replaces it.
 PayloadOutcome WriteResourceToFile(const TPayloadServices& services, const std::string& name,
                                    const std::string& kind, const std::string& destination,
                                    bool checkExisting);
 // Writes resources name + "1" and name + "2", one after the other, to
-// `destination`, overwriting it without any comparison.
+// `destination` the same way, replacing it without any comparison.
 PayloadOutcome WriteSplitResourceToFile(const TPayloadServices& services, const std::string& name,
                                         const std::string& kind, const std::string& destination);
 

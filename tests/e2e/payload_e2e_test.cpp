@@ -1,5 +1,6 @@
 // Writing the package over an installed one: versions, the older-version
 // question, the progress window, and files that cannot be replaced.
+#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "e2e/e2e_support.h"
 
@@ -273,6 +274,102 @@ TEST_F(Replace, PackageThatCannotBeReplacedIsKeptAndNoSuccessIsAnnounced) {
         DeleteUninstallEntries();
         WriteUninstallString(InstallDir() + L"uninst.exe");
     }
+}
+
+// A hard link planted at the temporary name, leading to a file outside the
+// folder, by a user who may write into the folder (Lingvaro in C:\Lingvaro
+// inherits that right from C:\): the run removes only that name and writes
+// a new file of its own.
+TEST_F(Replace, HardLinkAtTheTemporaryNameIsNeverWrittenThrough) {
+    const std::wstring outside = WorkDir() + L"\\system.ini";
+    const std::vector<uint8_t> outsideBytes = {'[', 'b', 'o', 'o', 't', ']', '\r', '\n'};
+    for (const bool olderInstalled : {true, false}) {
+        SCOPED_TRACE(olderInstalled ? "older package installed" : "no package installed");
+        DeleteFileW(PackagePath().c_str());
+        if (olderInstalled) WriteFileBytes(PackagePath(), FakePackage(100));
+        WriteFileBytes(outside, outsideBytes);
+        ASSERT_TRUE(CreateHardLinkW(TildePath().c_str(), outside.c_str(), nullptr));
+        const driver::RunResult r = RunSetup(L"modest", {});
+        EXPECT_TRUE(r.boxes.empty());
+        EXPECT_EQ(ReadFileBytes(outside), outsideBytes) << "the linked file is unchanged and still there";
+        EXPECT_TRUE(HoldsTheNewPackage(PackagePath()));
+        EXPECT_FALSE(FileExists(TildePath()));
+        EXPECT_EQ(r.exitCode, 0u);
+    }
+}
+
+// A symbolic link at the temporary name, made by the build on the Linux side
+// (build/e2e-links/Planted/~lvm0.pak leads to ../planted-target.ini). Wine 8
+// shows such a link to Windows programs as the file it leads to: removing its
+// name removes that file, and the name stays taken. On Windows the link goes
+// as a link and the run installs. What holds on both, and is checked here:
+// nothing is ever written through the link, and the file it leads to never
+// becomes the package.
+class PlantedSymbolicLink : public Replace {
+protected:
+    void SetUp() override {
+        Replace::SetUp();
+        const std::wstring bin = BinDir();
+        const std::wstring links = bin.substr(0, bin.find_last_of(L'\\', bin.size() - 2) + 1) + L"e2e-links\\";
+        folder_ = links + L"Planted\\";
+        target_ = links + L"planted-target.ini";
+        ASSERT_TRUE(CopyFileW(StandInExe().c_str(), (folder_ + L"Lingvaro.exe").c_str(), FALSE));
+        WriteUninstallString(folder_ + L"uninst.exe");
+    }
+    void TearDown() override {
+        DeleteFileW((folder_ + L"Lingvaro.exe").c_str());
+        DeleteFileW((folder_ + L"lvm0.pak").c_str());
+        Replace::TearDown();
+    }
+    std::wstring folder_;
+    std::wstring target_;
+};
+
+// Whether two paths name one file.
+bool IsTheSameFile(const std::wstring& one, const std::wstring& other) {
+    BY_HANDLE_FILE_INFORMATION info[2]{};
+    const std::wstring* paths[2] = {&one, &other};
+    for (int i = 0; i < 2; ++i) {
+        const ScopedHandle file(CreateFileW(paths[i]->c_str(), FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        if (!file || !GetFileInformationByHandle(file.get(), &info[i])) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+TEST_F(PlantedSymbolicLink, NothingIsWrittenThroughIt) {
+    const std::vector<uint8_t> targetBytes = {'[', 'd', 'r', 'i', 'v', 'e', 'r', 's', ']', '\r', '\n'};
+    const std::wstring package = folder_ + L"lvm0.pak";
+    // A second name of the linked file: it shows what the file holds and
+    // where it went even after the run moved or removed the first name.
+    const std::wstring witness = target_ + L".witness";
+    for (const bool olderInstalled : {true, false}) {
+        SCOPED_TRACE(olderInstalled ? "older package installed" : "no package installed");
+        DeleteFileW(package.c_str());
+        if (olderInstalled) WriteFileBytes(package, FakePackage(100));
+        DeleteFileW(witness.c_str());
+        // Made again where a run before removed it through the link.
+        WriteFileBytes(target_, targetBytes);
+        ASSERT_TRUE(CreateHardLinkW(witness.c_str(), target_.c_str(), nullptr));
+        ASSERT_EQ(ReadFileBytes(folder_ + L"~lvm0.pak"), targetBytes) << "the link leads to the file";
+
+        const driver::RunResult r = RunSetup(L"modest", {IDOK});
+        EXPECT_EQ(ReadFileBytes(witness), targetBytes) << "written through the link";
+        EXPECT_FALSE(IsTheSameFile(witness, package)) << "the linked file became the package";
+        if (r.exitCode == 0) {
+            EXPECT_TRUE(HoldsTheNewPackage(package));
+            EXPECT_TRUE(r.boxes.empty());
+        } else {
+            // The name could not be freed: the old state stays, and the run says so.
+            EXPECT_EQ(r.exitCode, 1603u);
+            EXPECT_EQ(ReadFileBytes(package), olderInstalled ? FakePackage(100) : std::vector<uint8_t>());
+            ASSERT_EQ(r.boxes.size(), 1u);
+            EXPECT_EQ(BoxText(r, 0), L"Can't install file " + package);
+        }
+    }
+    DeleteFileW(witness.c_str());
 }
 
 }  // namespace
