@@ -61,9 +61,15 @@ bool DescribeInAnotherFolder(HANDLE file, FileFacts& facts) {
     facts.finalPath.insert(facts.finalPath.rfind(L'\\'), L"-elsewhere");
     return described;
 }
+// What Windows tells of a junction: a folder that is a reparse point.
+bool DescribeFoldersAsJunctions(HANDLE file, FileFacts& facts) {
+    const bool described = SystemDescribeFile(file, facts);
+    if (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return described;
+}
 // Someone takes the name again right after the writer cleared it.
-void ClearAndPlantAgain(const std::wstring& path) {
-    SystemClearLeftover(path);
+void ClearAndPlantAgain(const std::wstring& path, FileDescriber describe) {
+    SystemClearLeftover(path, describe);
     test::WriteFileBytes(Narrow(path), "leftover");
 }
 
@@ -101,6 +107,7 @@ enum class Obstacle {
     LeftoverTemporary,
     ReadOnlyLeftoverTemporary,
     HardLinkAtTemporary,  // to a file outside the folder
+    JunctionAtTemporary,
     NameTakenAgainAfterClearing,
     NewFileHasASecondName,
     NewFileIsAReparsePoint,
@@ -172,6 +179,8 @@ const OutcomeCase kOutcomeCases[] = {
      kNoProgress},
     {"a hard link at the temporary name, no installed file", Installed::None, true, Obstacle::HardLinkAtTemporary,
      0, PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
+    {"a junction at the temporary name goes as a link", Installed::Equal, true, Obstacle::JunctionAtTemporary, 0,
+     PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
     {"the name taken again after clearing", Installed::Equal, true, Obstacle::NameTakenAgainAfterClearing, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Leftover, false, kNoProgress},
     {"the name taken again, no installed file", Installed::None, true, Obstacle::NameTakenAgainAfterClearing, 0,
@@ -224,7 +233,7 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
             ASSERT_TRUE(WriteFileBytes(destination, installed));
         }
         if (c.obstacle == Obstacle::ReadOnlyInstalled) test::SetReadOnly(destination, true);
-        if (c.obstacle == Obstacle::TemporaryIsFolder) {
+        if (c.obstacle == Obstacle::TemporaryIsFolder || c.obstacle == Obstacle::JunctionAtTemporary) {
             ASSERT_TRUE(CreateDirectoryW(Widen(temporary).c_str(), nullptr));
         }
         if (c.obstacle == Obstacle::LeftoverTemporary || c.obstacle == Obstacle::ReadOnlyLeftoverTemporary) {
@@ -248,6 +257,7 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
         if (c.obstacle == Obstacle::NewFileHasASecondName) writer.staging.describe = DescribeWithASecondName;
         if (c.obstacle == Obstacle::NewFileIsAReparsePoint) writer.staging.describe = DescribeAsAReparsePoint;
         if (c.obstacle == Obstacle::NewFileInAnotherFolder) writer.staging.describe = DescribeInAnotherFolder;
+        if (c.obstacle == Obstacle::JunctionAtTemporary) writer.staging.describe = DescribeFoldersAsJunctions;
         test::ScriptedUserInterface& ui = writer.ui;
         if (c.asked) ui.Answer(c.answer);
         EXPECT_EQ(writer.Write("lvt0", "pak", destination, c.checkExisting), c.outcome);

@@ -93,7 +93,7 @@ bool SystemDescribeFile(HANDLE handle, FileFacts& facts) {
     facts.finalPath = QueryWideString([handle](wchar_t* buffer, DWORD size) {
         return GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
     });
-    return !facts.finalPath.empty();
+    return true;
 }
 
 bool MayClearLeftover(DWORD attributes) {
@@ -102,19 +102,18 @@ bool MayClearLeftover(DWORD attributes) {
     return !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
 }
 
-void SystemClearLeftover(const std::wstring& path) {
+void SystemClearLeftover(const std::wstring& path, FileDescriber describe) {
     // Opened as itself: a symbolic link or a junction is not followed, and
     // backup semantics let a junction (a folder) be opened at all.
     ScopedHandle leftover(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                       nullptr));
-    if (!leftover) return;
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(leftover.get(), &information)) return;
+    FileFacts facts;
+    if (!leftover || !describe(leftover.get(), facts)) return;
     // Deleted through this handle: the name it was opened by goes, and with
     // a hard link the other names and the data stay.
-    if (MayClearLeftover(information.dwFileAttributes)) SetDeleteOnClose(leftover.get(), true);
+    if (MayClearLeftover(facts.attributes)) SetDeleteOnClose(leftover.get(), true);
 }
 
 bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath) {
@@ -138,9 +137,9 @@ bool StagedFile::Create(const std::string& temporary) {
     const std::wstring path = Widen(temporary);
     folder_ = HoldFolder(FolderOf(path));
     FileFacts folder;
-    if (!folder_ || !SystemDescribeFile(folder_.get(), folder)) return false;
+    if (!folder_ || !SystemDescribeFile(folder_.get(), folder) || folder.finalPath.empty()) return false;
 
-    calls_.clearLeftover(path);
+    calls_.clearLeftover(path, calls_.describe);
     // CREATE_NEW never opens what lies at the name: whatever is planted there
     // again after the clearing makes the create fail instead of being
     // followed. Read sharing lets the version probes read the new file.

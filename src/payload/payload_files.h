@@ -33,13 +33,17 @@ struct FileFacts {
     DWORD links = 0;
     std::wstring finalPath;  // the file system's own path of the object, volume in NT form
 };
+// Tells what an open handle refers to: the system's way, or a test's that
+// makes it look like something planted. False when even the attributes
+// cannot be read; the final path is empty when the system cannot give it.
 using FileDescriber = bool (*)(HANDLE handle, FileFacts& facts);
 bool SystemDescribeFile(HANDLE handle, FileFacts& facts);
 
 // Removes whatever lies at the temporary name before a new file is made
-// there: the system's way, or a test's that plants something again at once.
-using LeftoverClearer = void (*)(const std::wstring& path);
-void SystemClearLeftover(const std::wstring& path);
+// there, deciding by what `describe` tells of it: the system's way, or a
+// test's that plants something again at once.
+using LeftoverClearer = void (*)(const std::wstring& path, FileDescriber describe);
+void SystemClearLeftover(const std::wstring& path, FileDescriber describe);
 
 // The file-system calls of a staged write that tests replace.
 struct StagingCalls {
