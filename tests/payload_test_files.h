@@ -19,6 +19,10 @@ namespace lvm::test {
 
 using ScratchFolder = TempFolder;
 
+// The No answer to a question, and the progress calls around an asked one.
+constexpr int kIdNo = 7;
+inline const std::vector<std::string> kHiddenAndShown{"hide", "show(|)"};
+
 inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -21,8 +21,8 @@ using test::ReadFileBytes;
 using test::ScratchFolder;
 using test::WriteFileBytes;
 
-constexpr int kIdNo = 7;
-const std::vector<std::string> kHiddenAndShown{"hide", "show(|)"};
+using test::kHiddenAndShown;
+using test::kIdNo;
 
 // Each kind with a version rule probes its own field; the question shows both values.
 TEST(PayloadWriterKinds, EachKindComparesItsOwnVersion) {
@@ -71,27 +71,22 @@ TEST(PayloadWriterKinds, EachKindComparesItsOwnVersion) {
     }
 }
 
-TEST(PayloadWriterKinds, UnreadableInstalledLanguageFileIsReportedAndReplaced) {
-    ScratchFolder folder;
-    const std::string destination = folder / "lvt0.lng";
-    ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
-    test::WriterHarness writer;
-    test::ScriptedUserInterface& ui = writer.ui;
-    EXPECT_EQ(writer.Write("lvt0", "lng", destination, true), PayloadOutcome::Written);
-    // The probe of the installed file reports; its 0 is not newer than 5.
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Can't handle the language support file " + destination});
-    EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "LNG"));
-}
-
-TEST(PayloadWriterKinds, LanguageFileUnderAnExclamationMarkIsNotProbed) {
-    ScratchFolder folder("Lang!");
-    const std::string destination = folder / "lvt0.lng";
-    ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
-    test::WriterHarness writer;
-    test::ScriptedUserInterface& ui = writer.ui;
-    EXPECT_EQ(writer.Write("lvt0", "lng", destination, true), PayloadOutcome::Written);
-    EXPECT_TRUE(ui.Shown().empty());
-    EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "LNG"));
+// An installed language file whose value does not convert is replaced; its
+// probe reports it, unless a "!" in the path means it is not probed at all.
+TEST(PayloadWriterKinds, UnreadableInstalledLanguageFileIsReplaced) {
+    for (const bool underExclamationMark : {false, true}) {
+        SCOPED_TRACE(underExclamationMark ? "under Lang!" : "plain folder");
+        ScratchFolder folder(underExclamationMark ? "Lang!" : "");
+        const std::string destination = folder / "lvt0.lng";
+        ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
+        test::WriterHarness writer;
+        test::ScriptedUserInterface& ui = writer.ui;
+        EXPECT_EQ(writer.Write("lvt0", "lng", destination, true), PayloadOutcome::Written);
+        // The probe of the installed file reports; its 0 is not newer than 5.
+        const std::vector<std::string> reported{"Can't handle the language support file " + destination};
+        EXPECT_EQ(ui.Texts(), underExclamationMark ? std::vector<std::string>() : reported);
+        EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "LNG"));
+    }
 }
 
 TEST(PayloadWriterKinds, ExecutableWithoutVersionAgainstAVersionedInstalledOneIsAskedAbout) {

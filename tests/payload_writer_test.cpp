@@ -21,7 +21,8 @@ using test::ReadFileBytes;
 using test::ScratchFolder;
 using test::WriteFileBytes;
 
-constexpr int kIdNo = 7;
+using test::kHiddenAndShown;
+using test::kIdNo;
 constexpr int kIdCancel = 2;
 
 // A package file as the resource "LVT0" of kind "pak" would be, with another
@@ -129,7 +130,6 @@ struct OutcomeCase {
 };
 
 const std::vector<std::string> kNoProgress;
-const std::vector<std::string> kHiddenAndShown{"hide", "show(|)"};
 const std::vector<std::string> kHiddenOnly{"hide"};
 
 const OutcomeCase kOutcomeCases[] = {

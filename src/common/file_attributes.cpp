@@ -21,6 +21,10 @@ DWORD FileAttributes(const std::string& path) {
 
 bool IsExistingFile(const std::string& path) { return FileAttributes(path) != INVALID_FILE_ATTRIBUTES; }
 
+bool IsPlainFileOfOneName(DWORD attributes, DWORD links) {
+    return !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) && links == 1;
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     const DWORD attributes = FileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);

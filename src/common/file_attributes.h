@@ -1,5 +1,7 @@
-// What a path names, as its attributes tell.
+// What a path or an open handle names, as its attributes tell.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 
@@ -10,5 +12,11 @@ bool IsExistingFile(const std::string& path);
 
 // A file exists at the path and carries the read-only attribute.
 bool IsReadOnlyFile(const std::string& path);
+
+// What an open handle tells is a plain file with this one name: not a folder,
+// not a reparse point (a symbolic link, a junction) and no hard link to a file
+// elsewhere. Only such a file may be written with administrator rights in a
+// folder that users can write.
+bool IsPlainFileOfOneName(DWORD attributes, DWORD links);
 
 }  // namespace lvm

@@ -117,9 +117,7 @@ void SystemClearLeftover(const std::wstring& path, FileDescriber describe) {
 }
 
 bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath) {
-    if (file.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
-    if (file.links != 1) return false;
-    if (folderFinalPath.empty()) return false;
+    if (!IsPlainFileOfOneName(file.attributes, file.links) || folderFinalPath.empty()) return false;
     std::wstring folder = folderFinalPath;
     if (folder.back() != L'\\') folder += L'\\';
     if (file.finalPath.size() <= folder.size()) return false;

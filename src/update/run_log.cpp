@@ -4,19 +4,17 @@
 
 #include <cstdio>
 
+#include "common/file_attributes.h"
 #include "common/text.h"
 
 namespace lvm {
 
 namespace {
 
-// A plain file with this one name: not a reparse point (a symbolic link, a
-// mount point) and no hard link to a file elsewhere.
-bool IsPlainFileOfOneName(HANDLE file) {
+bool HoldsPlainFileOfOneName(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info)) return false;
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
-    return info.nNumberOfLinks == 1;
+    return GetFileInformationByHandle(file, &info) &&
+           IsPlainFileOfOneName(info.dwFileAttributes, info.nNumberOfLinks);
 }
 
 }  // namespace
@@ -28,7 +26,7 @@ void TRunLog::Open(const std::string& path) {
     ScopedHandle file(CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                   nullptr));
-    if (!file || !IsPlainFileOfOneName(file.get())) return;
+    if (!file || !HoldsPlainFileOfOneName(file.get())) return;
     file_ = std::move(file);
 }
 
