@@ -2,38 +2,142 @@
 # Installs what the build and the tests need on a Debian machine, as root.
 # Idempotent: packages already present are left alone, apt runs only when
 # something is missing.
+#
+# The i386 packages (wine32) are installed only where 32-bit programs can run:
+# many hosts now run 64-bit user code only, and there the i386 packages can
+# neither be used nor, often, be installed beside their amd64 twins. Wine is
+# not needed to decide: a tiny static i386 program written here is started.
+#
+#   LVM_SETUP_DECIDE_ONLY=1 scripts/setup.sh   prints the decision, installs nothing
 set -eu
 
 NEED_PKGS="cmake make mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
-binutils-mingw-w64-x86-64 mingw-w64-tools googletest wine wine32:i386 wine64 \
+binutils-mingw-w64-x86-64 mingw-w64-tools googletest wine wine64 \
 xvfb xauth x11-apps imagemagick locales osslsigncode openssl python3 time \
-clang libclang-rt-14-dev"
+clang libclang-rt-14-dev git"
+NEED_I386_PKGS="wine32:i386"
 
-missing=""
-for p in $NEED_PKGS; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
-        missing="$missing $p"
+say() { echo "setup: $*"; }
+
+# A static ELF i386 program of 93 bytes: one program header, then
+# xor ebx,ebx; mov bl,42; xor eax,eax; inc eax; int 0x80 (exit(42)).
+# Exit status 42 says the kernel (or a registered emulator) ran 32-bit code;
+# "Exec format error" (126) says it cannot.
+LVM_I386_PROBE_BYTES="7f 45 4c 46 01 01 01 00 00 00 00 00 00 00 00 00
+02 00 03 00 01 00 00 00 54 80 04 08 34 00 00 00 00 00 00 00 00 00 00 00
+34 00 20 00 01 00 00 00 00 00
+01 00 00 00 00 00 00 00 00 80 04 08 00 80 04 08 5d 00 00 00 5d 00 00 00
+05 00 00 00 00 10 00 00
+31 db b3 2a 31 c0 40 cd 80"
+
+lvm_write_i386_probe() {
+    : >"$1"
+    for byte in $LVM_I386_PROBE_BYTES; do
+        # shellcheck disable=SC2059 # the format is the byte itself, in octal
+        printf "\\$(printf %o "0x$byte")" >>"$1"
+    done
+    chmod 755 "$1"
+}
+
+# Sets lvm_runs_i386 to yes, no or unknown (no program at all starts from
+# the temporary folder, so the probe says nothing), and lvm_i386_why.
+lvm_probe_i386() {
+    dir=$(mktemp -d)
+    lvm_write_i386_probe "$dir/probe-i386"
+    cp /bin/true "$dir/probe-native"
+    status=0
+    "$dir/probe-i386" 2>/dev/null || status=$?
+    native=0
+    "$dir/probe-native" 2>/dev/null || native=$?
+    rm -rf "$dir"
+    if [ "$native" != 0 ]; then
+        lvm_runs_i386=unknown
+        lvm_i386_why="no program at all starts from $(dirname "$dir") (mounted noexec?)"
+    elif [ "$status" = 42 ]; then
+        lvm_runs_i386=yes
+        lvm_i386_why="a static i386 program ran"
+        if [ -n "$(grep -ls 'interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* 2>/dev/null)" ]; then
+            lvm_i386_why="$lvm_i386_why, through the qemu-i386 emulator registered with binfmt_misc"
+        fi
+    else
+        lvm_runs_i386=no
+        lvm_i386_why="a static i386 program did not start (exit $status): the kernel runs 64-bit user code only"
     fi
-done
+}
 
-if [ -n "$missing" ]; then
-    echo "setup: installing:$missing"
+lvm_missing() {
+    missing=""
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+            missing="$missing $p"
+        fi
+    done
+    echo "$missing"
+}
+
+# A package source whose index is out of step ("Mirror sync in progress?")
+# may be one this set-up does not need: try again once, then let
+# apt-get install decide whether what it needs can be had.
+lvm_apt_update() {
+    if apt-get update -qq; then return 0; fi
+    say "apt-get update failed; trying once more in 10 s"
+    sleep 10
+    if apt-get update -qq; then return 0; fi
+    say "apt-get update failed again; going on with the package lists apt has (apt-get install decides)"
+}
+
+lvm_probe_i386
+if [ -n "${LVM_SETUP_DECIDE_ONLY:-}" ]; then
+    echo "$lvm_runs_i386: $lvm_i386_why"
+    exit 0
+fi
+
+i386_pkgs=""
+case "$lvm_runs_i386" in
+    yes) i386_pkgs="$NEED_I386_PKGS"
+         say "32-bit programs run here ($lvm_i386_why): installing the i386 Wine ($NEED_I386_PKGS) to run the shipped i686 installer" ;;
+    no) say "no i386 packages: $lvm_i386_why, so the tests will run the x86_64 build" ;;
+    *) say "no i386 packages: cannot tell whether 32-bit programs run here ($lvm_i386_why), so the tests will run the x86_64 build" ;;
+esac
+
+missing=$(lvm_missing $NEED_PKGS)
+missing_i386=""
+if [ -n "$i386_pkgs" ]; then missing_i386=$(lvm_missing $i386_pkgs); fi
+
+if [ -n "$missing$missing_i386" ]; then
     if [ "$(id -u)" != 0 ]; then
-        echo "setup: must run as root to install packages" >&2
+        say "must run as root to install:$missing$missing_i386" >&2
         exit 1
     fi
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    export DEBIAN_FRONTEND=noninteractive
+    if [ -n "$missing_i386" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        say "adding the i386 architecture to dpkg, for:$missing_i386"
         dpkg --add-architecture i386
     fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends $missing
+    lvm_apt_update
+    if [ -n "$missing_i386" ]; then
+        say "installing:$missing$missing_i386"
+        if ! apt-get install -y -qq --no-install-recommends $missing $missing_i386; then
+            say "the i386 packages ($missing_i386 ) cannot be installed here beside their amd64 twins: going on without them, with the x86_64 build"
+            missing_i386=""
+        fi
+    fi
+    if [ -z "$missing_i386" ]; then
+        missing=$(lvm_missing $NEED_PKGS)
+        if [ -n "$missing" ]; then
+            say "installing:$missing"
+            apt-get install -y -qq --no-install-recommends $missing
+        fi
+    fi
+else
+    say "every package needed is installed"
 fi
 
 # A Russian locale for the tests that run the installer under a Russian user.
 if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
     if [ -f /etc/locale.gen ] && [ "$(id -u)" = 0 ]; then
+        say "generating the ru_RU.UTF-8 and en_US.UTF-8 locales, for the tests that run under a Russian user"
         sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/; s/^# *\(en_US.UTF-8 UTF-8\)/\1/' /etc/locale.gen
         grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >> /etc/locale.gen
         grep -q '^en_US.UTF-8 UTF-8' /etc/locale.gen || echo 'en_US.UTF-8 UTF-8' >> /etc/locale.gen
