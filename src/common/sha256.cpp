@@ -13,21 +13,14 @@ namespace lvm {
 
 namespace {
 
-using OpenProvider = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE*, LPCWSTR, LPCWSTR, ULONG);
-using CloseProvider = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, ULONG);
-using GetProperty = NTSTATUS(WINAPI*)(BCRYPT_HANDLE, LPCWSTR, PUCHAR, ULONG, ULONG*, ULONG);
-using CreateHash = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG, PUCHAR,
-                                     ULONG, ULONG);
-using HashData = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
-using FinishHash = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
-using DestroyHash = NTSTATUS(WINAPI*)(BCRYPT_HASH_HANDLE);
-
-template <typename F>
-F Lookup(HMODULE module, const char* name) {
-    auto address = GetProcAddress(module, name);
-    if (!address) throw Sha256Error(std::string("bcrypt.dll lacks ") + name);
-    return reinterpret_cast<F>(reinterpret_cast<void*>(address));
+template <typename Function>
+Function Required(Function function, const char* name) {
+    if (!function) throw Sha256Error(std::string("bcrypt.dll lacks ") + name);
+    return function;
 }
+
+// A bcrypt.dll function, typed as the SDK declares it; throws when absent.
+#define LVM_BCRYPT(module, name) Required(LVM_GET_FUNCTION(module, name), #name)
 
 // bcrypt.dll is not a known DLL: a copy beside the installer must never be
 // used. Loaded once and kept for the life of the process: unloading it after
@@ -40,10 +33,10 @@ HMODULE Bcrypt() {
 }  // namespace
 
 struct Sha256::State {
-    CloseProvider closeProvider = nullptr;
-    HashData hashData = nullptr;
-    FinishHash finishHash = nullptr;
-    DestroyHash destroyHash = nullptr;
+    LVM_SDK_FUNCTION_TYPE(BCryptCloseAlgorithmProvider) closeProvider = nullptr;
+    LVM_SDK_FUNCTION_TYPE(BCryptHashData) hashData = nullptr;
+    LVM_SDK_FUNCTION_TYPE(BCryptFinishHash) finishHash = nullptr;
+    LVM_SDK_FUNCTION_TYPE(BCryptDestroyHash) destroyHash = nullptr;
     BCRYPT_ALG_HANDLE provider = nullptr;
     BCRYPT_HASH_HANDLE hash = nullptr;
     std::vector<UCHAR> hashObject;  // Windows 7 needs the caller's buffer
@@ -58,13 +51,13 @@ Sha256::Sha256() : state_(std::make_unique<State>()) {
     State& s = *state_;
     const HMODULE module = Bcrypt();
     if (!module) throw Sha256Error("bcrypt.dll cannot be loaded");
-    const auto openProvider = Lookup<OpenProvider>(module, "BCryptOpenAlgorithmProvider");
-    const auto getProperty = Lookup<GetProperty>(module, "BCryptGetProperty");
-    const auto createHash = Lookup<CreateHash>(module, "BCryptCreateHash");
-    s.closeProvider = Lookup<CloseProvider>(module, "BCryptCloseAlgorithmProvider");
-    s.hashData = Lookup<HashData>(module, "BCryptHashData");
-    s.finishHash = Lookup<FinishHash>(module, "BCryptFinishHash");
-    s.destroyHash = Lookup<DestroyHash>(module, "BCryptDestroyHash");
+    const auto openProvider = LVM_BCRYPT(module, BCryptOpenAlgorithmProvider);
+    const auto getProperty = LVM_BCRYPT(module, BCryptGetProperty);
+    const auto createHash = LVM_BCRYPT(module, BCryptCreateHash);
+    s.closeProvider = LVM_BCRYPT(module, BCryptCloseAlgorithmProvider);
+    s.hashData = LVM_BCRYPT(module, BCryptHashData);
+    s.finishHash = LVM_BCRYPT(module, BCryptFinishHash);
+    s.destroyHash = LVM_BCRYPT(module, BCryptDestroyHash);
 
     if (openProvider(&s.provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) {
         s.provider = nullptr;

@@ -12,9 +12,6 @@ namespace {
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
 
-using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-
-
 }  // namespace
 
 std::wstring SystemFolderPath(const wchar_t* name) {
@@ -29,8 +26,7 @@ bool RestrictDllSearchToSystemFolder() {
     SetDllDirectoryW(L"");
     // kernel32 is always loaded; the function exists from Windows 8, and on
     // Windows 7 with KB2533623.
-    const auto setDefault = GetFunction<SetDefaultDllDirectoriesFunction>(
-        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    const auto setDefault = LVM_GET_FUNCTION(GetModuleHandleW(L"kernel32.dll"), SetDefaultDllDirectories);
     return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 

@@ -17,7 +17,7 @@ HMODULE LoadForProcessLifetime(const wchar_t* name) {
 
 template <typename Function>
 void Resolve(HMODULE module, const char* name, Function& function) {
-    function = GetFunction<Function>(module, name);
+    function = GetFunctionAs<Function>(module, name);
     if (!function) EndForMissingFunction();
 }
 

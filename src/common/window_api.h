@@ -14,6 +14,7 @@
 #include <shellapi.h>
 
 #include "common/scoped_handle.h"
+#include "common/system_library.h"
 
 namespace lvm {
 
@@ -28,7 +29,7 @@ namespace lvm {
 #define LVM_GDI32_FUNCTIONS(X) X(GetStockObject)
 #define LVM_SHELL32_FUNCTIONS(X) X(SHGetFileInfoW) X(ShellExecuteW)
 
-#define LVM_FUNCTION_FIELD(name) decltype(&::name) name = nullptr;
+#define LVM_FUNCTION_FIELD(name) LVM_SDK_FUNCTION_TYPE(name) name = nullptr;
 
 struct User32Functions {
     LVM_USER32_FUNCTIONS(LVM_FUNCTION_FIELD)

@@ -81,14 +81,10 @@ namespace {
 // runs. It is loaded from the system folder when first needed and kept for
 // the rest of the process.
 struct VersionApi {
-    using GetSizeFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-    using GetInfoFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-    using QueryFunction = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-
     ScopedModule module{LoadSystemLibrary(L"version.dll")};
-    GetSizeFunction getSize = GetFunction<GetSizeFunction>(module.get(), "GetFileVersionInfoSizeW");
-    GetInfoFunction getInfo = GetFunction<GetInfoFunction>(module.get(), "GetFileVersionInfoW");
-    QueryFunction query = GetFunction<QueryFunction>(module.get(), "VerQueryValueW");
+    LVM_SDK_FUNCTION_TYPE(GetFileVersionInfoSizeW) getSize = LVM_GET_FUNCTION(module.get(), GetFileVersionInfoSizeW);
+    LVM_SDK_FUNCTION_TYPE(GetFileVersionInfoW) getInfo = LVM_GET_FUNCTION(module.get(), GetFileVersionInfoW);
+    LVM_SDK_FUNCTION_TYPE(VerQueryValueW) query = LVM_GET_FUNCTION(module.get(), VerQueryValueW);
 
     bool Available() const { return getSize && getInfo && query; }
 };

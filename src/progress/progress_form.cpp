@@ -103,9 +103,8 @@ void RunMessageLoop() {
 // function-local constant): the progress bar's window class lives in it, and
 // a window thread may outlive its owner's bounded wait.
 void InitCommonControlsFromSystemFolder() {
-    using InitFunction = void(WINAPI*)();
     static const HMODULE comctl32 = LoadSystemLibrary(L"comctl32.dll");
-    if (const auto init = GetFunction<InitFunction>(comctl32, "InitCommonControls")) init();
+    if (const auto init = LVM_GET_FUNCTION(comctl32, InitCommonControls)) init();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/scoped_handle.h"
+#include "common/system_library.h"
 #include "common/text.h"
 #include "common/window_api.h"
 #include "environment/registry.h"
@@ -51,15 +52,8 @@ bool QueryVersionRecord(WindowsVersionRecord& record) {
 // process it runs on x86. GetNativeSystemInfo is looked up by name because
 // systems before XP lack it; there the process's own view is the system's.
 uint16_t NativeArchitecture() {
-    using GetNativeSystemInfoFunction = void(WINAPI*)(LPSYSTEM_INFO);
     SYSTEM_INFO info{};
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const FARPROC found = kernel ? GetProcAddress(kernel, "GetNativeSystemInfo") : nullptr;
-    if (found) {
-        // Through void (*)(), which converts to any function type without a
-        // warning about mismatched signatures.
-        const auto getNative = reinterpret_cast<GetNativeSystemInfoFunction>(
-            reinterpret_cast<void (*)()>(found));
+    if (const auto getNative = LVM_GET_FUNCTION(GetModuleHandleW(L"kernel32.dll"), GetNativeSystemInfo)) {
         getNative(&info);
     } else {
         GetSystemInfo(&info);

@@ -10,20 +10,15 @@ namespace lvm {
 
 namespace {
 
-using StartSession = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
-using EndSession = DWORD(WINAPI*)(DWORD);
-using RegisterResources = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
-using GetList = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, LPDWORD);
-using Shutdown = DWORD(WINAPI*)(DWORD, ULONG, RM_WRITE_STATUS_CALLBACK);
-
 // rstrtmgr.dll for one call: a type, made and freed inside each operation below.
 struct RestartManagerApi {
     ScopedModule module{LoadSystemLibrary(L"rstrtmgr.dll")};
-    StartSession startSession = GetFunction<StartSession>(module.get(), "RmStartSession");
-    EndSession endSession = GetFunction<EndSession>(module.get(), "RmEndSession");
-    RegisterResources registerResources = GetFunction<RegisterResources>(module.get(), "RmRegisterResources");
-    GetList getList = GetFunction<GetList>(module.get(), "RmGetList");
-    Shutdown shutdown = GetFunction<Shutdown>(module.get(), "RmShutdown");
+    LVM_SDK_FUNCTION_TYPE(RmStartSession) startSession = LVM_GET_FUNCTION(module.get(), RmStartSession);
+    LVM_SDK_FUNCTION_TYPE(RmEndSession) endSession = LVM_GET_FUNCTION(module.get(), RmEndSession);
+    LVM_SDK_FUNCTION_TYPE(RmRegisterResources) registerResources =
+        LVM_GET_FUNCTION(module.get(), RmRegisterResources);
+    LVM_SDK_FUNCTION_TYPE(RmGetList) getList = LVM_GET_FUNCTION(module.get(), RmGetList);
+    LVM_SDK_FUNCTION_TYPE(RmShutdown) shutdown = LVM_GET_FUNCTION(module.get(), RmShutdown);
 
     bool Available() const { return startSession && endSession && registerResources && getList && shutdown; }
 };

@@ -20,20 +20,13 @@ namespace {
 // that never starts it (modest without runapp, a No) does not pay for COM.
 // Both are known DLLs, taken from the system folder whatever the search.
 struct ComFunctions {
-    using CoInitializeExFunction = HRESULT(WINAPI*)(void*, DWORD);
-    using CoUninitializeFunction = void(WINAPI*)();
-    using CoCreateInstanceFunction = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
-    using SysAllocStringFunction = BSTR(WINAPI*)(const OLECHAR*);
-    using SysFreeStringFunction = void(WINAPI*)(BSTR);
-
     ScopedModule ole32{LoadSystemLibrary(L"ole32.dll")};
     ScopedModule oleaut32{LoadSystemLibrary(L"oleaut32.dll")};
-    CoInitializeExFunction coInitializeEx = GetFunction<CoInitializeExFunction>(ole32.get(), "CoInitializeEx");
-    CoUninitializeFunction coUninitialize = GetFunction<CoUninitializeFunction>(ole32.get(), "CoUninitialize");
-    CoCreateInstanceFunction coCreateInstance =
-        GetFunction<CoCreateInstanceFunction>(ole32.get(), "CoCreateInstance");
-    SysAllocStringFunction sysAllocString = GetFunction<SysAllocStringFunction>(oleaut32.get(), "SysAllocString");
-    SysFreeStringFunction sysFreeString = GetFunction<SysFreeStringFunction>(oleaut32.get(), "SysFreeString");
+    LVM_SDK_FUNCTION_TYPE(CoInitializeEx) coInitializeEx = LVM_GET_FUNCTION(ole32.get(), CoInitializeEx);
+    LVM_SDK_FUNCTION_TYPE(CoUninitialize) coUninitialize = LVM_GET_FUNCTION(ole32.get(), CoUninitialize);
+    LVM_SDK_FUNCTION_TYPE(CoCreateInstance) coCreateInstance = LVM_GET_FUNCTION(ole32.get(), CoCreateInstance);
+    LVM_SDK_FUNCTION_TYPE(SysAllocString) sysAllocString = LVM_GET_FUNCTION(oleaut32.get(), SysAllocString);
+    LVM_SDK_FUNCTION_TYPE(SysFreeString) sysFreeString = LVM_GET_FUNCTION(oleaut32.get(), SysFreeString);
 
     bool complete() const {
         return coInitializeEx && coUninitialize && coCreateInstance && sysAllocString && sysFreeString;
