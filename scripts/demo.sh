@@ -39,16 +39,8 @@ export LVM_WINEPREFIX="$demo_prefix"
 # On a host without 32-bit user code Wine runs the x86_64 build of the same sources.
 bin="$(lvm_runnable_build "$build")/bin"
 
-# The demo installation: where a 32-bit application's installer puts it, with
-# its uninstall entry in the 32-bit registry view.
-app_win='C:\Program Files (x86)\Lingvaro'
-app_dir="$WINEPREFIX/drive_c/Program Files (x86)/Lingvaro"
-mkdir -p "$app_dir/Data"
-cp "$bin/Lingvaro.exe" "$app_dir/Lingvaro.exe"
-head -c 300000 /dev/zero > "$app_dir/Data/lessons.dat"
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lingvaro'
-wine reg add "$key" /v UninstallString /d "\"$app_win\\uninst.exe\"" /reg:32 /f >/dev/null 2>&1
-wine reg add "$key" /v DisplayName /d "Lingvaro" /reg:32 /f >/dev/null 2>&1
+. "$root/scripts/demo-installation.sh"
+lvm_make_demo_installation "$bin"
 
 cp "$bin/lvm0-setup.exe" "$WINEPREFIX/drive_c/lvm0-setup.exe"
 echo "demo: running lvm0-setup.exe $(if $ask; then echo '(answer the questions on the display)'; else echo modest; fi)"
