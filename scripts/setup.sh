@@ -68,16 +68,20 @@ if [ -n "$missing$missing_i386" ]; then
         exit 1
     fi
     export DEBIAN_FRONTEND=noninteractive
+    added_i386=false
     if [ -n "$missing_i386" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         say "adding the i386 architecture to dpkg, for:$missing_i386"
         dpkg --add-architecture i386
+        added_i386=true
     fi
     lvm_apt_update
     if [ -n "$missing_i386" ]; then
         say "installing:$missing$missing_i386"
         if ! apt-get install -y -qq --no-install-recommends $missing $missing_i386; then
-            say "the i386 packages ($missing_i386 ) cannot be installed here beside their amd64 twins: going on without them, with the x86_64 build"
+            say "the i386 packages (${missing_i386# }) cannot be installed here beside their amd64 twins: going on without them, with the x86_64 build"
             missing_i386=""
+            # Its indexes would only slow down and endanger every later update.
+            if $added_i386; then dpkg --remove-architecture i386 2>/dev/null || true; fi
         fi
     fi
     if [ -z "$missing_i386" ]; then
