@@ -10,9 +10,9 @@
 
 #include "common/scoped_handle.h"
 #include "common/text.h"
+#include "handoff/app_elsewhere.h"
+#include "handoff/hand_off.h"
 #include "support/test_paths.h"
-#include "update/app_elsewhere.h"
-#include "update/hand_off.h"
 #include "update/install_lock.h"
 #include "update/process_hardening.h"
 

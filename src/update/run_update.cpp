@@ -6,9 +6,9 @@
 #include "environment/environment.h"
 #include "environment/folder_size.h"
 #include "environment/path_rules.h"
-#include "update/app_elsewhere.h"
+#include "handoff/app_elsewhere.h"
+#include "selfcheck/self_check.h"
 #include "update/command_line.h"
-#include "update/self_check.h"
 
 namespace lvm {
 

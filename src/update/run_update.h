@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "handoff/hand_off.h"
 #include "payload/payload_writer.h"
-#include "update/hand_off.h"
 #include "update/install_lock.h"
 #include "update/run_context.h"
 

@@ -1,4 +1,4 @@
-#include "update/app_elsewhere.h"
+#include "handoff/app_elsewhere.h"
 
 #include <windows.h>
 #include <restartmanager.h>
