@@ -13,7 +13,7 @@ namespace {
 constexpr uint32_t kPackageSize = 11810129;
 const std::vector<uint8_t> kOldPackage = [] {
     std::vector<uint8_t> bytes = {'l', 'v', 'm', '0', 0x22, 0x02, 200, 0};
-    bytes.resize(64, 0xAB);
+    bytes.resize(10 << 10, 0xAB);  // large enough to show in the size in KiB
     return bytes;
 }();
 
