@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "payload/payload_files.h"
@@ -33,6 +34,18 @@ TEST(PayloadTildeName, PutsTheTildeInFrontOfTheFileName) {
         {"C:\\Программы\\Лингваро\\lvm0.pak", "C:\\Программы\\Лингваро\\~lvm0.pak"},
     };
     for (const auto& c : cases) EXPECT_EQ(TildeName(c.path), c.expected) << c.path;
+}
+
+// Only this run's own kept name, and of the names a search finds only the
+// kept ones (a search matches short 8.3 names too).
+TEST(PayloadTildeName, NamesKeptForTheRestart) {
+    EXPECT_EQ(RestartKeptName("C:\\App\\lvm0.pak", "12-ab"), "C:\\App\\~lvm0.pak.12-ab.restart");
+    EXPECT_EQ(RestartKeptPattern("C:\\App\\lvm0.pak"), "C:\\App\\~lvm0.pak.*.restart");
+    const std::pair<const char*, bool> found[] = {
+        {"~lvm0.pak.12-ab.restart", true}, {"~LVM0.PAK.7.RESTART", true}, {"~lvm0.pak.restart", false},
+        {"~LVM0~1.RES", false},           {"~lvm0.pak", false},          {"x~lvm0.pak.1.restart", false},
+    };
+    for (const auto& [name, kept] : found) EXPECT_EQ(IsRestartKeptName(name, "C:\\App\\lvm0.pak"), kept) << name;
 }
 
 TEST(PayloadTildeName, VeryLongPathsKeepEveryCharacter) {

@@ -95,7 +95,9 @@ void ClearFilesKeptForRestart(const std::string& destination) {
     const ScopedFindHandle search(FindFirstFileW(pattern.c_str(), &found));
     if (!search) return;
     do {
-        SystemClearLeftover(folder + found.cFileName, SystemDescribeFile);
+        if (IsRestartKeptName(Narrow(found.cFileName), destination)) {
+            SystemClearLeftover(folder + found.cFileName, SystemDescribeFile);
+        }
     } while (FindNextFileW(search.get(), &found));
 }
 

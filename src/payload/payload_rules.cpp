@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ascii.h"
 #include "payload/version_rules.h"
 
 namespace lvm {
@@ -21,6 +22,15 @@ std::string RestartKeptName(const std::string& destination, const std::string& r
 }
 
 std::string RestartKeptPattern(const std::string& destination) { return RestartKeptName(destination, "*"); }
+
+bool IsRestartKeptName(const std::string& fileName, const std::string& destination) {
+    const std::string tilde = TildeName(destination);
+    const std::string prefix = LowerAscii(tilde.substr(tilde.find_last_of('\\') + 1) + ".");
+    const std::string suffix = ".restart";
+    const std::string name = LowerAscii(fileName);
+    return name.size() > prefix.size() + suffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
 
 uint32_t NextHeldRetryPause(uint32_t elapsedMs, uint32_t lastPauseMs) {
     if (elapsedMs >= kHeldRetryLimitMs) return 0;

@@ -24,6 +24,10 @@ std::string RestartKeptName(const std::string& destination, const std::string& r
 // The names kept for a restart beside the destination by any run, as a
 // pattern of the file system's search.
 std::string RestartKeptPattern(const std::string& destination);
+// Whether a file name that the search for RestartKeptPattern() found is such
+// a name: the search also matches the short (8.3) names that a file system
+// may keep beside the long ones. Letter case aside, as the file system does.
+bool IsRestartKeptName(const std::string& fileName, const std::string& destination);
 
 // A replace that another program blocks is tried again at once, then after
 // pauses that double from 100 ms up to 1 s each, for 3 s in all: scanners and
