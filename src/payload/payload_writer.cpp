@@ -88,9 +88,16 @@ PayloadOutcome KeepForRestart(const TPayloadServices& services, StagedFile& stag
 PayloadOutcome PlaceStaged(const TPayloadServices& services, StagedFile& staged, const std::string& destination) {
     for (;;) {
         CommitResult result = CommitResult::Failed;
+        bool told = false;
         const uint32_t waited = RetryWhileHeld(
             [&] {
                 result = staged.Commit(destination);
+                if (result == CommitResult::Held && !told) {
+                    // Said at once: an administrator reading the log meanwhile sees why the run waits.
+                    services.messages.Log(destination + " is held by another program; trying again for up to " +
+                                          Milliseconds(kHeldRetryLimitMs));
+                    told = true;
+                }
                 return result == CommitResult::Held;
             },
             services.retry);

@@ -31,7 +31,6 @@ public:
     virtual void Show(const std::string& caption, const std::string& text) = 0;
 };
 
-// What the writer works with besides its arguments.
 // The system's clock and sleep, for the tries of a held destination.
 TRetryHooks SystemRetryHooks();
 
@@ -39,6 +38,7 @@ TRetryHooks SystemRetryHooks();
 // tries: asked with the destination's path.
 using HeldFileDecision = std::function<HeldAnswer(const std::string& destination)>;
 
+// What the writer works with besides its arguments.
 struct TPayloadServices {
     const TMessenger& messages;
     ProgressCalls& progress;

@@ -34,14 +34,14 @@ ScopedHandle Start(const std::wstring& program, std::wstring command) {
     return ScopedHandle(info.hProcess);
 }
 
-// The helper holding a file, for `ms` after a file `trigger` has
-// `triggerBytes`, or (ms 0) until it is ended.
+// The helper holding a file until a log holds a line, or until it is ended.
 class Holder {
 public:
-    Holder(const std::wstring& file, DWORD ms, const std::wstring& trigger = L"-", uint64_t triggerBytes = 0)
-        : process_(Start(BinDir() + L"lvm-test-helper.exe", L"helper hold \"" + file + L"\" " + std::to_wstring(ms) +
-                                                               L" \"" + trigger + L"\" " +
-                                                               std::to_wstring(triggerBytes))) {
+    explicit Holder(const std::wstring& file, const std::wstring& untilLogSays = std::wstring(),
+                    const std::wstring& log = std::wstring())
+        : process_(Start(BinDir() + L"lvm-test-helper.exe",
+                         L"helper hold \"" + file + L"\"" +
+                             (log.empty() ? L"" : L" \"" + log + L"\" \"" + untilLogSays + L"\""))) {
         // Held once nobody may open it for writing, as long as the helper runs.
         while (process_ && WaitForSingleObject(process_.get(), 10) == WAIT_TIMEOUT && !holding_) {
             const ScopedHandle probe(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -124,8 +124,9 @@ protected:
 };
 
 TEST_F(HeldPackage, HeldForAMomentIsWaitedOutAndInstalled) {
-    // Let go 1 s after the new file is written out: the replace comes a flush later.
-    Holder holder(PackagePath(), 1000, InstallDir() + L"~lvm0.pak", kPackageSize);
+    // Let go as soon as the run has found the package held and says it tries again.
+    Holder holder(PackagePath(), PackagePath() + L" is held by another program; trying again for up to 3000 ms",
+                  WorkDir() + L"\\setup.log");
     ASSERT_TRUE(holder.Holding());
     const driver::RunResult r = Run(L"modest" + LogOption(), {});
     EXPECT_TRUE(r.boxes.empty());
@@ -136,7 +137,7 @@ TEST_F(HeldPackage, HeldForAMomentIsWaitedOutAndInstalled) {
 }
 
 TEST_F(HeldPackage, HeldForTheWholeQuietRunIsReplacedAtTheRestart) {
-    Holder holder(PackagePath(), 0);
+    Holder holder(PackagePath());
     ASSERT_TRUE(holder.Holding());
     const driver::RunResult r = Run(L"/quiet modest runapp" + LogOption(), {});
     EXPECT_TRUE(r.boxes.empty());
@@ -168,7 +169,7 @@ TEST_F(HeldPackage, InteractiveRunAsksAndEachAnswerDoesWhatItSays) {
     for (const int answer : {IDCANCEL, IDTRYAGAIN, IDCONTINUE}) {
         SCOPED_TRACE(answer);
         WriteFileBytes(PackagePath(), kOldPackage);
-        Holder holder(PackagePath(), 0);
+        Holder holder(PackagePath());
         ASSERT_TRUE(holder.Holding());
         // Try Again after the holder has ended, then No to the closing question.
         const driver::RunResult r = Run(L"", {IDYES, answer, IDNO}, [&](size_t box) {

@@ -1,10 +1,9 @@
 // A process for the tests that must happen in another process:
-//   lvm-test-helper hold FILE MS TRIGGER BYTES
+//   lvm-test-helper hold FILE [UNTIL_FILE UNTIL_TEXT]
 //     holds FILE open as a scanner or a media tool would (GENERIC_READ,
-//     FILE_SHARE_READ only: nobody may write, rename over or delete it), for
-//     MS milliseconds after a file TRIGGER of at least BYTES exists ("-": from
-//     the start), or until it is ended when MS is 0; exits 2 when FILE cannot
-//     be opened.
+//     FILE_SHARE_READ only: nobody may write, rename over or delete it) until
+//     UNTIL_FILE holds UNTIL_TEXT (a line of a log being written), or until
+//     it is ended; exits 2 when FILE cannot be opened.
 //   lvm-test-helper stage TEMPORARY EVENT
 //     stages a new file at TEMPORARY as the installer does, and inside the
 //     second chunk's write signals the named EVENT and waits to be ended.
@@ -15,20 +14,31 @@
 #include <string>
 #include <vector>
 
-#include "common/file_attributes.h"
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "payload/payload_files.h"
 
 namespace {
 
-int Hold(const std::wstring& file, DWORD ms, const std::wstring& trigger, uint64_t triggerBytes) {
+bool FileHolds(const std::wstring& path, const std::string& text) {
+    const lvm::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+    if (!file) return false;
+    std::string content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) content.append(buffer, read);
+    return content.find(text) != std::string::npos;
+}
+
+int Hold(const std::wstring& file, const std::wstring& untilFile, const std::wstring& untilText) {
     const lvm::ScopedHandle held(
         CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!held) return 2;
-    const std::string waitFor = lvm::Narrow(trigger);
-    while (trigger != L"-" && !(lvm::IsExistingFile(waitFor) && lvm::FileBytes(waitFor) >= triggerBytes)) Sleep(5);
-    Sleep(ms == 0 ? INFINITE : ms);
+    if (untilFile.empty()) Sleep(INFINITE);
+    const std::string text = lvm::Narrow(untilText);
+    while (!FileHolds(untilFile, text)) Sleep(5);
     return 0;
 }
 
@@ -61,10 +71,8 @@ int Stage(const std::wstring& temporary, const std::wstring& event) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::vector<std::wstring> args(argv + 1, argv + argc);
-    if (args.size() == 5 && args[0] == L"hold") {
-        return Hold(args[1], std::wcstoul(args[2].c_str(), nullptr, 10), args[3],
-                    std::wcstoull(args[4].c_str(), nullptr, 10));
-    }
+    if (args.size() == 2 && args[0] == L"hold") return Hold(args[1], L"", L"");
+    if (args.size() == 4 && args[0] == L"hold") return Hold(args[1], args[2], args[3]);
     if (args.size() == 3 && args[0] == L"stage") return Stage(args[1], args[2]);
     return 1;
 }
