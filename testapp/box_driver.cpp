@@ -214,9 +214,13 @@ RunResult RunProgram(const RunOptions& options) {
             shown.caption = WindowText(box);
             shown.text = WindowText(GetDlgItem(box, 0xFFFF));
             shown.isQuestion = GetDlgItem(box, IDYES) != nullptr;
+            for (int id = IDOK; id <= IDCONTINUE; ++id) {
+                if (GetDlgItem(box, id) != nullptr) shown.buttons.push_back(id);
+            }
             shown.progressVisibleBefore = windows.progressVisible;
             shown.foreground = GetForegroundWindow() == box;
             shown.coveredBy = CoveringWindowClass(box);
+            if (options.beforeAnswer) options.beforeAnswer(result.boxes.size());
             if (options.answerBoxes) {
                 if (nextAnswer < options.answers.size()) {
                     shown.answer = options.answers[nextAnswer++];

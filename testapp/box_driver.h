@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@ struct ShownBox {
     std::wstring caption;
     std::wstring text;      // the static control 0xFFFF
     bool isQuestion = false;  // has Yes/No buttons
+    std::vector<int> buttons;  // the ids of its buttons (IDOK ... IDCONTINUE), in id order
     int answer = 0;           // the button pressed by the driver
     bool scripted = false;    // false: the script had no answer left
     bool progressVisibleBefore = false;  // the progress window was visible when it appeared
@@ -35,6 +37,9 @@ struct RunOptions {
     std::wstring arguments;          // without the program name
     std::wstring currentDirectory;   // empty: the driver's own
     std::vector<int> answers;        // IDYES / IDNO / IDOK in the order of the boxes; 0: leave it
+    // Called with a box's index after it has been read and before it is
+    // answered: what the test changes there, the program sees after the answer.
+    std::function<void(size_t box)> beforeAnswer;
     DWORD timeoutMs = 60000;
     // Answer boxes at all (false: a person answers them on the display).
     bool answerBoxes = true;

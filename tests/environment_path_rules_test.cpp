@@ -57,8 +57,8 @@ TEST(EnvironmentPathRules, UninstallCommandFolderTakesTextUpToTheLastBackslashBe
     }
 }
 
-// An unquoted value is read as Windows reads an unquoted command line: the
-// first prefix ending at a blank that names a file is the program.
+// An unquoted value is read as Windows reads an unquoted command line: a
+// prefix ending at a blank that names a file is a candidate program.
 TEST(EnvironmentPathRules, UnquotedCommandIsResolvedAgainstTheFilesThatExist) {
     struct Case {
         std::string command;
@@ -71,7 +71,15 @@ TEST(EnvironmentPathRules, UnquotedCommandIsResolvedAgainstTheFilesThatExist) {
         // ".exe" is tried where the name has no extension.
         {"C:\\Program Files\\Lingvaro\\uninst /S", {"C:\\Program Files\\Lingvaro\\uninst.exe"},
          "C:\\Program Files\\Lingvaro\\"},
-        // The first prefix that names a file wins, as it does for Windows.
+        // Of the prefixes that name a file, the first whose folder holds the
+        // application wins; where none does, the first, as it does for Windows.
+        {"C:\\Program Files\\Lingvaro\\uninst.exe /S",
+         {"C:\\Program.exe", "C:\\Program Files\\Lingvaro\\uninst.exe", "C:\\Program Files\\Lingvaro\\Lingvaro.exe"},
+         "C:\\Program Files\\Lingvaro\\"},
+        {"C:\\Program Files\\Lingvaro\\uninst.exe /S",
+         {"C:\\Program.exe", "C:\\Lingvaro.exe", "C:\\Program Files\\Lingvaro\\uninst.exe",
+          "C:\\Program Files\\Lingvaro\\Lingvaro.exe"},
+         "C:\\"},
         {"C:\\Program Files\\Lingvaro\\uninst.exe /S",
          {"C:\\Program.exe", "C:\\Program Files\\Lingvaro\\uninst.exe"}, "C:\\"},
         // The whole value, blanks and all, when it names the file.
@@ -92,7 +100,7 @@ TEST(EnvironmentPathRules, UnquotedCommandIsResolvedAgainstTheFilesThatExist) {
             }
             return false;
         };
-        EXPECT_EQ(UninstallCommandFolder(c.command, exists), c.folder) << c.command;
+        EXPECT_EQ(UninstallCommandFolder(c.command, exists, "Lingvaro.exe"), c.folder) << c.command;
     }
 }
 

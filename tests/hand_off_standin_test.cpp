@@ -8,8 +8,8 @@
 
 #include "common/scoped_handle.h"
 #include "common/text.h"
+#include "handoff/hand_off.h"
 #include "support/test_paths.h"
-#include "update/hand_off.h"
 
 namespace lvm {
 namespace {

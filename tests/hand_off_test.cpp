@@ -10,11 +10,13 @@
 
 #include "common/scoped_handle.h"
 #include "common/text.h"
+#include "handoff/app_elsewhere.h"
+#include "handoff/hand_off.h"
+#include "support/scripted_ui.h"
 #include "support/test_paths.h"
-#include "update/app_elsewhere.h"
-#include "update/hand_off.h"
 #include "update/install_lock.h"
 #include "update/process_hardening.h"
+#include "update/run_update.h"
 
 namespace lvm {
 namespace {
@@ -255,21 +257,22 @@ TEST(InstallLockWaits, RealLockIsExclusiveUntilLetGo) {
 // The Restart Manager's list, scripted (it is a stub under Wine): only the
 // application of the installation folder is asked to close, in any session;
 // a foreign holder is never touched; a failure changes nothing.
+class ScriptedRestartManager final : public RestartManager {
+public:
+    std::optional<std::vector<TFileHolder>> HoldersOf(const std::string& file) override {
+        queried.push_back(file);
+        return holders;
+    }
+    bool AskToClose(const std::vector<TFileHolder>& processes) override {
+        for (const TFileHolder& p : processes) asked.push_back(p.processId);
+        return true;
+    }
+    std::optional<std::vector<TFileHolder>> holders;
+    std::vector<std::string> queried;
+    std::vector<uint32_t> asked;
+};
+
 TEST(AppElsewhere, OnlyTheApplicationOfTheFolderIsAskedAndOpenedForWaiting) {
-    class ScriptedRestartManager final : public RestartManager {
-    public:
-        std::optional<std::vector<TFileHolder>> HoldersOf(const std::string& file) override {
-            queried.push_back(file);
-            return holders;
-        }
-        bool AskToClose(const std::vector<TFileHolder>& processes) override {
-            for (const TFileHolder& p : processes) asked.push_back(p.processId);
-            return true;
-        }
-        std::optional<std::vector<TFileHolder>> holders;
-        std::vector<std::string> queried;
-        std::vector<uint32_t> asked;
-    };
     // This test process stands in for the application in another session: a
     // real process with a real start time, which the run must open for waiting.
     FILETIME created{}, exited{}, kernel{}, user{};
@@ -277,11 +280,11 @@ TEST(AppElsewhere, OnlyTheApplicationOfTheFolderIsAskedAndOpenedForWaiting) {
     const uint64_t startTime = (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
     const uint32_t self = GetCurrentProcessId();
     const std::string appExe = "C:\\Lingvaro\\Lingvaro.exe";
-    const TFileHolder application{self, startTime, "c:\\LINGVARO\\lingvaro.exe"};
-    const TFileHolder reusedId{self, startTime + 1, appExe};  // the id now names another process
-    const TFileHolder backup{4242, 1, "C:\\Backup\\agent.exe"};
-    const TFileHolder otherCopy{4343, 1, "D:\\Old\\Lingvaro\\Lingvaro.exe"};
-    const TFileHolder unreadable{4444, 1, ""};
+    const TFileHolder application{self, startTime, "c:\\LINGVARO\\lingvaro.exe", ""};
+    const TFileHolder reusedId{self, startTime + 1, appExe, ""};  // the id now names another process
+    const TFileHolder backup{4242, 1, "C:\\Backup\\agent.exe", "Backup Agent"};
+    const TFileHolder otherCopy{4343, 1, "D:\\Old\\Lingvaro\\Lingvaro.exe", ""};
+    const TFileHolder unreadable{4444, 1, "", ""};
     struct Row {
         std::optional<std::vector<TFileHolder>> holders;
         std::vector<uint32_t> asked;
@@ -302,6 +305,54 @@ TEST(AppElsewhere, OnlyTheApplicationOfTheFolderIsAskedAndOpenedForWaiting) {
         EXPECT_EQ(restartManager.queried, std::vector<std::string>{"C:\\Lingvaro\\lvm0.pak"});
         EXPECT_EQ(restartManager.asked, row.asked);
         EXPECT_EQ(opened.size(), row.opened);
+    }
+}
+
+// A package still held after the tries: whoever the Restart Manager names is
+// named in the log (with the process id) and in the question; nobody named
+// is "another program"; a run nobody can answer finishes at the restart.
+TEST(AppElsewhere, HoldersOfAPackageStillHeldAreNamedAndTheAnswerDecides) {
+    const TFileHolder agent{4242, 1, "C:\\Backup\\agent.exe", "Backup Agent"};
+    const TFileHolder sync{4343, 1, "D:\\Sync\\sync.exe", ""};
+    const TFileHolder unreadable{4444, 1, "", ""};
+    struct Row {
+        std::optional<std::vector<TFileHolder>> holders;
+        bool unattended;
+        int button;
+        HeldAnswer answer;
+        const char* named;  // in the question
+        const char* logged;
+    };
+    const Row rows[] = {
+        {std::vector<TFileHolder>{agent, sync, unreadable}, false, 10, HeldAnswer::TryAgain,
+         "Backup Agent, sync.exe, process 4444",
+         "held by: Backup Agent (process id 4242), sync.exe (process id 4343), process 4444 (process id 4444)"},
+        {std::nullopt, false, 11, HeldAnswer::FinishAtRestart, "another program",
+         "held by: another program (the Restart Manager names nobody)"},
+        {std::vector<TFileHolder>{agent}, false, 0, HeldAnswer::Cancel, "Backup Agent",
+         "held by: Backup Agent (process id 4242)"},  // no box could be shown
+        {std::vector<TFileHolder>{agent}, true, 0, HeldAnswer::FinishAtRestart, "Backup Agent",
+         "held by: Backup Agent (process id 4242)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.logged);
+        ScriptedRestartManager restartManager;
+        restartManager.holders = row.holders;
+        test::ScriptedUserInterface ui;
+        ui.Answer(row.button);
+        std::vector<std::string> log;
+        const TMessenger messages(ui, false, {"Lingvaro update", "Обновление Lingvaro", "title"},
+                                  [&] { return row.unattended; }, [&](const std::string& line) { log.push_back(line); });
+        EXPECT_EQ(AnswerWhenPackageHeld(restartManager, messages, "C:\\L\\lvm0.pak"), row.answer);
+        const std::string text = std::string("The file C:\\L\\lvm0.pak\r\nis in use by ") + row.named + ".";
+        ASSERT_EQ(ui.Shown().size(), row.unattended ? 0u : 1u);
+        if (!row.unattended) {
+            EXPECT_EQ(ui.Shown()[0].text.substr(0, text.size()), text);
+        }
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log[0], row.logged);
+        EXPECT_EQ(log[1].substr(log[1].find(':') + 2, text.size()), text);
+        EXPECT_TRUE(restartManager.asked.empty()) << "a holder was asked to close";
     }
 }
 

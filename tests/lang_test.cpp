@@ -128,6 +128,12 @@ TEST(Messages, EveryBoxInBothLanguagesUnderItsCaption) {
          "Устанавливаемый файл C:\\A\\lvm0.pak\r\nболее старой версии, чем уже установленный.\r\n\r\n"
          "Действительно ли Вы хотите заменить уже имеющийся\r\nфайл версии 216 на более старый версии 215?",
          "Резонный вопрос", 0x00042024, 0x0019},
+        {Message::FileHeld, true, {"C:\\A\\lvm0.pak", "другой программой"},
+         "Файл C:\\A\\lvm0.pak\r\nзанят другой программой.\r\n\r\n"
+         "Повторить: установить его сейчас, закрыв программу.\r\n"
+         "Продолжить: установить его при перезагрузке компьютера.\r\n"
+         "Отмена: оставить установленный файл как есть.",
+         "Резонный вопрос", 0x00042036, 0x0019},
         // Russian only, under the English caption, whatever the run's language.
         {Message::StartApp, false, {}, "На Ваш компьютер установлено\r\nОбновление Lingvaro -\r\n",
          "Lingvaro update", 0x00042024, 0x0019},
@@ -149,6 +155,26 @@ TEST(Messages, EveryBoxInBothLanguagesUnderItsCaption) {
         t.Messenger().Tell(row.id, row.arguments);
         ASSERT_EQ(t.ui.Shown().size(), 2u);
         EXPECT_EQ(t.ui.Shown()[1].text, expected);
+    }
+}
+
+// The holders as the question about a held file names them.
+TEST(Messages, HoldersAreNamedUpToThreeThenCounted) {
+    struct Row {
+        std::vector<std::string> names;
+        const char* english;
+        const char* russian;
+    };
+    const Row rows[] = {
+        {{}, "another program", "другой программой"},
+        {{"Backup Agent"}, "Backup Agent", "программой Backup Agent"},
+        {{"a.exe", "b.exe", "c.exe"}, "a.exe, b.exe, c.exe", "программами a.exe, b.exe, c.exe"},
+        {{"a.exe", "b.exe", "c.exe", "d.exe", "e.exe"}, "a.exe, b.exe, c.exe and 2 more",
+         "программами a.exe, b.exe, c.exe и ещё 2"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(HolderList(row.names, false), row.english);
+        EXPECT_EQ(HolderList(row.names, true), row.russian);
     }
 }
 

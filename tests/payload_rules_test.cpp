@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "payload/payload_files.h"
@@ -33,6 +34,18 @@ TEST(PayloadTildeName, PutsTheTildeInFrontOfTheFileName) {
         {"C:\\Программы\\Лингваро\\lvm0.pak", "C:\\Программы\\Лингваро\\~lvm0.pak"},
     };
     for (const auto& c : cases) EXPECT_EQ(TildeName(c.path), c.expected) << c.path;
+}
+
+// Only this run's own kept name, and of the names a search finds only the
+// kept ones (a search matches short 8.3 names too).
+TEST(PayloadTildeName, NamesKeptForTheRestart) {
+    EXPECT_EQ(RestartKeptName("C:\\App\\lvm0.pak", "12-ab"), "C:\\App\\~lvm0.pak.12-ab.restart");
+    EXPECT_EQ(RestartKeptPattern("C:\\App\\lvm0.pak"), "C:\\App\\~lvm0.pak.*.restart");
+    const std::pair<const char*, bool> found[] = {
+        {"~lvm0.pak.12-ab.restart", true}, {"~LVM0.PAK.7.RESTART", true}, {"~lvm0.pak.restart", false},
+        {"~LVM0~1.RES", false},           {"~lvm0.pak", false},          {"x~lvm0.pak.1.restart", false},
+    };
+    for (const auto& [name, kept] : found) EXPECT_EQ(IsRestartKeptName(name, "C:\\App\\lvm0.pak"), kept) << name;
 }
 
 TEST(PayloadTildeName, VeryLongPathsKeepEveryCharacter) {
@@ -284,6 +297,33 @@ TEST(PayloadRules, FileVersionQueryUsesFourLowerCaseHexDigitsEach) {
 
 // What may be removed from the temporary name: links of every kind go as
 // links, a real folder and a file someone protected stay.
+// A held file is tried at once, then after pauses of 100, 200, 400, 800 and
+// 1000 ms and the rest of the 3 s, on a clock that only the pauses move.
+TEST(PayloadRules, HeldFileIsTriedAgainWithPausesDoublingFrom100MsFor3Seconds) {
+    struct Row {
+        int heldTries;  // tries that find the file held before it is free (-1: never free)
+        std::vector<uint32_t> pauses;
+        uint32_t waited;
+        int tries;
+    };
+    const Row rows[] = {
+        {0, {}, 0, 1},
+        {2, {100, 200}, 300, 3},
+        {5, {100, 200, 400, 800, 1000}, 2500, 6},
+        {-1, {100, 200, 400, 800, 1000, 500}, 3000, 7},
+    };
+    for (const Row& row : rows) {
+        uint32_t clock = 7;  // any start
+        std::vector<uint32_t> pauses;
+        int tries = 0;
+        const TRetryHooks hooks{[&](uint32_t ms) { pauses.push_back(ms), clock += ms; }, [&] { return clock; }};
+        const uint32_t waited = RetryWhileHeld([&] { return tries++ < row.heldTries || row.heldTries < 0; }, hooks);
+        EXPECT_EQ(pauses, row.pauses) << row.heldTries;
+        EXPECT_EQ(waited, row.waited) << row.heldTries;
+        EXPECT_EQ(tries, row.tries) << row.heldTries;
+    }
+}
+
 TEST(PayloadRules, LeftoversThatMayBeCleared) {
     const struct {
         DWORD attributes;

@@ -91,7 +91,9 @@ public:
     WriterHarness(const WriterHarness&) = delete;
     WriterHarness& operator=(const WriterHarness&) = delete;
 
-    TPayloadServices Services() { return {messages_, progress, GetModuleHandleW(nullptr), staging}; }
+    TPayloadServices Services() {
+        return {messages_, progress, GetModuleHandleW(nullptr), staging, retry, whenHeld, "run"};
+    }
     PayloadOutcome Write(const std::string& name, const std::string& kind, const std::string& destination,
                          bool checkExisting) {
         return WriteResourceToFile(Services(), name, kind, destination, checkExisting);
@@ -109,6 +111,11 @@ public:
     ScriptedUserInterface& ui = run_.ui;
     ProgressRecorder progress;
     StagingCalls staging;
+    // The tries of a held file on a clock that only the pauses move.
+    std::vector<uint32_t> pauses;
+    uint32_t clockMs = 0;
+    TRetryHooks retry{[this](uint32_t ms) { pauses.push_back(ms), clockMs += ms; }, [this] { return clockMs; }};
+    HeldFileDecision whenHeld;
 };
 
 }  // namespace lvm::test

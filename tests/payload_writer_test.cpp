@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/scoped_handle.h"
 #include "payload/payload_files.h"
 #include "payload/payload_writer.h"
 #include "payload_test_files.h"
 #include "support/scripted_ui.h"
+#include "support/test_paths.h"
 
 namespace lvm {
 namespace {
@@ -74,6 +76,30 @@ void ClearAndPlantAgain(const std::wstring& path, FileDescriber describe) {
     test::WriteFileBytes(Narrow(path), "leftover");
 }
 
+bool FailToFlush(HANDLE) {
+    SetLastError(ERROR_IO_DEVICE);
+    return false;
+}
+
+// The writer's calls on its new file, in order, through every seam.
+std::vector<std::string> g_fileCalls;
+bool RecordWrite(HANDLE file, const void* bytes, DWORD size) {
+    g_fileCalls.push_back("write " + std::to_string(size));
+    return SystemWriteChunk(file, bytes, size);
+}
+bool RecordFlush(HANDLE file) {
+    g_fileCalls.push_back("flush");
+    return SystemFlushFile(file);
+}
+bool RecordDeleteOnClose(HANDLE file, bool remove) {
+    g_fileCalls.push_back(remove ? "delete on close" : "keep on close");
+    return SystemSetDeleteOnClose(file, remove);
+}
+bool RecordRename(HANDLE file, const std::wstring& name, bool replaceExisting) {
+    g_fileCalls.push_back(std::string(replaceExisting ? "replace " : "rename ") + Narrow(name.substr(name.rfind(L'\\') + 1)));
+    return SystemRenameFile(file, name, replaceExisting);
+}
+
 const char kOutsideData[] = "a file outside the folder";
 
 // Holds a file open for reading the way an application might: other readers
@@ -113,6 +139,8 @@ enum class Obstacle {
     NewFileHasASecondName,
     NewFileIsAReparsePoint,
     NewFileInAnotherFolder,
+    FlushFails,
+    HeldAndNameKeptForRestartTaken,  // Continue, with a file planted at the kept name in advance
 };
 enum class Expect { Absent, NewData, InstalledData, Leftover };
 
@@ -159,10 +187,15 @@ const OutcomeCase kOutcomeCases[] = {
      kAnswerYes, PayloadOutcome::Failed, Expect::InstalledData, Expect::NewData, true, kHiddenOnly},
     {"held newer installed file, answer Yes", Installed::Newer, true, Obstacle::HeldInstalled, kAnswerYes,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::NewData, true, kHiddenOnly},
+    {"held, Continue, the kept name taken in advance", Installed::Equal, true,
+     Obstacle::HeldAndNameKeptForRestartTaken, 0, PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent,
+     false, kNoProgress},
     {"direct write over a read-only file", Installed::Equal, false, Obstacle::ReadOnlyInstalled, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
     {"direct write over a file held open", Installed::Equal, false, Obstacle::HeldInstalled, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    {"the flush fails", Installed::Equal, true, Obstacle::FlushFails, 0, PayloadOutcome::Failed,
+     Expect::InstalledData, Expect::Absent, false, kNoProgress},
     {"direct write fails part-way", Installed::None, true, Obstacle::WriteFailsPartWay, 0,
      PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
     // The new data go to a file of their own first: the old file stays whole.
@@ -246,13 +279,22 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
             ASSERT_TRUE(WriteFileBytes(outside, kOutsideData));
             ASSERT_TRUE(CreateHardLinkW(Widen(temporary).c_str(), Widen(outside).c_str(), nullptr));
         }
+        const std::string kept = folder / "~lvt0.pak.run.restart";
+        if (c.obstacle == Obstacle::HeldAndNameKeptForRestartTaken) {
+            ASSERT_TRUE(WriteFileBytes(kept, "leftover"));
+        }
         std::optional<ReaderHold> hold;
-        if (c.obstacle == Obstacle::HeldInstalled) {
+        if (c.obstacle == Obstacle::HeldInstalled || c.obstacle == Obstacle::HeldAndNameKeptForRestartTaken) {
             hold.emplace(destination);
             ASSERT_TRUE(hold->held());
         }
         test::WriterHarness writer;
         if (c.obstacle == Obstacle::WriteFailsPartWay) writer.staging.writeChunk = FailHalfWay;
+        if (c.obstacle == Obstacle::FlushFails) writer.staging.flush = FailToFlush;
+        if (c.obstacle == Obstacle::HeldAndNameKeptForRestartTaken) {
+            writer.whenHeld = [](const std::string&) { return HeldAnswer::FinishAtRestart; };
+            writer.staging.scheduleMoveAtRestart = [](const std::wstring&, const std::wstring&) { return true; };
+        }
         if (c.obstacle == Obstacle::NameTakenAgainAfterClearing) writer.staging.clearLeftover = ClearAndPlantAgain;
         if (c.obstacle == Obstacle::NewFileHasASecondName) writer.staging.describe = DescribeWithASecondName;
         if (c.obstacle == Obstacle::NewFileIsAReparsePoint) writer.staging.describe = DescribeAsAReparsePoint;
@@ -287,7 +329,55 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
         if (c.obstacle == Obstacle::HardLinkAtTemporary) {
             EXPECT_EQ(ReadFileBytes(outside), std::string(kOutsideData));
         }
+        if (c.obstacle == Obstacle::HeldAndNameKeptForRestartTaken) {
+            EXPECT_EQ(ReadFileBytes(kept), std::string("leftover")) << "the kept name was written through";
+        }
     }
+}
+
+// The new file is delete-on-close from before its first byte until it is
+// written and flushed, and only then takes the destination's name.
+TEST_F(PayloadWriter, FileIsWrittenFlushedMadeLastingAndThenRenamed) {
+    for (const bool installed : {false, true}) {
+        ScratchFolder folder;
+        const std::string destination = folder / "lvt0.pak";
+        if (installed) {
+            ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(100)));
+        }
+        test::WriterHarness writer;
+        writer.staging = {RecordWrite, SystemDescribeFile, SystemClearLeftover, RecordFlush, RecordDeleteOnClose,
+                          RecordRename};
+        g_fileCalls.clear();
+        EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Written);
+        const std::vector<std::string> expected{"delete on close", "write 48", "flush", "keep on close",
+                                                "replace lvt0.pak"};
+        EXPECT_EQ(g_fileCalls, expected) << installed;
+    }
+}
+
+// A run ended by force inside a write (a power button, a deployment tool's
+// time limit) leaves no part of a file behind: the new file is delete-on-close
+// from before its first byte.
+TEST_F(PayloadWriter, ProcessEndedByForceInsideAWriteLeavesNothing) {
+    ScratchFolder folder;
+    const std::string temporary = folder / "~lvt0.pak";
+    const std::wstring eventName = L"lvm-test-inside-a-write-" + std::to_wstring(GetCurrentProcessId());
+    const ScopedHandle inside(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+    ASSERT_TRUE(inside);
+    std::wstring command = L"lvm-test-helper.exe stage \"" + Widen(temporary) + L"\" " + eventName;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(test::BesideTestExecutable(L"lvm-test-helper.exe").c_str(), &command[0], nullptr,
+                               nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    const ScopedHandle helper(process.hProcess);
+    const ScopedHandle thread(process.hThread);
+    const HANDLE waits[] = {inside.get(), helper.get()};
+    ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 30000), WAIT_OBJECT_0) << "the helper never wrote";
+    EXPECT_TRUE(PathExists(temporary)) << "the file being written is not there";
+    ASSERT_TRUE(TerminateProcess(helper.get(), 9));
+    ASSERT_EQ(WaitForSingleObject(helper.get(), 30000), WAIT_OBJECT_0);
+    EXPECT_FALSE(PathExists(temporary)) << "a part of a file was left";
 }
 
 TEST_F(PayloadWriter, QuestionAndFailureBoxesHaveTheirStyles) {

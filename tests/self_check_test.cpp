@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "common/text.h"
+#include "selfcheck/self_check.h"
+#include "selfcheck/self_check_rules.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
-#include "update/self_check.h"
-#include "update/self_check_rules.h"
 
 namespace lvm {
 namespace {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/scoped_handle.h"
 #include "environment/environment.h"
 #include "support/expected_texts.h"
@@ -74,8 +76,8 @@ protected:
             calls.push_back("writeSplit");
             return writeOutcome;
         };
-        ops.folderSizeKB = [this](const std::string& path) {
-            calls.push_back("size:" + path);
+        ops.folderSizeKB = [this](const std::string& path, uint64_t bytesLeaving) {
+            calls.push_back("size:" + path + (bytesLeaving ? " less " + std::to_string(bytesLeaving) : ""));
             return size;
         };
         ops.launchAndActivateApp = [this] { calls.push_back("launch"); };
@@ -228,6 +230,7 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
         bool asked;     // the closing question comes
         bool launched;  // Yes to it, or runapp
         RunOutcome outcome;
+        const char* sized = "size:";  // the size's call, with the bytes that go at the restart; null: none
     };
     const Case cases[] = {
         {PayloadOutcome::Written, false, true, true, RunOutcome::Installed},
@@ -237,7 +240,14 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
         {PayloadOutcome::Failed, false, false, false, RunOutcome::Failed},
         // The deployer asked for the application to run afterwards.
         {PayloadOutcome::Failed, true, false, true, RunOutcome::Failed},
+        // Kept for the restart: nothing is in place yet, nothing is started,
+        // and the size leaves out the installed package that goes then.
+        {PayloadOutcome::KeptForRestart, false, false, false, RunOutcome::RestartPending, " less 5000"},
+        {PayloadOutcome::KeptForRestart, true, false, false, RunOutcome::RestartPending, " less 5000"},
+        // Cancelled at the question about the held package: nothing changed.
+        {PayloadOutcome::Cancelled, false, false, false, RunOutcome::Declined, nullptr},
     };
+    folder.WriteFile("lvm0.pak", std::string(5000, 'p'));
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(static_cast<int>(c.written)) + (c.modest ? " modest runapp" : " interactive"));
         ui = test::ScriptedUserInterface();
@@ -247,8 +257,11 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
         secondArgument = "runapp";
         ui.Answer(kYes);
         ui.Answer(kYes);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro");
         EXPECT_EQ(RunUpdate(run, ops), c.outcome);
-        EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123)) << "the size is recorded in every case";
+        EXPECT_EQ(EstimatedSize(), c.sized ? std::optional<DWORD>(123) : std::nullopt);
+        const std::string sized = c.sized ? "size:" + installDir + (std::string(c.sized) == "size:" ? "" : c.sized) : "";
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), sized), c.sized ? 1 : 0) << sized;
         const size_t questions = (c.modest ? 0 : 1) + (c.asked ? 1 : 0);
         ASSERT_EQ(ui.Shown().size(), questions);
         if (c.asked) {

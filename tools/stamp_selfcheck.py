@@ -14,7 +14,7 @@ Authenticode signature can be appended without padding. Finally the PE
 checksum is set to the true checksum of the stamped file; the installer checks
 it too, which covers the 4 bytes that the digest skips.
 
-The installer repeats the same computation at run time (src/update/self_check.cpp).
+The installer repeats the same computation at run time (src/selfcheck/self_check.cpp).
 """
 import hashlib
 import struct

@@ -3,12 +3,16 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace lvm {
 
 // A file, not a folder, exists at the path.
 bool IsExistingFile(const std::string& path);
+
+// The size of the file at the path; 0 when there is none.
+uint64_t FileBytes(const std::string& path);
 
 // A file exists at the path and carries the read-only attribute.
 bool IsReadOnlyFile(const std::string& path);

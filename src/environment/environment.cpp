@@ -51,10 +51,11 @@ bool CanReadUserShellFolders(const TRegistry& registry) {
 }
 
 // The folder of the entry's "UninstallString" when the value exists.
-bool ReadUninstallFolder(const TRegistry& registry, const std::string& entryKey, std::string& folder) {
+bool ReadUninstallFolder(const TRegistry& registry, const std::string& entryKey, const std::string& appFileName,
+                         std::string& folder) {
     RootKeyScope key(registry, HKEY_LOCAL_MACHINE, entryKey);
     if (!key.ValueExists("UninstallString")) return false;
-    folder = UninstallCommandFolder(key.ReadInto("UninstallString", std::string()), IsExistingFile);
+    folder = UninstallCommandFolder(key.ReadInto("UninstallString", std::string()), IsExistingFile, appFileName);
     return true;
 }
 
@@ -74,17 +75,18 @@ bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMes
     environment.InstallDir = programFiles + productShortName;
 
     const std::string plainEntry = environment.UninstallKey + productShortName;
+    const std::string appFileName = productShortName + ".exe";
     environment.SizeEntryKey = plainEntry;
     // An entry counts as found only when its command names a folder: a value
     // without one tells nothing, and the 32-bit view may still hold the
     // installer's real entry.
     const bool foundPlain =
-        ReadUninstallFolder(shared, plainEntry, environment.InstallDir) && !environment.InstallDir.empty();
+        ReadUninstallFolder(shared, plainEntry, appFileName, environment.InstallDir) && !environment.InstallDir.empty();
     if (!foundPlain) {
         const std::string wowEntry = Wow6432NodePath(environment.UninstallKey) + productShortName;
         // The size goes into the entry the application's installer wrote, not
         // into a new, otherwise empty entry in the other view.
-        if (ReadUninstallFolder(shared, wowEntry, environment.InstallDir)) {
+        if (ReadUninstallFolder(shared, wowEntry, appFileName, environment.InstallDir)) {
             environment.SizeEntryKey = wowEntry;
         }
     }

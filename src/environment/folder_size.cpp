@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <limits>
@@ -80,7 +81,7 @@ int32_t KibibytesCapped(uint64_t bytes) {
     return static_cast<int32_t>(kib < largest ? kib : largest);
 }
 
-int32_t FolderSizeKB(const std::string& path) {
+int32_t FolderSizeKB(const std::string& path, uint64_t bytesLeaving) {
     if (path.empty()) return -1;
     const std::wstring root = ResolvedFolder(path);
     if (root.empty() || !IsExistingFolder(root)) return -1;
@@ -95,7 +96,7 @@ int32_t FolderSizeKB(const std::string& path) {
         pending.pop_front();
         ListFolder(folder, total, pending);
     }
-    return KibibytesCapped(total);
+    return KibibytesCapped(total - std::min(total, bytesLeaving));
 }
 
 }  // namespace lvm

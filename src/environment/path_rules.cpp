@@ -1,5 +1,7 @@
 #include "environment/path_rules.h"
 
+#include <optional>
+
 namespace lvm {
 
 namespace {
@@ -9,6 +11,15 @@ std::string FolderBeforeLastCharacter(const std::string& text) {
     if (text.size() < 2) return std::string();
     const size_t slash = text.find_last_of('\\', text.size() - 2);
     return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
+}
+
+// Whether a prefix of an unquoted command names a file, as is or, when it
+// has no extension, with ".exe" added.
+bool NamesExistingFile(const std::string& candidate, const std::function<bool(const std::string&)>& isExistingFile) {
+    if (candidate.empty()) return false;
+    const size_t nameStart = candidate.find_last_of('\\') + 1;  // 0 when there is none
+    const bool hasExtension = candidate.find('.', nameStart) != std::string::npos;
+    return isExistingFile(candidate) || (!hasExtension && isExistingFile(candidate + ".exe"));
 }
 
 bool IsDriveRoot(const std::wstring& path, size_t start) {
@@ -30,32 +41,36 @@ void AddTrailingBackslash(std::string& path) {
 }
 
 std::string UninstallCommandFolder(const std::string& command) {
-    return UninstallCommandFolder(command, [](const std::string&) { return false; });
+    return UninstallCommandFolder(command, [](const std::string&) { return false; }, std::string());
 }
 
 std::string UninstallCommandFolder(const std::string& command,
-                                   const std::function<bool(const std::string&)>& isExistingFile) {
-    if (command.empty() || command[0] != '"') {
-        // Unquoted: the program is the first prefix ending at a blank (or at
-        // the end) that names a file, as Windows reads an unquoted command
-        // line, so "C:\Program Files\L\uninst.exe /log=C:\Temp\u.log" is
-        // the program in C:\Program Files\L\, not C:\Temp\. Windows also
-        // tries the name with ".exe" when it has no extension.
-        for (size_t end = command.find(' '); ; end = command.find(' ', end + 1)) {
-            const std::string candidate = command.substr(0, end);
-            const size_t nameStart = candidate.find_last_of('\\') + 1;  // 0 when there is none
-            const bool hasExtension = candidate.find('.', nameStart) != std::string::npos;
-            if (!candidate.empty() &&
-                (isExistingFile(candidate) || (!hasExtension && isExistingFile(candidate + ".exe")))) {
-                return FolderBeforeLastCharacter(candidate);
-            }
-            if (end == std::string::npos) break;
-        }
-        return FolderBeforeLastCharacter(command);
+                                   const std::function<bool(const std::string&)>& isExistingFile,
+                                   const std::string& appFileName) {
+    if (!command.empty() && command[0] == '"') {
+        const size_t closing = command.find('"', 1);
+        const size_t length = closing == std::string::npos ? std::string::npos : closing - 1;
+        return FolderBeforeLastCharacter(command.substr(1, length));
     }
-    const size_t closing = command.find('"', 1);
-    const size_t length = closing == std::string::npos ? std::string::npos : closing - 1;
-    return FolderBeforeLastCharacter(command.substr(1, length));
+    // Unquoted: a candidate program is a prefix ending at a blank (or at the
+    // end) that names a file, as Windows reads an unquoted command line, so
+    // "C:\Program Files\L\uninst.exe /log=C:\Temp\u.log" is the program in
+    // C:\Program Files\L\, not C:\Temp\. Windows also tries the name with
+    // ".exe" when it has no extension. Windows runs the first candidate; the
+    // installation is where the application is, which an unrelated
+    // C:\Program.exe must not hide.
+    std::optional<std::string> firstFolder;
+    for (size_t end = command.find(' '); ; end = command.find(' ', end + 1)) {
+        const std::string candidate = command.substr(0, end);
+        if (NamesExistingFile(candidate, isExistingFile)) {
+            const std::string folder = FolderBeforeLastCharacter(candidate);
+            // A folder-less candidate would make the check relative to the current folder.
+            if (!folder.empty() && !appFileName.empty() && isExistingFile(folder + appFileName)) return folder;
+            if (!firstFolder) firstFolder = folder;
+        }
+        if (end == std::string::npos) break;
+    }
+    return firstFolder ? *firstFolder : FolderBeforeLastCharacter(command);
 }
 
 bool IsAbsoluteFolder(const std::string& path) {

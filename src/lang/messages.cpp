@@ -38,6 +38,16 @@ const TMessageText kMessages[] = {
      "Устанавливаемый файл {1}\r\nболее старой версии, чем уже установленный.\r\n\r\n"
      "Действительно ли Вы хотите заменить уже имеющийся\r\nфайл версии {2} на более старый версии {3}?",
      CaptionKind::SoundQuestion, kQuestionBoxStyle},
+    {Message::FileHeld,
+     "The file {1}\r\nis in use by {2}.\r\n\r\n"
+     "Try Again: install it now, once the program is closed.\r\n"
+     "Continue: install it when the computer restarts.\r\n"
+     "Cancel: keep the installed file as it is.",
+     "Файл {1}\r\nзанят {2}.\r\n\r\n"
+     "Повторить: установить его сейчас, закрыв программу.\r\n"
+     "Продолжить: установить его при перезагрузке компьютера.\r\n"
+     "Отмена: оставить установленный файл как есть.",
+     CaptionKind::SoundQuestion, kHeldFileBoxStyle},
     // The closing question exists in Russian only, under the English caption.
     {Message::StartApp, nullptr,
      "На Ваш компьютер установлено\r\n{caption} -\r\n{title}\r\n\r\nЗапустить программу?",
@@ -48,7 +58,25 @@ bool StartsWithAt(const std::string& text, size_t at, const char* part) {
     return text.compare(at, std::strlen(part), part) == 0;
 }
 
+// The question names this many holders, then says how many more there are.
+constexpr size_t kHoldersNamed = 3;
+
 }  // namespace
+
+std::string HolderList(const std::vector<std::string>& names, bool russian) {
+    if (names.empty()) return russian ? "другой программой" : "another program";
+    // Russian puts the names after "программой"/"программами" (by the program(s)).
+    std::string text = russian ? (names.size() == 1 ? "программой " : "программами ") : "";
+    for (size_t i = 0; i < names.size() && i < kHoldersNamed; ++i) {
+        if (i > 0) text += ", ";
+        text += names[i];
+    }
+    if (names.size() > kHoldersNamed) {
+        const std::string more = std::to_string(names.size() - kHoldersNamed);
+        text += russian ? " и ещё " + more : " and " + more + " more";
+    }
+    return text;
+}
 
 const TMessageText& MessageText(Message id) {
     for (const TMessageText& row : kMessages) {
@@ -91,10 +119,10 @@ void TMessenger::Log(const std::string& line) const {
     if (log_) log_(line);
 }
 
-void TMessenger::LogMessage(Message id, const std::vector<std::string>& arguments, bool shown) const {
+void TMessenger::LogMessage(Message id, const std::vector<std::string>& englishArguments, bool shown) const {
     if (!log_) return;
     const TMessenger english(ui_, false, values_);
-    const std::string text = english.Compose(id, arguments).text;
+    const std::string text = english.Compose(id, englishArguments).text;
     log_(std::string(shown ? "message shown: " : "message not shown (nobody to answer): ") + text);
 }
 
@@ -127,6 +155,27 @@ bool TMessenger::Ask(Message id, const std::vector<std::string>& arguments) cons
     const bool yes = shown && ui_.ShowMessageBox(Compose(id, arguments)) == kAnswerYes;
     Log(std::string("answer: ") + (yes ? "Yes" : shown ? "No" : "No (the safe answer)"));
     return yes;
+}
+
+HeldAnswer TMessenger::AskWhenHeld(const std::string& file, const std::vector<std::string>& holders) const {
+    const bool shown = !Unattended();
+    LogMessage(Message::FileHeld, {file, HolderList(holders, false)}, shown);
+    if (!shown) {
+        Log("answer: Continue (nobody to answer: the file is replaced at the restart)");
+        return HeldAnswer::FinishAtRestart;
+    }
+    const bool russian = useRussian_;
+    switch (ui_.ShowMessageBox(Compose(Message::FileHeld, {file, HolderList(holders, russian)}))) {
+        case kAnswerTryAgain:
+            Log("answer: Try Again");
+            return HeldAnswer::TryAgain;
+        case kAnswerContinue:
+            Log("answer: Continue");
+            return HeldAnswer::FinishAtRestart;
+        default:
+            Log("answer: Cancel");
+            return HeldAnswer::Cancel;
+    }
 }
 
 }  // namespace lvm

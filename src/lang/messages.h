@@ -22,8 +22,21 @@ enum class Message {
     AnotherInstallation,
     Consent,
     OlderVersion,            // {1}: the destination, {2}: installed version, {3}: new version
+    FileHeld,                // {1}: the file, {2}: who holds it (HolderList)
     StartApp,
 };
+
+// The answers to the question about a file that other programs hold.
+enum class HeldAnswer {
+    TryAgain,         // look again, and ask again while it is still held
+    FinishAtRestart,  // Continue: the file is replaced at the next restart
+    Cancel,           // nothing changes
+};
+
+// Who holds a file, as the question names them in the text's language: up
+// to three names and then how many more, or "another program" when nobody
+// was named.
+std::string HolderList(const std::vector<std::string>& names, bool russian);
 
 // Which caption a message is shown under.
 enum class CaptionKind {
@@ -74,6 +87,11 @@ public:
     // Asks a question: true for Yes. Unattended, nothing is shown and the
     // answer is the safe one, No.
     bool Ask(Message id, const std::vector<std::string>& arguments = {}) const;
+    // Asks what to do about `file`, which the programs named hold (Try Again,
+    // Continue, Cancel). Unattended, nothing is shown and the answer is the
+    // one that needs nobody: finish at the next restart. A box that could not
+    // be shown counts as Cancel.
+    HeldAnswer AskWhenHeld(const std::string& file, const std::vector<std::string>& holders) const;
 
     bool UseRussian() const { return useRussian_; }
     // A line for the run's log, when there is one.
@@ -83,7 +101,7 @@ private:
     bool Unattended() const { return unattended_ && unattended_(); }
     // The message as the log records it: its English text (the Russian one
     // for a message that exists in Russian only), and whether it was shown.
-    void LogMessage(Message id, const std::vector<std::string>& arguments, bool shown) const;
+    void LogMessage(Message id, const std::vector<std::string>& englishArguments, bool shown) const;
 
     UserInterface& ui_;
     bool useRussian_;

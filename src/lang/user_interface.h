@@ -12,6 +12,11 @@ constexpr unsigned kErrorBoxStyle = 0x00200010;     // MB_OK | MB_ICONERROR | MB
 constexpr unsigned kQuestionBoxStyle = 0x00042024;  // MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL | MB_TOPMOST
 constexpr unsigned short kRussianLanguageId = 0x0019;  // MAKELANGID(LANG_RUSSIAN, SUBLANG_NEUTRAL)
 constexpr int kAnswerYes = 6;                       // IDYES
+// The question about a file in use: MB_CANCELTRYCONTINUE | MB_ICONWARNING |
+// MB_TASKMODAL | MB_TOPMOST, and its two answers besides IDCANCEL.
+constexpr unsigned kHeldFileBoxStyle = 0x00042036;
+constexpr int kAnswerTryAgain = 10;                 // IDTRYAGAIN
+constexpr int kAnswerContinue = 11;                 // IDCONTINUE
 
 struct MessageBoxRequest {
     std::string text;     // UTF-8

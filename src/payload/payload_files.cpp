@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "payload/payload_rules.h"
 
 namespace lvm {
 
@@ -15,15 +16,6 @@ namespace {
 // One huge write can fail on network redirectors with
 // ERROR_NO_SYSTEM_RESOURCES; pieces of this size stay far below that limit.
 constexpr size_t kChunkSize = 1 << 20;
-
-// Asks the file system to delete the file when its last handle closes, or
-// withdraws that request. While the data is incomplete the request stands,
-// so even a process killed mid-write leaves no truncated file behind.
-bool SetDeleteOnClose(HANDLE file, bool remove) {
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = remove ? TRUE : FALSE;
-    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
-}
 
 bool WritePiece(HANDLE file, const ByteRange& piece, ChunkWriter writeChunk) {
     const char* bytes = static_cast<const char*>(piece.data);
@@ -58,12 +50,12 @@ ScopedHandle HoldFolder(const std::wstring& folder) {
 // The rename of an open file, as the system takes it: the new name follows
 // the fixed part of the structure. Kept in DWORD_PTRs for the alignment of
 // the handle inside.
-std::vector<DWORD_PTR> RenameInformation(const std::wstring& newName) {
+std::vector<DWORD_PTR> RenameInformation(const std::wstring& newName, bool replaceExisting) {
     const size_t nameBytes = newName.size() * sizeof(wchar_t);
     const size_t bytes = offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t);
     std::vector<DWORD_PTR> buffer((bytes + sizeof(DWORD_PTR) - 1) / sizeof(DWORD_PTR), 0);
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    info->ReplaceIfExists = TRUE;
+    info->ReplaceIfExists = replaceExisting ? TRUE : FALSE;
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(nameBytes);
     std::memcpy(info->FileName, newName.c_str(), nameBytes);
@@ -71,6 +63,43 @@ std::vector<DWORD_PTR> RenameInformation(const std::wstring& newName) {
 }
 
 }  // namespace
+
+// While the data is incomplete the request stands, so even a process killed
+// mid-write leaves no truncated file behind.
+bool SystemSetDeleteOnClose(HANDLE file, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+bool SystemFlushFile(HANDLE file) { return FlushFileBuffers(file) != 0; }
+
+bool SystemRenameFile(HANDLE file, const std::wstring& newName, bool replaceExisting) {
+    std::vector<DWORD_PTR> rename = RenameInformation(newName, replaceExisting);
+    return SetFileInformationByHandle(file, FileRenameInfo, rename.data(),
+                                      static_cast<DWORD>(rename.size() * sizeof(DWORD_PTR))) != 0;
+}
+
+bool SystemScheduleMoveAtRestart(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+bool IsHeldError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+void ClearFilesKeptForRestart(const std::string& destination) {
+    const std::wstring pattern = Widen(RestartKeptPattern(destination));
+    const std::wstring folder = FolderOf(pattern);
+    WIN32_FIND_DATAW found{};
+    const ScopedFindHandle search(FindFirstFileW(pattern.c_str(), &found));
+    if (!search) return;
+    do {
+        if (IsRestartKeptName(Narrow(found.cFileName), destination)) {
+            SystemClearLeftover(folder + found.cFileName, SystemDescribeFile);
+        }
+    } while (FindNextFileW(search.get(), &found));
+}
 
 bool SystemWriteChunk(HANDLE file, const void* bytes, DWORD size) {
     DWORD written = 0;
@@ -113,7 +142,7 @@ void SystemClearLeftover(const std::wstring& path, FileDescriber describe) {
     if (!leftover || !describe(leftover.get(), facts)) return;
     // Deleted through this handle: the name it was opened by goes, and with
     // a hard link the other names and the data stay.
-    if (MayClearLeftover(facts.attributes)) SetDeleteOnClose(leftover.get(), true);
+    if (MayClearLeftover(facts.attributes)) SystemSetDeleteOnClose(leftover.get(), true);
 }
 
 bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath) {
@@ -153,27 +182,40 @@ bool StagedFile::Create(const std::string& temporary) {
 }
 
 bool StagedFile::Write(const std::vector<ByteRange>& pieces) {
-    if (!SetDeleteOnClose(file_.get(), true)) return false;
+    if (!calls_.setDeleteOnClose(file_.get(), true)) return false;
     for (const ByteRange& piece : pieces) {
         if (!WritePiece(file_.get(), piece, calls_.writeChunk)) return false;
     }
     // Flushed before anything can rename or use it: otherwise a power cut
     // soon after could leave a file of the right name with zeros in it.
-    if (!FlushFileBuffers(file_.get())) return false;
-    return SetDeleteOnClose(file_.get(), false);
+    if (!calls_.flush(file_.get())) return false;
+    return calls_.setDeleteOnClose(file_.get(), false);
 }
 
-bool StagedFile::Commit(const std::string& destination) {
+CommitResult StagedFile::Commit(const std::string& destination) {
     // A read-only target makes the rename fail on Windows by itself; the
     // attribute is checked first so that it also holds where it would not.
-    if (IsReadOnlyFile(destination)) return false;
+    if (IsReadOnlyFile(destination)) return CommitResult::Failed;
     // One rename that replaces the target: the folder always holds either the
     // old file or the new one, never neither. It fails while another process
     // holds the target open without delete sharing. A link at the target is
     // replaced as a link.
-    std::vector<DWORD_PTR> rename = RenameInformation(Widen(destination));
-    if (!SetFileInformationByHandle(file_.get(), FileRenameInfo, rename.data(),
-                                    static_cast<DWORD>(rename.size() * sizeof(DWORD_PTR)))) {
+    if (!calls_.rename(file_.get(), Widen(destination), true)) {
+        // Only a file can be held; a folder of that name stays a failure.
+        return IsHeldError(GetLastError()) && IsExistingFile(destination) ? CommitResult::Held
+                                                                            : CommitResult::Failed;
+    }
+    Close();
+    return CommitResult::Done;
+}
+
+bool StagedFile::KeepForRestart(const std::string& kept, const std::string& destination) {
+    // Through the same handle, as with the destination: the file that was
+    // written and checked is the file kept. Nothing at the name is replaced,
+    // so whatever someone planted there in advance makes this fail.
+    if (!calls_.rename(file_.get(), Widen(kept), false) ||
+        !calls_.scheduleMoveAtRestart(Widen(kept), Widen(destination))) {
+        Discard();
         return false;
     }
     Close();
@@ -183,7 +225,7 @@ bool StagedFile::Commit(const std::string& destination) {
 void StagedFile::Keep() { Close(); }
 
 void StagedFile::Discard() {
-    if (file_) SetDeleteOnClose(file_.get(), true);
+    if (file_) calls_.setDeleteOnClose(file_.get(), true);
     Close();
 }
 

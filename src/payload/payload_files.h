@@ -45,12 +45,54 @@ bool SystemDescribeFile(HANDLE handle, FileFacts& facts);
 using LeftoverClearer = void (*)(const std::wstring& path, FileDescriber describe);
 void SystemClearLeftover(const std::wstring& path, FileDescriber describe);
 
+// Flushes what was written to the disk: the system's FlushFileBuffers, or a
+// test's stand-in that records the order of the calls or fails.
+using FileFlusher = bool (*)(HANDLE file);
+bool SystemFlushFile(HANDLE file);
+
+// Asks the file system to delete the file when its last handle closes
+// (`remove`), or withdraws that request.
+using DeleteOnCloseSetter = bool (*)(HANDLE file, bool remove);
+bool SystemSetDeleteOnClose(HANDLE file, bool remove);
+
+// Gives an open file another name in its volume, replacing a file of that
+// name only when `replaceExisting`.
+using HandleRenamer = bool (*)(HANDLE file, const std::wstring& newName, bool replaceExisting);
+bool SystemRenameFile(HANDLE file, const std::wstring& newName, bool replaceExisting);
+
+// Registers the move of `from` over `to` that the system carries out at the
+// next restart, before any program can hold `to`.
+using RestartMoveScheduler = bool (*)(const std::wstring& from, const std::wstring& to);
+bool SystemScheduleMoveAtRestart(const std::wstring& from, const std::wstring& to);
+
 // The file-system calls of a staged write that tests replace.
 struct StagingCalls {
     ChunkWriter writeChunk = SystemWriteChunk;
     FileDescriber describe = SystemDescribeFile;
     LeftoverClearer clearLeftover = SystemClearLeftover;
+    FileFlusher flush = SystemFlushFile;
+    DeleteOnCloseSetter setDeleteOnClose = SystemSetDeleteOnClose;
+    HandleRenamer rename = SystemRenameFile;
+    RestartMoveScheduler scheduleMoveAtRestart = SystemScheduleMoveAtRestart;
 };
+
+// How giving the staged file the destination's name went.
+enum class CommitResult {
+    Done,
+    Held,    // another program holds the destination (or the new file) open
+    Failed,  // for any other reason: read-only, a folder there, no access
+};
+
+// Whether the error of a failed replace means that another process holds
+// one of the two files: a sharing or lock violation, or the access denied
+// that a rename over a file open without delete sharing gets.
+bool IsHeldError(DWORD error);
+
+// Removes the files that runs before kept beside the destination for the
+// next restart (each opened as itself, as the leftover at the temporary
+// name is): once the destination has been replaced now, the moves the system
+// would carry out at the restart find nothing to move.
+void ClearFilesKeptForRestart(const std::string& destination);
 
 // Whether what lies at the temporary name, opened as itself (a link as the
 // link), may be removed: a file, a hard link (only that name goes) or a link
@@ -88,9 +130,13 @@ public:
     // Writes the pieces one after the other and flushes them to the disk.
     bool Write(const std::vector<ByteRange>& pieces);
     // Gives the file the destination's name, replacing a file there in one
-    // step. A read-only destination is not replaced. On failure the file is
+    // step. A read-only destination is not replaced. Unless Done, the file is
     // still staged under its temporary name.
-    bool Commit(const std::string& destination);
+    CommitResult Commit(const std::string& destination);
+    // Gives the file the name `kept` (never replacing anything there) and
+    // has the system move it over the destination at the next restart. On
+    // failure the file is removed through its handle.
+    bool KeepForRestart(const std::string& kept, const std::string& destination);
     // Leaves the staged file under its temporary name.
     void Keep();
     // Removes the staged file.

@@ -1,5 +1,8 @@
 #include "payload/payload_rules.h"
 
+#include <algorithm>
+
+#include "common/ascii.h"
 #include "payload/version_rules.h"
 
 namespace lvm {
@@ -12,6 +15,38 @@ std::string TildeName(const std::string& path) {
         if (slash != std::string::npos) return path.substr(0, slash + 1) + "~" + path.substr(slash + 1);
     }
     return "~" + path;
+}
+
+std::string RestartKeptName(const std::string& destination, const std::string& runTag) {
+    return TildeName(destination) + "." + runTag + ".restart";
+}
+
+std::string RestartKeptPattern(const std::string& destination) { return RestartKeptName(destination, "*"); }
+
+bool IsRestartKeptName(const std::string& fileName, const std::string& destination) {
+    const std::string tilde = TildeName(destination);
+    const std::string prefix = LowerAscii(tilde.substr(tilde.find_last_of('\\') + 1) + ".");
+    const std::string suffix = ".restart";
+    const std::string name = LowerAscii(fileName);
+    return name.size() > prefix.size() + suffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+uint32_t NextHeldRetryPause(uint32_t elapsedMs, uint32_t lastPauseMs) {
+    if (elapsedMs >= kHeldRetryLimitMs) return 0;
+    const uint32_t doubled = lastPauseMs == 0 ? kHeldRetryFirstPauseMs : lastPauseMs * 2;
+    return std::min({doubled, kHeldRetryLongestPauseMs, kHeldRetryLimitMs - elapsedMs});
+}
+
+uint32_t RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetryHooks& hooks) {
+    const uint32_t start = hooks.now();
+    uint32_t pause = 0;
+    while (stillHeld()) {
+        pause = NextHeldRetryPause(hooks.now() - start, pause);
+        if (pause == 0) break;
+        hooks.sleep(pause);
+    }
+    return hooks.now() - start;
 }
 
 std::optional<VersionProbe> VersionProbeFor(const std::string& kind) {

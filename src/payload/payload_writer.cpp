@@ -74,6 +74,56 @@ VersionVerdict CompareVersions(const TPayloadServices& services, const std::stri
     return {};
 }
 
+std::string Milliseconds(uint32_t ms) { return std::to_string(ms) + " ms"; }
+
+PayloadOutcome KeepForRestart(const TPayloadServices& services, StagedFile& staged, const std::string& destination) {
+    const std::string kept = RestartKeptName(destination, services.runTag);
+    if (!staged.KeepForRestart(kept, destination)) return PayloadOutcome::Failed;
+    services.messages.Log("kept " + kept + " for the restart; its move over " + destination + " is scheduled");
+    return PayloadOutcome::KeptForRestart;
+}
+
+// Gives the staged file the destination's name. Failed here is not yet
+// reported: the caller says what stays behind.
+PayloadOutcome PlaceStaged(const TPayloadServices& services, StagedFile& staged, const std::string& destination) {
+    for (;;) {
+        CommitResult result = CommitResult::Failed;
+        bool told = false;
+        const uint32_t waited = RetryWhileHeld(
+            [&] {
+                result = staged.Commit(destination);
+                if (result == CommitResult::Held && !told) {
+                    // Said at once: an administrator reading the log meanwhile sees why the run waits.
+                    services.messages.Log(destination + " is held by another program; trying again for up to " +
+                                          Milliseconds(kHeldRetryLimitMs));
+                    told = true;
+                }
+                return result == CommitResult::Held;
+            },
+            services.retry);
+        if (result == CommitResult::Done) {
+            if (waited > 0) {
+                services.messages.Log(destination + " was held by another program; free after " +
+                                      Milliseconds(waited));
+            }
+            ClearFilesKeptForRestart(destination);
+            return PayloadOutcome::Written;
+        }
+        if (result == CommitResult::Failed || !services.whenHeld) return PayloadOutcome::Failed;
+        services.messages.Log(destination + " still held by another program after " + Milliseconds(waited) +
+                              " of tries");
+        switch (services.whenHeld(destination)) {
+            case HeldAnswer::TryAgain:
+                continue;
+            case HeldAnswer::Cancel:
+                staged.Discard();
+                return PayloadOutcome::Cancelled;
+            case HeldAnswer::FinishAtRestart:
+                return KeepForRestart(services, staged, destination);
+        }
+    }
+}
+
 bool UserWantsOlderFile(const TPayloadServices& services, const std::string& destination,
                         const VersionVerdict& verdict) {
     return services.messages.Ask(Message::OlderVersion,
@@ -102,12 +152,13 @@ PayloadOutcome CarefulReplace(const TPayloadServices& services, const ByteRange&
     }
     // On failure the temporary file stays beside the untouched installed one
     // and the window stays hidden: the run goes on to its closing question.
-    if (!staged.Commit(destination)) {
+    const PayloadOutcome placed = PlaceStaged(services, staged, destination);
+    if (placed == PayloadOutcome::Failed) {
         staged.Keep();
         return ReportFailure(services, destination);
     }
-    if (verdict.newIsOlder) services.progress.Show("", "");
-    return PayloadOutcome::Written;
+    if (verdict.newIsOlder && placed == PayloadOutcome::Written) services.progress.Show("", "");
+    return placed;
 }
 
 // The data with no comparison: also a file written straight to its place
@@ -117,10 +168,9 @@ PayloadOutcome CarefulReplace(const TPayloadServices& services, const ByteRange&
 PayloadOutcome WriteInPlaceOf(const TPayloadServices& services, const std::vector<ByteRange>& pieces,
                               const std::string& destination) {
     StagedFile staged(services.staging);
-    if (!staged.Create(TildeName(destination)) || !staged.Write(pieces) || !staged.Commit(destination)) {
-        return ReportFailure(services, destination);
-    }
-    return PayloadOutcome::Written;
+    if (!staged.Create(TildeName(destination)) || !staged.Write(pieces)) return ReportFailure(services, destination);
+    const PayloadOutcome placed = PlaceStaged(services, staged, destination);
+    return placed == PayloadOutcome::Failed ? ReportFailure(services, destination) : placed;
 }
 
 PayloadOutcome WriteResource(const TPayloadServices& services, const std::string& name,
@@ -143,6 +193,10 @@ PayloadOutcome WriteSplitResource(const TPayloadServices& services, const std::s
 }
 
 }  // namespace
+
+TRetryHooks SystemRetryHooks() {
+    return {[](uint32_t milliseconds) { Sleep(milliseconds); }, [] { return static_cast<uint32_t>(GetTickCount()); }};
+}
 
 PayloadOutcome WriteResourceToFile(const TPayloadServices& services, const std::string& name,
                                    const std::string& kind, const std::string& destination,

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "lang/messages.h"
@@ -14,9 +15,11 @@ namespace lvm {
 
 // What a write came to; the user has been told of every failure already.
 enum class PayloadOutcome {
-    Written,      // the file at the destination holds the new data
-    KeptNewer,    // the new file was older and the user kept the installed one
-    Failed,       // "Can't install file ..." was shown
+    Written,          // the file at the destination holds the new data
+    KeptNewer,        // the new file was older and the user kept the installed one
+    KeptForRestart,   // the destination stays held: the new file replaces it at the next restart
+    Cancelled,        // the destination stays held and the user cancelled: nothing changed
+    Failed,           // "Can't install file ..." was shown
 };
 
 // The writer's calls into the progress window: it hides the window before the
@@ -28,17 +31,32 @@ public:
     virtual void Show(const std::string& caption, const std::string& text) = 0;
 };
 
+// The system's clock and sleep, for the tries of a held destination.
+TRetryHooks SystemRetryHooks();
+
+// What to do about a destination that another program still holds after the
+// tries: asked with the destination's path.
+using HeldFileDecision = std::function<HeldAnswer(const std::string& destination)>;
+
 // What the writer works with besides its arguments.
 struct TPayloadServices {
     const TMessenger& messages;
     ProgressCalls& progress;
     HMODULE resourceModule;  // whose resources are written: the executable's own in a run
     StagingCalls staging{};
+    TRetryHooks retry = SystemRetryHooks();
+    // Null: a destination that stays held is a failed write.
+    HeldFileDecision whenHeld;
+    // Makes the name kept for the restart this run's own.
+    std::string runTag;
 };
 
 // Writes resource `name` of type `kind` to `destination`. The data always go
 // to a new file beside it, under TildeName(destination), which then takes the
-// destination's name in one step. With `checkExisting` and a kind that has a
+// destination's name in one step. While another program holds the
+// destination that step is tried again for a few seconds, and then
+// `whenHeld` decides: try again, cancel, or keep the new file under
+// RestartKeptName() to replace the destination at the next restart. With `checkExisting` and a kind that has a
 // version rule, an installed file is first compared with the new file, and the
 // user is asked before an older file replaces it.
 PayloadOutcome WriteResourceToFile(const TPayloadServices& services, const std::string& name,

@@ -11,6 +11,7 @@ constexpr int kExitKeptNewer = 1;        // the user kept the newer installed pa
 constexpr int kExitUserDeclined = 1602;  // the user said No to the consent question
 constexpr int kExitFailure = 1603;       // a failure was reported (last-resort report included)
 constexpr int kExitAnotherInstallation = 1618;  // another run held the lock too long: retry later
+constexpr int kExitRestartRequired = 3010;      // the package is replaced at the next restart
 
 inline int ExitCodeFor(RunOutcome outcome) {
     switch (outcome) {
@@ -22,6 +23,8 @@ inline int ExitCodeFor(RunOutcome outcome) {
             return kExitUserDeclined;
         case RunOutcome::AnotherInstallation:
             return kExitAnotherInstallation;
+        case RunOutcome::RestartPending:
+            return kExitRestartRequired;
         case RunOutcome::Failed:
             break;
     }

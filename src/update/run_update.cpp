@@ -2,13 +2,15 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "common/file_attributes.h"
 #include "environment/environment.h"
 #include "environment/folder_size.h"
 #include "environment/path_rules.h"
-#include "update/app_elsewhere.h"
+#include "handoff/app_elsewhere.h"
+#include "selfcheck/self_check.h"
 #include "update/command_line.h"
-#include "update/self_check.h"
 
 namespace lvm {
 
@@ -16,6 +18,24 @@ namespace {
 
 TAppLocation AppLocation(const TRunContext& run) {
     return {run.Environment.InstallDir, run.PackageConfig.ProductShortName, run.PackageConfig.MainWindowClass};
+}
+
+// This process's id and start time: no other run on the machine has both.
+std::string RunTag() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    char tag[32];
+    std::snprintf(tag, sizeof tag, "%lu-%08lx%08lx", GetCurrentProcessId(), created.dwHighDateTime,
+                  created.dwLowDateTime);
+    return tag;
+}
+
+TPayloadServices PayloadServices(const TMessenger& messages, ProgressCalls& progress) {
+    const HeldFileDecision whenHeld = [&messages](const std::string& package) {
+        SystemRestartManager restartManager;
+        return AnswerWhenPackageHeld(restartManager, messages, package);
+    };
+    return {messages, progress, GetModuleHandleW(nullptr), StagingCalls(), SystemRetryHooks(), whenHeld, RunTag()};
 }
 
 }  // namespace
@@ -43,14 +63,13 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     ops.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
                                           const std::string& destination, bool checkExisting) {
         const TMessenger messages = run.Messenger();
-        return WriteResourceToFile({messages, progress, GetModuleHandleW(nullptr)}, name, kind, destination,
+        return WriteResourceToFile(PayloadServices(messages, progress), name, kind, destination,
                                    checkExisting);
     };
     ops.writeSplitResource = [&run, &progress](const std::string& name, const std::string& kind,
                                                const std::string& destination) {
         const TMessenger messages = run.Messenger();
-        return WriteSplitResourceToFile({messages, progress, GetModuleHandleW(nullptr)}, name, kind,
-                                        destination);
+        return WriteSplitResourceToFile(PayloadServices(messages, progress), name, kind, destination);
     };
     ops.folderSizeKB = FolderSizeKB;
     ops.launchAndActivateApp = [&run] { LaunchAndActivateApp(AppLocation(run)); };
@@ -60,16 +79,39 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
 
 namespace {
 
-void RecordInstalledSize(const TRunContext& run, const TUpdateOperations& ops) {
+// `bytesLeaving`: a file that the next restart removes (the installed
+// package that a kept one replaces); the size is the folder's after it.
+void RecordInstalledSize(const TRunContext& run, const TUpdateOperations& ops, uint64_t bytesLeaving) {
     // Whether the open succeeded is not looked at: a key that could not be
     // opened makes the write below fail, and that failure ends the run. The
     // key is closed in every case.
     TRegistryKeyScope key(run.SharedRegistry, HKEY_LOCAL_MACHINE, run.Environment.SizeEntryKey,
                           /*canCreate=*/true);
-    const int32_t size = ops.folderSizeKB(run.Environment.InstallDir);
+    const int32_t size = ops.folderSizeKB(run.Environment.InstallDir, bytesLeaving);
     if (size != -1) key.Registry().WriteInteger("EstimatedSize", size);
     run.Log.Write(size != -1 ? "EstimatedSize: " + std::to_string(size) + " KB"
                              : std::string("EstimatedSize: not written (the folder could not be sized)"));
+}
+
+const char* OutcomeText(PayloadOutcome written) {
+    switch (written) {
+        case PayloadOutcome::Written:
+            return "written";
+        case PayloadOutcome::KeptNewer:
+            return "kept the newer installed one";
+        case PayloadOutcome::KeptForRestart:
+            return "held by another program: the new one replaces it at the next restart";
+        case PayloadOutcome::Cancelled:
+            return "held by another program: cancelled, nothing changed";
+        case PayloadOutcome::Failed:
+            break;
+    }
+    return "failed";
+}
+
+// The outcomes after which the package in place is one the run may announce.
+bool InPlace(PayloadOutcome written) {
+    return written == PayloadOutcome::Written || written == PayloadOutcome::KeptNewer;
 }
 
 }  // namespace
@@ -156,13 +198,14 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
         written = ops.writeResource(config.ResourceName, config.ResourceType, target, true);
     }
 
-    run.Log.Write("package " + target + ": " +
-                  (written == PayloadOutcome::Written     ? "written"
-                   : written == PayloadOutcome::KeptNewer ? "kept the newer installed one"
-                                                          : "failed"));
+    run.Log.Write("package " + target + ": " + OutcomeText(written));
 
-    // Installed size. Registry errors here are not handled: they end the run.
-    RecordInstalledSize(run, ops);
+    // Installed size, as it is after the restart when the package waits for
+    // one. Registry errors here are not handled: they end the run. A
+    // cancelled run changes nothing.
+    if (written != PayloadOutcome::Cancelled) {
+        RecordInstalledSize(run, ops, written == PayloadOutcome::KeptForRestart ? FileBytes(target) : 0);
+    }
     lock.reset();
 
     // Hand-off. After a failed write nothing was installed, so the closing
@@ -171,8 +214,11 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     // run afterwards, and this run may have closed it.
     // The closing question exists in Russian only, whatever the message language.
     // A window station nobody sees (a service) gets no application: it would
-    // run where nobody can use it.
-    if (run.ModestMode) {
+    // run where nobody can use it. A package kept for the restart is not in
+    // place yet: the application is neither offered nor started.
+    if (written == PayloadOutcome::KeptForRestart) {
+        run.Log.Write("application not started: the package is replaced at the next restart");
+    } else if (run.ModestMode) {
         if (ops.loweredArgument(2) != "runapp") {
             run.Log.Write("application not started: no runapp");
         } else if (!run.facts.WindowStationVisible()) {
@@ -181,7 +227,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
             run.Log.Write("application started (runapp)");
             ops.launchAndActivateApp();
         }
-    } else if (written != PayloadOutcome::Failed && messages.Ask(Message::StartApp)) {
+    } else if (InPlace(written) && messages.Ask(Message::StartApp)) {
         run.Log.Write("application started");
         ops.launchAndActivateApp();
     } else {
@@ -193,10 +239,27 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
             return RunOutcome::Installed;
         case PayloadOutcome::KeptNewer:
             return RunOutcome::KeptNewer;
+        case PayloadOutcome::KeptForRestart:
+            return RunOutcome::RestartPending;
+        case PayloadOutcome::Cancelled:
+            return RunOutcome::Declined;
         case PayloadOutcome::Failed:
             break;
     }
     return RunOutcome::Failed;
+}
+
+HeldAnswer AnswerWhenPackageHeld(RestartManager& restartManager, const TMessenger& messages,
+                                 const std::string& package) {
+    const std::vector<TFileHolder> holders = restartManager.HoldersOf(package).value_or(std::vector<TFileHolder>());
+    std::vector<std::string> names;
+    std::string named;
+    for (const TFileHolder& holder : holders) {
+        names.push_back(HolderName(holder));
+        named += (named.empty() ? "" : ", ") + names.back() + " (process id " + std::to_string(holder.processId) + ")";
+    }
+    messages.Log(named.empty() ? "held by: another program (the Restart Manager names nobody)" : "held by: " + named);
+    return messages.AskWhenHeld(package, names);
 }
 
 }  // namespace lvm

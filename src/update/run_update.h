@@ -5,8 +5,9 @@
 #include <functional>
 #include <string>
 
+#include "handoff/app_elsewhere.h"
+#include "handoff/hand_off.h"
 #include "payload/payload_writer.h"
-#include "update/hand_off.h"
 #include "update/install_lock.h"
 #include "update/run_context.h"
 
@@ -18,6 +19,7 @@ enum class RunOutcome {
     KeptNewer,      // the user kept the newer installed package
     Declined,       // the user said No to the consent question
     AnotherInstallation,  // another run held the install lock too long; nothing changed
+    RestartPending, // the package stays held: it replaces the installed one at the next restart
     Failed,         // a failure was reported to the user
 };
 
@@ -41,7 +43,9 @@ struct TUpdateOperations {
     std::function<PayloadOutcome(const std::string& name, const std::string& kind,
                                  const std::string& destination)>
         writeSplitResource;
-    std::function<int32_t(const std::string& folder)> folderSizeKB;
+    // The folder's size in KiB, less `bytesLeaving` (a file that goes at the
+    // next restart); -1 when it cannot be sized.
+    std::function<int32_t(const std::string& folder, uint64_t bytesLeaving)> folderSizeKB;
     std::function<void()> launchAndActivateApp;
     // Command-line argument by index (1 = first), ASCII capitals lowered.
     std::function<std::string(size_t index)> loweredArgument;
@@ -50,5 +54,11 @@ struct TUpdateOperations {
 };
 
 RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& operations);
+
+// What to do about the package that other programs still hold: the Restart
+// Manager names them (Wine's names nobody), the log gets their names and
+// process ids, and the user is asked (unattended: finish at the restart).
+HeldAnswer AnswerWhenPackageHeld(RestartManager& restartManager, const TMessenger& messages,
+                                 const std::string& package);
 
 }  // namespace lvm

@@ -27,7 +27,7 @@
 #include "common/text.h"
 #include "environment/folder_size.h"
 #include "heap_counter.h"
-#include "update/self_check.h"
+#include "selfcheck/self_check.h"
 
 namespace lvm::bench {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "update/self_check_rules.h"
+#include "selfcheck/self_check_rules.h"
 
 namespace {
 

@@ -43,41 +43,47 @@ void CheckUninstallFolder(const std::string& command) {
     FUZZ_CHECK(folder.find('"') == std::string::npos);
 }
 
-// Unquoted values against a set of existing files: the folder is that of the
-// first prefix ending at a blank (or the end) that names a file, as is or
-// with ".exe" added to a name without extension; with none, that of the whole value.
+// Unquoted values against a set of existing files (each name exists or not
+// by one bit of the mask, picked by the name): a candidate is a prefix ending
+// at a blank (or the end) that names a file, as is or with ".exe" added to a
+// name without extension. The folder is that of the first candidate whose
+// folder holds Lingvaro.exe, else that of the first candidate, else that of
+// the whole value.
 void CheckResolvedFolder(const std::string& command, uint64_t existingMask) {
-    std::vector<std::string> asked;
     const auto exists = [&](const std::string& path) {
-        asked.push_back(path);
-        return ((existingMask >> (asked.size() % 64)) & 1) != 0;
+        uint32_t hash = 2166136261u;  // FNV-1a: the same name always gets the same answer
+        for (char c : path) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        return ((existingMask >> (hash % 64)) & 1) != 0;
     };
-    const std::string folder = lvm::UninstallCommandFolder(command, exists);
+    const std::string folder = lvm::UninstallCommandFolder(command, exists, "Lingvaro.exe");
     if (!command.empty() && command[0] == '"') {
         FUZZ_CHECK(folder == lvm::UninstallCommandFolder(command));
-        FUZZ_CHECK(asked.empty());
         return;
     }
-    // Every name asked about is a prefix of the value ending at a blank or
-    // at the end, possibly with ".exe" added.
-    std::string program;
-    for (size_t i = 0; i < asked.size(); ++i) {
-        std::string name = asked[i];
-        if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".exe") == 0 &&
-            command.compare(0, name.size() - 4, name, 0, name.size() - 4) == 0 &&
-            (name.size() - 4 == command.size() || command[name.size() - 4] == ' ') &&
-            command.compare(0, name.size(), name) != 0) {
-            name.resize(name.size() - 4);
+    std::vector<std::string> candidates;
+    for (size_t end = command.find(' ');; end = command.find(' ', end + 1)) {
+        const std::string prefix = command.substr(0, end);
+        const size_t name = prefix.find_last_of('\\') + 1;
+        if (!prefix.empty() && (exists(prefix) || (prefix.find('.', name) == std::string::npos &&
+                                                    exists(prefix + ".exe")))) {
+            candidates.push_back(prefix);
         }
-        FUZZ_CHECK(command.compare(0, name.size(), name) == 0);
-        FUZZ_CHECK(name.size() == command.size() || command[name.size()] == ' ');
-        if (((existingMask >> ((i + 1) % 64)) & 1) != 0) {
-            program = name;
-            FUZZ_CHECK(i + 1 == asked.size());  // nothing is asked after the program is found
+        if (end == std::string::npos) break;
+    }
+    FUZZ_CHECK(command.compare(0, folder.size(), folder) == 0);
+    if (candidates.empty()) {
+        CheckFolderOf(command, folder);
+        return;
+    }
+    std::string program = candidates.front();
+    for (const std::string& candidate : candidates) {
+        const std::string candidateFolder = lvm::UninstallCommandFolder(candidate);
+        if (!candidateFolder.empty() && exists(candidateFolder + "Lingvaro.exe")) {
+            program = candidate;
+            break;
         }
     }
-    CheckFolderOf(program.empty() ? command : program, folder);
-    FUZZ_CHECK(command.compare(0, folder.size(), folder) == 0);
+    CheckFolderOf(program, folder);
 }
 
 void CheckAbsoluteFolder(const std::string& path) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/scoped_handle.h"
-#include "update/hand_off_wait.h"
+#include "handoff/hand_off_wait.h"
 
 namespace lvm {
 

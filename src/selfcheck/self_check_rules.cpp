@@ -1,4 +1,4 @@
-#include "update/self_check_rules.h"
+#include "selfcheck/self_check_rules.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "update/app_elsewhere.h"
+#include "handoff/app_elsewhere.h"
 
 #include <windows.h>
 #include <restartmanager.h>
@@ -104,6 +104,7 @@ std::optional<std::vector<TFileHolder>> SystemRestartManager::HoldersOf(const st
             holder.processId = infos[i].Process.dwProcessId;
             holder.startTime = FiletimeNumber(infos[i].Process.ProcessStartTime);
             holder.exePath = ExecutablePathOf(holder.processId);
+            holder.appName = Narrow(infos[i].strAppName);
             holders.push_back(holder);
         }
         return holders;
@@ -130,6 +131,12 @@ bool SystemRestartManager::AskToClose(const std::vector<TFileHolder>& processes)
         return false;
     }
     return api.shutdown(session.Handle(), 0, nullptr) == ERROR_SUCCESS;  // 0: never forced
+}
+
+std::string HolderName(const TFileHolder& holder) {
+    if (!holder.appName.empty()) return holder.appName;
+    if (!holder.exePath.empty()) return holder.exePath.substr(holder.exePath.find_last_of('\\') + 1);
+    return "process " + std::to_string(holder.processId);
 }
 
 std::vector<TFileHolder> ApplicationHolders(const std::vector<TFileHolder>& holders, const std::string& appExe) {

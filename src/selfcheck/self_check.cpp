@@ -1,4 +1,4 @@
-#include "update/self_check.h"
+#include "selfcheck/self_check.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include "common/scoped_handle.h"
 #include "common/sha256.h"
 #include "common/text.h"
-#include "update/self_check_rules.h"
+#include "selfcheck/self_check_rules.h"
 
 namespace lvm {
 

@@ -18,7 +18,12 @@ struct TFileHolder {
     uint32_t processId = 0;
     uint64_t startTime = 0;  // the process's creation time (FILETIME), telling a reused id apart
     std::string exePath;     // empty when it could not be read
+    std::string appName;     // what the Restart Manager calls it; may be empty
 };
+
+// A holder as a person knows it: the Restart Manager's name for it, else its
+// executable's file name, else "process <id>".
+std::string HolderName(const TFileHolder& holder);
 
 // The Restart Manager as far as the run uses it. The system's is a stub under
 // Wine, so tests give a scripted one.

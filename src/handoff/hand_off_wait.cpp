@@ -1,4 +1,4 @@
-#include "update/hand_off_wait.h"
+#include "handoff/hand_off_wait.h"
 
 namespace lvm {
 

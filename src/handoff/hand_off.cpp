@@ -1,4 +1,4 @@
-#include "update/hand_off.h"
+#include "handoff/hand_off.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -7,7 +7,7 @@
 
 #include "common/text.h"
 #include "common/window_api.h"
-#include "update/desktop_shell_start.h"
+#include "handoff/desktop_shell_start.h"
 
 namespace lvm {
 

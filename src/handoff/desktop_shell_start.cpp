@@ -1,4 +1,4 @@
-#include "update/desktop_shell_start.h"
+#include "handoff/desktop_shell_start.h"
 
 #include <windows.h>
 #include <exdisp.h>
