@@ -295,8 +295,6 @@ TEST(PayloadRules, FileVersionQueryUsesFourLowerCaseHexDigitsEach) {
     EXPECT_EQ(FileVersionQuery(0xFFFF, 0xABCD), "\\StringFileInfo\\ffffabcd\\FileVersion");
 }
 
-// What may be removed from the temporary name: links of every kind go as
-// links, a real folder and a file someone protected stay.
 // A held file is tried at once, then after pauses of 100, 200, 400, 800 and
 // 1000 ms and the rest of the 3 s, on a clock that only the pauses move.
 TEST(PayloadRules, HeldFileIsTriedAgainWithPausesDoublingFrom100MsFor3Seconds) {
@@ -324,6 +322,8 @@ TEST(PayloadRules, HeldFileIsTriedAgainWithPausesDoublingFrom100MsFor3Seconds) {
     }
 }
 
+// What may be removed from the temporary name: links of every kind go as
+// links, a real folder and a file someone protected stay.
 TEST(PayloadRules, LeftoversThatMayBeCleared) {
     const struct {
         DWORD attributes;

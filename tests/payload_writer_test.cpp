@@ -364,14 +364,10 @@ TEST_F(PayloadWriter, ProcessEndedByForceInsideAWriteLeavesNothing) {
     const std::wstring eventName = L"lvm-test-inside-a-write-" + std::to_wstring(GetCurrentProcessId());
     const ScopedHandle inside(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
     ASSERT_TRUE(inside);
-    std::wstring command = L"lvm-test-helper.exe stage \"" + Widen(temporary) + L"\" " + eventName;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(test::BesideTestExecutable(L"lvm-test-helper.exe").c_str(), &command[0], nullptr,
-                               nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    const ScopedHandle helper(process.hProcess);
-    const ScopedHandle thread(process.hThread);
+    const ScopedHandle helper = test::StartProgram(
+        test::BesideTestExecutable(L"lvm-test-helper.exe"),
+        L"stage \"" + Widen(temporary) + L"\" " + eventName + L" " + std::to_wstring(GetCurrentProcessId()));
+    ASSERT_TRUE(helper);
     const HANDLE waits[] = {inside.get(), helper.get()};
     ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 30000), WAIT_OBJECT_0) << "the helper never wrote";
     EXPECT_TRUE(PathExists(temporary)) << "the file being written is not there";

@@ -2,7 +2,9 @@
 // and bring to the front afterwards.
 #include <windows.h>
 
+#include "common/scoped_handle.h"
 #include "e2e/e2e_support.h"
+#include "support/test_paths.h"
 
 namespace lvm::e2e {
 namespace {
@@ -12,27 +14,15 @@ uint64_t Ticks(const FILETIME& t) { return (uint64_t{t.dwHighDateTime} << 32) | 
 // A stand-in started by the test, ended and closed when the test ends.
 class RunningStandIn {
 public:
-    RunningStandIn(const std::wstring& exe, const std::wstring& options) {
-        std::wstring commandLine = L"\"" + exe + L"\" --lifetime=60 " + options;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &process)) {
-            CloseHandle(process.hThread);
-            process_ = process.hProcess;
-            id_ = process.dwProcessId;
-        }
-    }
+    RunningStandIn(const std::wstring& exe, const std::wstring& options)
+        : process_(test::StartProgram(exe, L"--lifetime=60 " + options, &id_)) {}
     ~RunningStandIn() {
-        if (!process_) return;
-        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 1);
-        CloseHandle(process_);
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) TerminateProcess(process_.get(), 1);
     }
     RunningStandIn(const RunningStandIn&) = delete;
     RunningStandIn& operator=(const RunningStandIn&) = delete;
 
-    bool started() const { return process_ != nullptr; }
+    bool started() const { return process_.valid(); }
     DWORD id() const { return id_; }
     // Waits until the stand-in shows its window (its marks are then both up).
     bool WaitForWindow() const {
@@ -50,20 +40,20 @@ public:
                 CloseHandle(mapping);
                 return true;
             }
-            if (WaitForSingleObject(process_, 20) == WAIT_OBJECT_0) return false;
+            if (WaitForSingleObject(process_.get(), 20) == WAIT_OBJECT_0) return false;
         }
         return false;
     }
-    bool Ended(DWORD waitMs) const { return WaitForSingleObject(process_, waitMs) == WAIT_OBJECT_0; }
+    bool Ended(DWORD waitMs) const { return WaitForSingleObject(process_.get(), waitMs) == WAIT_OBJECT_0; }
     FILETIME ExitTime() const {
         FILETIME created, exited, kernel, user;
-        GetProcessTimes(process_, &created, &exited, &kernel, &user);
+        GetProcessTimes(process_.get(), &created, &exited, &kernel, &user);
         return exited;
     }
 
 private:
-    HANDLE process_ = nullptr;
     DWORD id_ = 0;
+    ScopedHandle process_;
 };
 
 class HandOffRun : public InstallerTest {

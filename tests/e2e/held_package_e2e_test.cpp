@@ -6,6 +6,7 @@
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "e2e/e2e_support.h"
+#include "support/test_paths.h"
 
 namespace lvm::e2e {
 namespace {
@@ -21,29 +22,20 @@ bool IsTheNewPackage(const std::vector<uint8_t>& bytes) {
     return bytes.size() == kPackageSize && bytes[6] == 215 && bytes[7] == 0;
 }
 
-// Runs a program of the build or of the system and returns its process.
-ScopedHandle Start(const std::wstring& program, std::wstring command) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
-        return ScopedHandle();
-    }
-    CloseHandle(info.hThread);
-    return ScopedHandle(info.hProcess);
-}
-
-// The helper holding a file until a log holds a line, or until it is ended.
+// The helper holding a file until the test lets go or a log holds a line.
 class Holder {
 public:
     explicit Holder(const std::wstring& file, const std::wstring& untilLogSays = std::wstring(),
                     const std::wstring& log = std::wstring())
-        : process_(Start(BinDir() + L"lvm-test-helper.exe",
-                         L"helper hold \"" + file + L"\"" +
-                             (log.empty() ? L"" : L" \"" + log + L"\" \"" + untilLogSays + L"\""))) {
+        : letGoName_(L"lvm-test-let-go-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count_)),
+          letGo_(CreateEventW(nullptr, TRUE, FALSE, letGoName_.c_str())),
+          process_(test::StartProgram(BinDir() + L"lvm-test-helper.exe",
+                                      L"hold \"" + file + L"\" " + letGoName_ +
+                                          (log.empty() ? L"" : L" \"" + log + L"\" \"" + untilLogSays + L"\""))) {
         // Held once nobody may open it for writing, as long as the helper runs.
-        while (process_ && WaitForSingleObject(process_.get(), 10) == WAIT_TIMEOUT && !holding_) {
+        const ULONGLONG deadline = GetTickCount64() + 30000;
+        while (process_ && !holding_ && GetTickCount64() < deadline &&
+               WaitForSingleObject(process_.get(), 10) == WAIT_TIMEOUT) {
             const ScopedHandle probe(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                  nullptr, OPEN_EXISTING, 0, nullptr));
             holding_ = !probe && GetLastError() == ERROR_SHARING_VIOLATION;
@@ -51,12 +43,18 @@ public:
     }
     ~Holder() { End(); }
     bool Holding() const { return holding_; }
+    // Lets go and waits until the helper has closed the file.
     void End() {
-        if (process_ && TerminateProcess(process_.get(), 0)) WaitForSingleObject(process_.get(), 30000);
+        if (!process_) return;
+        SetEvent(letGo_.get());
+        EXPECT_EQ(WaitForSingleObject(process_.get(), 30000), WAIT_OBJECT_0) << "the holder did not let go";
         process_.reset();
     }
 
 private:
+    static inline int count_ = 0;
+    std::wstring letGoName_;
+    ScopedHandle letGo_;
     ScopedHandle process_;
     bool holding_ = false;
 };
@@ -151,7 +149,7 @@ TEST_F(HeldPackage, HeldForTheWholeQuietRunIsReplacedAtTheRestart) {
     holder.End();
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    const ScopedHandle restart = Start(std::wstring(system) + L"\\wineboot.exe", L"wineboot.exe -r");
+    const ScopedHandle restart = test::StartProgram(std::wstring(system) + L"\\wineboot.exe", L"-r");
     ASSERT_TRUE(restart);
     ASSERT_EQ(WaitForSingleObject(restart.get(), 120000), WAIT_OBJECT_0);
     EXPECT_TRUE(IsTheNewPackage(ReadFileBytes(PackagePath()))) << "the restart did not replace the package";

@@ -1,15 +1,17 @@
-// A process for the tests that must happen in another process:
-//   lvm-test-helper hold FILE [UNTIL_FILE UNTIL_TEXT]
+// A process for the tests that must happen in another process. Every wait
+// is for a state, with a limit: a helper whose test is gone or never answers
+// ends by itself.
+//   lvm-test-helper hold FILE LET_GO_EVENT [UNTIL_FILE UNTIL_TEXT]
 //     holds FILE open as a scanner or a media tool would (GENERIC_READ,
 //     FILE_SHARE_READ only: nobody may write, rename over or delete it) until
-//     UNTIL_FILE holds UNTIL_TEXT (a line of a log being written), or until
-//     it is ended; exits 2 when FILE cannot be opened.
-//   lvm-test-helper stage TEMPORARY EVENT
-//     stages a new file at TEMPORARY as the installer does, and inside the
-//     second chunk's write signals the named EVENT and waits to be ended.
+//     the named LET_GO_EVENT is set or UNTIL_FILE holds UNTIL_TEXT (a line of
+//     a log being written); exits 2 when FILE cannot be opened, 3 at the limit.
+//   lvm-test-helper stage TEMPORARY INSIDE_EVENT TEST_PID
+//     stages a new file at TEMPORARY as the installer does; inside the second
+//     chunk's write it sets INSIDE_EVENT and waits to be ended by force (or
+//     for the test process to end); exits 3 at the limit.
 #include <windows.h>
 
-#include <cstdint>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -19,6 +21,9 @@
 #include "payload/payload_files.h"
 
 namespace {
+
+constexpr DWORD kLimitMs = 120000;
+constexpr int kAtTheLimit = 3;
 
 bool FileHolds(const std::wstring& path, const std::string& text) {
     const lvm::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
@@ -32,47 +37,59 @@ bool FileHolds(const std::wstring& path, const std::string& text) {
     return content.find(text) != std::string::npos;
 }
 
-int Hold(const std::wstring& file, const std::wstring& untilFile, const std::wstring& untilText) {
+int Hold(const std::vector<std::wstring>& args) {
     const lvm::ScopedHandle held(
-        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        CreateFileW(args[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!held) return 2;
-    if (untilFile.empty()) Sleep(INFINITE);
-    const std::string text = lvm::Narrow(untilText);
-    while (!FileHolds(untilFile, text)) Sleep(5);
+    const lvm::ScopedHandle letGo(OpenEventW(SYNCHRONIZE, FALSE, args[2].c_str()));
+    if (args.size() == 3) return WaitForSingleObject(letGo.get(), kLimitMs) == WAIT_OBJECT_0 ? 0 : kAtTheLimit;
+    // The log grows in another process: looked at again every few
+    // milliseconds, until it says the text or the test lets go.
+    const std::string text = lvm::Narrow(args[4]);
+    const ULONGLONG deadline = GetTickCount64() + kLimitMs;
+    while (!FileHolds(args[3], text)) {
+        if (WaitForSingleObject(letGo.get(), 5) == WAIT_OBJECT_0) return 0;
+        if (GetTickCount64() > deadline) return kAtTheLimit;
+    }
     return 0;
 }
 
-std::wstring g_event;
+std::wstring g_insideEvent;
+HANDLE g_test = nullptr;
 int g_chunks = 0;
 
 bool SignalInsideTheSecondWrite(HANDLE file, const void* bytes, DWORD size) {
     if (++g_chunks == 2) {
-        const lvm::ScopedHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, g_event.c_str()));
+        const lvm::ScopedHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, g_insideEvent.c_str()));
         DWORD written = 0;
         WriteFile(file, bytes, size / 2, &written, nullptr);  // part of the chunk is on the disk
         SetEvent(event.get());
-        Sleep(INFINITE);
+        // The test ends this process by force now; it returns only when the
+        // test itself has ended or never did.
+        WaitForSingleObject(g_test, kLimitMs);
+        ExitProcess(kAtTheLimit);
     }
     return lvm::SystemWriteChunk(file, bytes, size);
 }
 
-int Stage(const std::wstring& temporary, const std::wstring& event) {
-    g_event = event;
+int Stage(const std::vector<std::wstring>& args) {
+    g_insideEvent = args[2];
+    const lvm::ScopedHandle test(OpenProcess(SYNCHRONIZE, FALSE, std::wcstoul(args[3].c_str(), nullptr, 10)));
+    g_test = test.get();
     lvm::StagingCalls calls;
     calls.writeChunk = SignalInsideTheSecondWrite;
     lvm::StagedFile staged(calls);
     const std::vector<char> data(3 << 20, 'p');  // three chunks
-    if (!staged.Create(lvm::Narrow(temporary))) return 3;
+    if (!staged.Create(lvm::Narrow(args[1]))) return 2;
     staged.Write({{data.data(), data.size()}});
-    return 4;  // never reached: the test ends the process inside the write
+    return kAtTheLimit;  // never reached: the process ends inside the write
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::vector<std::wstring> args(argv + 1, argv + argc);
-    if (args.size() == 2 && args[0] == L"hold") return Hold(args[1], L"", L"");
-    if (args.size() == 4 && args[0] == L"hold") return Hold(args[1], args[2], args[3]);
-    if (args.size() == 3 && args[0] == L"stage") return Stage(args[1], args[2]);
+    if (!args.empty() && args[0] == L"hold" && (args.size() == 3 || args.size() == 5)) return Hold(args);
+    if (args.size() == 4 && args[0] == L"stage") return Stage(args);
     return 1;
 }

@@ -19,4 +19,18 @@ std::wstring TestBinDir() {
 
 std::wstring BesideTestExecutable(const std::wstring& name) { return TestBinDir() + name; }
 
+ScopedHandle StartProgram(const std::wstring& program, const std::wstring& arguments, DWORD* id) {
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return ScopedHandle();
+    }
+    CloseHandle(process.hThread);
+    if (id) *id = process.dwProcessId;
+    return ScopedHandle(process.hProcess);
+}
+
 }  // namespace lvm::test
