@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "environment/environment.h"
 #include "environment/registry.h"
@@ -26,11 +27,18 @@ const std::string kWowEntry =
 
 class EnvironmentDiscovery : public testing::Test {
 protected:
-    static bool Discover(test::TestRun& t) {
+    // The files the row's machine has, in place of the file system.
+    static bool Discover(test::TestRun& t, const std::vector<std::string>& files = {}) {
+        const auto exists = [&files](const std::string& path) {
+            for (const std::string& file : files) {
+                if (file == path) return true;
+            }
+            return false;
+        };
         return DiscoverEnvironment(t.run.SharedRegistry, t.facts, t.Messenger(),
-                                   t.run.PackageConfig.ProductShortName, t.run.Environment);
+                                   t.run.PackageConfig.ProductShortName, t.run.Environment, exists);
     }
-    bool Discover() { return Discover(t_); }
+    bool Discover(const std::vector<std::string>& files = {}) { return Discover(t_, files); }
 
     // The current user's shell folders as Windows leaves them.
     static void MakeUserProfile() {
@@ -57,41 +65,54 @@ struct Layout {
     std::string installDir;
     std::string sizeEntry;
     bool plainKeyWithoutCommand;  // the plain entry's key exists, holding other values only
+    std::vector<std::string> files;  // what the machine holds
 };
 
 TEST_F(EnvironmentDiscovery, FindsTheInstallationInEveryRegistryLayout) {
     const std::string longFolder = "C:\\" + std::string(40000, 'a') + "\\";
+    const std::string pf = "C:\\Program Files\\Lingvaro\\";
+    const std::string px = "C:\\Program Files (x86)\\Lingvaro\\";
     const Layout layouts[] = {
-        {"plain entry found; the 32-bit view is not consulted", "C:\\Program Files",
+        {"plain entry found, neither folder holds the application: the plain one stays", "C:\\Program Files",
          "C:\\Program Files\\Lingvaro\\uninst.exe", "D:\\Elsewhere\\uninst.exe",
-         "C:\\Program Files\\Lingvaro\\", kPlainEntry, false},
+         "C:\\Program Files\\Lingvaro\\", kPlainEntry, false, {}},
         {"entry only in the 32-bit view", "C:\\Program Files", std::nullopt,
          "C:\\Program Files (x86)\\Lingvaro\\uninst.exe", "C:\\Program Files (x86)\\Lingvaro\\", kWowEntry,
-         false},
+         false, {}},
         {"no entry: ProgramFilesDir without a backslash", "C:\\Program Files", std::nullopt, std::nullopt,
-         "C:\\Program Files\\Lingvaro\\", kPlainEntry, false},
+         "C:\\Program Files\\Lingvaro\\", kPlainEntry, false, {}},
         {"no entry: ProgramFilesDir with a backslash", "D:\\Apps\\", std::nullopt, std::nullopt,
-         "D:\\Apps\\Lingvaro\\", kPlainEntry, false},
+         "D:\\Apps\\Lingvaro\\", kPlainEntry, false, {}},
         {"no entry and no ProgramFilesDir", std::nullopt, std::nullopt, std::nullopt, "Lingvaro\\",
-         kPlainEntry, false},
+         kPlainEntry, false, {}},
         {"quoted command with arguments", "C:\\Program Files",
          "\"C:\\Program Files\\Lingvaro\\uninst.exe\" /S", std::nullopt, "C:\\Program Files\\Lingvaro\\",
-         kPlainEntry, false},
+         kPlainEntry, false, {}},
         {"quoted command only in the 32-bit view", "C:\\Program Files", std::nullopt,
          "\"C:\\Program Files (x86)\\Lingvaro\\uninst.exe\"", "C:\\Program Files (x86)\\Lingvaro\\",
-         kWowEntry, false},
+         kWowEntry, false, {}},
         {"command ending in a backslash gives the parent", "C:\\Program Files", "C:\\Apps\\Lingvaro\\",
-         std::nullopt, "C:\\Apps\\", kPlainEntry, false},
+         std::nullopt, "C:\\Apps\\", kPlainEntry, false, {}},
         {"plain command naming no folder: the 32-bit view is searched", "C:\\Program Files", "uninst.exe",
-         "C:\\Lingvaro32\\uninst.exe", "C:\\Lingvaro32\\", kWowEntry, false},
+         "C:\\Lingvaro32\\uninst.exe", "C:\\Lingvaro32\\", kWowEntry, false, {}},
         {"command naming no folder in either view leaves the folder empty", "C:\\Program Files", "",
-         std::nullopt, "", kPlainEntry, false},
+         std::nullopt, "", kPlainEntry, false, {}},
         {"plain entry without a command", "C:\\Program Files", std::nullopt, std::nullopt,
-         "C:\\Program Files\\Lingvaro\\", kPlainEntry, true},
+         "C:\\Program Files\\Lingvaro\\", kPlainEntry, true, {}},
         {"non-ASCII folder", "C:\\Program Files", "C:\\Программы\\Лингваро\\uninst.exe", std::nullopt,
-         "C:\\Программы\\Лингваро\\", kPlainEntry, false},
+         "C:\\Программы\\Лингваро\\", kPlainEntry, false, {}},
         {"command of forty thousand characters", "C:\\Program Files", "\"" + longFolder + "uninst.exe\" /S",
-         std::nullopt, longFolder, kPlainEntry, false},
+         std::nullopt, longFolder, kPlainEntry, false, {}},
+        // A stale plain entry (a copy removed badly) gives way only to a
+        // 32-bit entry whose folder holds the application.
+        {"stale plain entry, its folder without the application, no 32-bit entry", "C:\\Program Files",
+         pf + "uninst.exe", std::nullopt, pf, kPlainEntry, false, {pf + "uninst.exe"}},
+        {"stale plain entry, no folder; 32-bit entry stale too", "C:\\Program Files", pf + "uninst.exe",
+         px + "uninst.exe", pf, kPlainEntry, false, {}},
+        {"stale plain entry with a good 32-bit entry", "C:\\Program Files", pf + "uninst.exe", px + "uninst.exe",
+         px, kWowEntry, false, {px + "Lingvaro.exe"}},
+        {"both entries good: the plain one wins", "C:\\Program Files", pf + "uninst.exe", px + "uninst.exe", pf,
+         kPlainEntry, false, {pf + "Lingvaro.exe", px + "Lingvaro.exe"}},
     };
     for (const Layout& layout : layouts) {
         SCOPED_TRACE(layout.name);
@@ -105,7 +126,7 @@ TEST_F(EnvironmentDiscovery, FindsTheInstallationInEveryRegistryLayout) {
             RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "DisplayName", "Lingvaro");
         t_.run.Environment = TEnvironmentRecord();
 
-        ASSERT_TRUE(Discover());
+        ASSERT_TRUE(Discover(layout.files));
         EXPECT_EQ(t_.run.Environment.InstallDir, layout.installDir);
         EXPECT_EQ(t_.run.Environment.SizeEntryKey, layout.sizeEntry);
         EXPECT_EQ(t_.run.Environment.UninstallKey, kUninstall);
@@ -115,6 +136,18 @@ TEST_F(EnvironmentDiscovery, FindsTheInstallationInEveryRegistryLayout) {
         EXPECT_EQ(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kWowEntry), layout.wowCommand.has_value());
     }
     EXPECT_TRUE(t_.ui.Shown().empty());
+}
+
+// Where the plain entry's folder holds the application the 32-bit view is
+// not opened: its wrong-typed value would raise an error if it were read.
+TEST_F(EnvironmentDiscovery, AGoodPlainEntryLeavesThe32BitViewUnread) {
+    RegistryOverride scratch;
+    MakeUserProfile();
+    RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kPlainEntry, "UninstallString", "C:\\L\\uninst.exe");
+    RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kWowEntry, "UninstallString", 7);
+    ASSERT_TRUE(Discover({"C:\\L\\Lingvaro.exe"}));
+    EXPECT_EQ(t_.run.Environment.InstallDir, "C:\\L\\");
+    EXPECT_EQ(t_.run.Environment.SizeEntryKey, kPlainEntry);
 }
 
 TEST_F(EnvironmentDiscovery, ANonAdministratorIsRecordedAndDiscoveryStillSucceeds) {

@@ -82,6 +82,10 @@ TEST(EnvironmentPathRules, UnquotedCommandIsResolvedAgainstTheFilesThatExist) {
          "C:\\"},
         {"C:\\Program Files\\Lingvaro\\uninst.exe /S",
          {"C:\\Program.exe", "C:\\Program Files\\Lingvaro\\uninst.exe"}, "C:\\"},
+        // The uninstaller is gone: a prefix's folder still counts when it
+        // holds the application.
+        {"C:\\Program Files\\Lingvaro\\uninst.exe", {"C:\\Program.exe", "C:\\Program Files\\Lingvaro\\Lingvaro.exe"},
+         "C:\\Program Files\\Lingvaro\\"},
         // The whole value, blanks and all, when it names the file.
         {"C:\\Program Files\\Lingvaro\\uninst.exe", {"C:\\Program Files\\Lingvaro\\uninst.exe"},
          "C:\\Program Files\\Lingvaro\\"},

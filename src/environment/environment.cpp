@@ -50,19 +50,27 @@ bool CanReadUserShellFolders(const TRegistry& registry) {
     }
 }
 
+using FileExists = std::function<bool(const std::string&)>;
+
 // The folder of the entry's "UninstallString" when the value exists.
 bool ReadUninstallFolder(const TRegistry& registry, const std::string& entryKey, const std::string& appFileName,
-                         std::string& folder) {
+                         const FileExists& isExistingFile, std::string& folder) {
     RootKeyScope key(registry, HKEY_LOCAL_MACHINE, entryKey);
     if (!key.ValueExists("UninstallString")) return false;
-    folder = UninstallCommandFolder(key.ReadInto("UninstallString", std::string()), IsExistingFile, appFileName);
+    folder = UninstallCommandFolder(key.ReadInto("UninstallString", std::string()), isExistingFile, appFileName);
     return true;
+}
+
+bool FolderHoldsApplication(const std::string& folder, const std::string& appFileName,
+                            const FileExists& isExistingFile) {
+    return !folder.empty() && isExistingFile(folder + appFileName);
 }
 
 }  // namespace
 
 bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMessenger& messages,
-                         const std::string& productShortName, TEnvironmentRecord& environment) {
+                         const std::string& productShortName, TEnvironmentRecord& environment,
+                         const FileExists& isExistingFile) {
     const std::string programFiles = ReadProgramFilesDir(shared);
     environment.IsAdmin = facts.IsUserAnAdmin();
 
@@ -80,13 +88,27 @@ bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMes
     // An entry counts as found only when its command names a folder: a value
     // without one tells nothing, and the 32-bit view may still hold the
     // installer's real entry.
-    const bool foundPlain =
-        ReadUninstallFolder(shared, plainEntry, appFileName, environment.InstallDir) && !environment.InstallDir.empty();
-    if (!foundPlain) {
+    const bool foundPlain = ReadUninstallFolder(shared, plainEntry, appFileName, isExistingFile,
+                                                environment.InstallDir) &&
+                            !environment.InstallDir.empty();
+    // A plain entry whose folder holds the application is the installation:
+    // the other view is not opened.
+    if (!foundPlain || !FolderHoldsApplication(environment.InstallDir, appFileName, isExistingFile)) {
         const std::string wowEntry = Wow6432NodePath(environment.UninstallKey) + productShortName;
+        std::string wowFolder;
         // The size goes into the entry the application's installer wrote, not
         // into a new, otherwise empty entry in the other view.
-        if (ReadUninstallFolder(shared, wowEntry, appFileName, environment.InstallDir)) {
+        const bool foundWow = ReadUninstallFolder(shared, wowEntry, appFileName, isExistingFile, wowFolder);
+        if (!foundPlain && foundWow) {
+            environment.InstallDir = wowFolder;
+            environment.SizeEntryKey = wowEntry;
+        } else if (foundWow && FolderHoldsApplication(wowFolder, appFileName, isExistingFile)) {
+            // A stale plain entry, left by a copy removed badly: the 32-bit
+            // one names the folder where the application is.
+            environment.EntryChoice = "the plain entry names " + environment.InstallDir + " which holds no " +
+                                      appFileName + "; taking the 32-bit entry " + wowEntry + ", whose folder " +
+                                      wowFolder + " holds it";
+            environment.InstallDir = wowFolder;
             environment.SizeEntryKey = wowEntry;
         }
     }

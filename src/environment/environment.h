@@ -2,8 +2,10 @@
 // uninstall key: found once at the start of the run.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "common/file_attributes.h"
 #include "common/system_facts.h"
 #include "environment/path_rules.h"
 #include "environment/registry.h"
@@ -20,6 +22,9 @@ struct TEnvironmentRecord {
     // The uninstall entry that receives "EstimatedSize": the one that was found,
     // or the plain-view entry when none was.
     std::string SizeEntryKey;
+    // Why the 32-bit view's entry was taken over the plain one, for the log;
+    // empty when the plain entry was taken or was missing.
+    std::string EntryChoice;
 };
 
 // "Software\Microsoft\Windows\CurrentVersion\"
@@ -29,7 +34,14 @@ extern const char kCurrentVersionKey[];
 // one's access. True when every step ran; false after "No access to system
 // registry" was shown (the current user's shell folders could not be read).
 // Errors of the HKEY_LOCAL_MACHINE steps go on to the caller.
+//
+// The plain view's entry is taken when it names a folder; the 32-bit view's
+// entry only when the plain one is missing, or when the plain one's folder
+// holds no application and the 32-bit one's does (a stale entry left by a
+// removed copy must not hide the installed one). `isExistingFile` is the
+// file system's answer; tests give their own.
 bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMessenger& messages,
-                         const std::string& productShortName, TEnvironmentRecord& environment);
+                         const std::string& productShortName, TEnvironmentRecord& environment,
+                         const std::function<bool(const std::string&)>& isExistingFile = IsExistingFile);
 
 }  // namespace lvm

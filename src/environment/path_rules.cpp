@@ -22,6 +22,12 @@ bool NamesExistingFile(const std::string& candidate, const std::function<bool(co
     return isExistingFile(candidate) || (!hasExtension && isExistingFile(candidate + ".exe"));
 }
 
+// A folder-less candidate would make the check relative to the current folder.
+bool HoldsApplication(const std::string& folder, const std::function<bool(const std::string&)>& isExistingFile,
+                      const std::string& appFileName) {
+    return !folder.empty() && !appFileName.empty() && isExistingFile(folder + appFileName);
+}
+
 bool IsDriveRoot(const std::wstring& path, size_t start) {
     return path.size() == start + 3 && path[start + 1] == L':' && path[start + 2] == L'\\';
 }
@@ -59,14 +65,19 @@ std::string UninstallCommandFolder(const std::string& command,
     // ".exe" when it has no extension. Windows runs the first candidate; the
     // installation is where the application is, which an unrelated
     // C:\Program.exe must not hide.
+    // A folder that holds the application is the installation, whether or
+    // not the prefix still names a file: a cleaner may have taken the
+    // uninstaller and left the application.
+    for (size_t end = command.find(' '); ; end = command.find(' ', end + 1)) {
+        const std::string folder = FolderBeforeLastCharacter(command.substr(0, end));
+        if (HoldsApplication(folder, isExistingFile, appFileName)) return folder;
+        if (end == std::string::npos) break;
+    }
     std::optional<std::string> firstFolder;
     for (size_t end = command.find(' '); ; end = command.find(' ', end + 1)) {
         const std::string candidate = command.substr(0, end);
         if (NamesExistingFile(candidate, isExistingFile)) {
-            const std::string folder = FolderBeforeLastCharacter(candidate);
-            // A folder-less candidate would make the check relative to the current folder.
-            if (!folder.empty() && !appFileName.empty() && isExistingFile(folder + appFileName)) return folder;
-            if (!firstFolder) firstFolder = folder;
+            if (!firstFolder) firstFolder = FolderBeforeLastCharacter(candidate);
         }
         if (end == std::string::npos) break;
     }

@@ -20,14 +20,14 @@ void AddTrailingBackslash(std::string& path);
 // rule then applies to the text inside the quotes (or to the rest of the value
 // when the closing quote is missing), so the quote never ends up in the folder.
 //
-// An unquoted command is read as Windows reads an unquoted command line: a
-// candidate program is a prefix ending at a blank (or at the end) that names
-// an existing file (or does with ".exe" added, when it has no extension). Of
-// the candidates, the first whose folder holds appFileName is the program, so
-// that a stray "C:\Program.exe" does not hide "C:\Program Files\Lingvaro\";
-// when no candidate's folder holds it, the first candidate is, as Windows
-// would take it. The rule applies to that prefix; when no prefix names a
-// file, to the whole text.
+// An unquoted command: of the prefixes ending at a blank (or at the end), the
+// first whose folder holds appFileName gives the installation, whether the
+// prefix still names a file or not (an uninstaller removed by a cleaner), so
+// that a stray "C:\Program.exe" does not hide "C:\Program Files\Lingvaro\".
+// Where no such folder holds it, the command is read as Windows reads an
+// unquoted command line: the first prefix that names an existing file (or
+// does with ".exe" added, when it has no extension) is the program, and the
+// rule applies to that prefix; when no prefix names a file, to the whole text.
 std::string UninstallCommandFolder(const std::string& command,
                                    const std::function<bool(const std::string&)>& isExistingFile,
                                    const std::string& appFileName);

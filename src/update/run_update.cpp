@@ -126,6 +126,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
 
     // Environment.
     if (!ops.discoverEnvironment()) return RunOutcome::Failed;
+    if (!environment.EntryChoice.empty()) run.Log.Write(environment.EntryChoice);
     run.Log.Write("installation folder: " + environment.InstallDir + " (uninstall entry " +
                   environment.SizeEntryKey + ")");
     run.Log.Write(std::string("administrator: ") + (environment.IsAdmin ? "yes" : "no"));

@@ -49,6 +49,44 @@ TEST_F(Discovery, UnquotedUninstallStringWithABackslashArgumentNamesTheProgramsF
     EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(KiB(folder)));
 }
 
+// A 64-bit copy removed badly left its plain entry; the copy that is
+// installed is the 32-bit one, where such a machine has it. The folders are
+// the real ones, made for the test and removed after it.
+class StaleEntry : public InstallerTest {
+protected:
+    void SetUp() override {
+        InstallerTest::SetUp();
+        CreateDirectoryW(kInstalled32, nullptr);
+        ASSERT_TRUE(CopyFileW(StandInExe().c_str(), (std::wstring(kInstalled32) + L"Lingvaro.exe").c_str(), FALSE));
+    }
+    void TearDown() override {
+        for (const wchar_t* name : {L"Lingvaro.exe", L"lvm0.pak", L"uninst.exe"}) {
+            DeleteFileW((std::wstring(kInstalled32) + name).c_str());
+        }
+        RemoveDirectoryW(kInstalled32);
+        InstallerTest::TearDown();
+    }
+    static constexpr wchar_t kInstalled32[] = L"C:\\Program Files (x86)\\Lingvaro\\";
+};
+
+TEST_F(StaleEntry, APlainEntryWithoutTheApplicationGivesWayToThe32BitOne) {
+    WriteUninstallString(L"C:\\Program Files\\Lingvaro\\uninst.exe");
+    WriteUninstallString(std::wstring(kInstalled32) + L"uninst.exe", /*wow6432Node=*/true);
+    const std::wstring log = WorkDir() + L"\\setup.log";
+    const driver::RunResult r = RunSetup(L"modest \"/log=" + log + L"\"", {});
+    EXPECT_TRUE(r.boxes.empty()) << driver::ToUtf8(BoxText(r, 0));
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(FileExists(std::wstring(kInstalled32) + L"lvm0.pak"));
+    EXPECT_EQ(EstimatedSize(/*wow6432Node=*/true), std::optional<DWORD>(KiB(kInstalled32)));
+    EXPECT_EQ(EstimatedSize(/*wow6432Node=*/false), std::nullopt) << "written into the stale entry";
+    const std::vector<uint8_t> bytes = ReadFileBytes(log);
+    EXPECT_NE(std::string(bytes.begin(), bytes.end())
+                  .find("the plain entry names C:\\Program Files\\Lingvaro\\ which holds no Lingvaro.exe; taking "
+                        "the 32-bit entry Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                        "Lingvaro, whose folder C:\\Program Files (x86)\\Lingvaro\\ holds it\r\n"),
+              std::string::npos);
+}
+
 // No uninstall entry at all: the default folder under "ProgramFilesDir", in
 // both registry views; the test puts back what it found, whatever happens.
 class DefaultFolder : public InstallerTest {
