@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <process.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -39,7 +41,10 @@ void ReadAt(HANDLE file, uint64_t offset, void* buffer, size_t size) {
     }
 }
 
-SelfCheckResult CheckOpenFile(HANDLE file) {
+// Thrown between chunks when the check's owner no longer wants the verdict.
+class Stopped {};
+
+SelfCheckResult CheckOpenFile(HANDLE file, const std::atomic<bool>* stop) {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file, &size)) return SelfCheckResult::Unreadable;
     const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
@@ -67,6 +72,7 @@ SelfCheckResult CheckOpenFile(HANDLE file) {
     PeChecksum checksum(layout->checksumOffset);
     std::vector<uint8_t> chunk(kChunkBytes);
     for (uint64_t offset = 0; offset < fileSize;) {
+        if (stop && stop->load(std::memory_order_relaxed)) throw Stopped();
         const size_t part = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, fileSize - offset));
         ReadAt(file, offset, chunk.data(), part);
         checksum.Update(offset, chunk.data(), part);
@@ -86,15 +92,13 @@ std::wstring OwnExecutablePath() {
         [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
 }
 
-}  // namespace
-
-SelfCheckResult CheckFileIntegrity(const std::wstring& path) {
+SelfCheckResult CheckFileIntegrityUnless(const std::wstring& path, const std::atomic<bool>* stop) {
     // Read sharing only: nothing may rewrite the file while it is checked.
     ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return SelfCheckResult::Unreadable;
     try {
-        return CheckOpenFile(file.get());
+        return CheckOpenFile(file.get(), stop);
     } catch (const ReadError&) {
         return SelfCheckResult::Unreadable;
     } catch (const Sha256Error&) {
@@ -102,10 +106,58 @@ SelfCheckResult CheckFileIntegrity(const std::wstring& path) {
     }
 }
 
-bool RunSelfCheck(const TMessenger& messages) {
+SelfCheckResult CheckOwnFile(const std::atomic<bool>* stop) {
     const std::wstring path = OwnExecutablePath();
-    const SelfCheckResult result =
-        path.empty() ? SelfCheckResult::Unreadable : CheckFileIntegrity(path);
+    return path.empty() ? SelfCheckResult::Unreadable : CheckFileIntegrityUnless(path, stop);
+}
+
+}  // namespace
+
+SelfCheckResult CheckFileIntegrity(const std::wstring& path) { return CheckFileIntegrityUnless(path, nullptr); }
+
+BackgroundSelfCheck::BackgroundSelfCheck() {
+    // _beginthreadex rather than CreateThread: the check uses the C runtime
+    // (vectors, exceptions). A thread that cannot start leaves the check to
+    // Verdict(), on the caller's thread.
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &BackgroundSelfCheck::ThreadEntry, this, 0, nullptr);
+    thread_.reset(reinterpret_cast<HANDLE>(thread));
+}
+
+BackgroundSelfCheck::~BackgroundSelfCheck() {
+    stop_ = true;
+    if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+}
+
+unsigned __stdcall BackgroundSelfCheck::ThreadEntry(void* self) {
+    static_cast<BackgroundSelfCheck*>(self)->Check();
+    return 0;
+}
+
+void BackgroundSelfCheck::Check() noexcept {
+    try {
+        result_ = CheckOwnFile(&stop_);
+    } catch (...) {
+        // Stopped, or out of memory for the chunk: no verdict to give.
+        result_ = SelfCheckResult::Unreadable;
+    }
+}
+
+SelfCheckResult BackgroundSelfCheck::Verdict() {
+    if (!done_) {
+        // The wait makes the thread's result visible to this one.
+        if (thread_) {
+            WaitForSingleObject(thread_.get(), INFINITE);
+        } else {
+            Check();
+        }
+        done_ = true;
+    }
+    return result_;
+}
+
+bool RunSelfCheck(const TMessenger& messages) { return ReportSelfCheck(CheckOwnFile(nullptr), messages); }
+
+bool ReportSelfCheck(SelfCheckResult result, const TMessenger& messages) {
     switch (result) {
         case SelfCheckResult::Passed:
             return true;
