@@ -44,7 +44,18 @@ void ReadAt(HANDLE file, uint64_t offset, void* buffer, size_t size) {
 // Thrown between chunks when the check's owner no longer wants the verdict.
 class Stopped {};
 
-SelfCheckResult CheckOpenFile(HANDLE file, const std::atomic<bool>* stop) {
+// What runs between the chunks of a check in the background.
+struct ChunkGate {
+    const std::atomic<bool>* stop = nullptr;
+    const std::function<void()>* beforeEachChunk = nullptr;
+
+    void Pass() const {
+        if (beforeEachChunk && *beforeEachChunk) (*beforeEachChunk)();
+        if (stop && stop->load(std::memory_order_relaxed)) throw Stopped();
+    }
+};
+
+SelfCheckResult CheckOpenFile(HANDLE file, const ChunkGate& gate) {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file, &size)) return SelfCheckResult::Unreadable;
     const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
@@ -72,7 +83,7 @@ SelfCheckResult CheckOpenFile(HANDLE file, const std::atomic<bool>* stop) {
     PeChecksum checksum(layout->checksumOffset);
     std::vector<uint8_t> chunk(kChunkBytes);
     for (uint64_t offset = 0; offset < fileSize;) {
-        if (stop && stop->load(std::memory_order_relaxed)) throw Stopped();
+        gate.Pass();
         const size_t part = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, fileSize - offset));
         ReadAt(file, offset, chunk.data(), part);
         checksum.Update(offset, chunk.data(), part);
@@ -92,13 +103,13 @@ std::wstring OwnExecutablePath() {
         [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
 }
 
-SelfCheckResult CheckFileIntegrityUnless(const std::wstring& path, const std::atomic<bool>* stop) {
+SelfCheckResult CheckFileIntegrityThrough(const std::wstring& path, const ChunkGate& gate) {
     // Read sharing only: nothing may rewrite the file while it is checked.
     ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return SelfCheckResult::Unreadable;
     try {
-        return CheckOpenFile(file.get(), stop);
+        return CheckOpenFile(file.get(), gate);
     } catch (const ReadError&) {
         return SelfCheckResult::Unreadable;
     } catch (const Sha256Error&) {
@@ -106,16 +117,17 @@ SelfCheckResult CheckFileIntegrityUnless(const std::wstring& path, const std::at
     }
 }
 
-SelfCheckResult CheckOwnFile(const std::atomic<bool>* stop) {
-    const std::wstring path = OwnExecutablePath();
-    return path.empty() ? SelfCheckResult::Unreadable : CheckFileIntegrityUnless(path, stop);
+SelfCheckResult CheckFileOrOwn(std::wstring path, const ChunkGate& gate) {
+    if (path.empty()) path = OwnExecutablePath();
+    return path.empty() ? SelfCheckResult::Unreadable : CheckFileIntegrityThrough(path, gate);
 }
 
 }  // namespace
 
-SelfCheckResult CheckFileIntegrity(const std::wstring& path) { return CheckFileIntegrityUnless(path, nullptr); }
+SelfCheckResult CheckFileIntegrity(const std::wstring& path) { return CheckFileIntegrityThrough(path, ChunkGate()); }
 
-BackgroundSelfCheck::BackgroundSelfCheck() {
+BackgroundSelfCheck::BackgroundSelfCheck(std::wstring path, std::function<void()> beforeEachChunk)
+    : path_(std::move(path)), beforeEachChunk_(std::move(beforeEachChunk)) {
     // _beginthreadex rather than CreateThread: the check uses the C runtime
     // (vectors, exceptions). A thread that cannot start leaves the check to
     // Verdict(), on the caller's thread.
@@ -135,7 +147,7 @@ unsigned __stdcall BackgroundSelfCheck::ThreadEntry(void* self) {
 
 void BackgroundSelfCheck::Check() noexcept {
     try {
-        result_ = CheckOwnFile(&stop_);
+        result_ = CheckFileOrOwn(path_, ChunkGate{&stop_, &beforeEachChunk_});
     } catch (...) {
         // Stopped, or out of memory for the chunk: no verdict to give.
         result_ = SelfCheckResult::Unreadable;
@@ -155,7 +167,7 @@ SelfCheckResult BackgroundSelfCheck::Verdict() {
     return result_;
 }
 
-bool RunSelfCheck(const TMessenger& messages) { return ReportSelfCheck(CheckOwnFile(nullptr), messages); }
+bool RunSelfCheck(const TMessenger& messages) { return ReportSelfCheck(CheckFileOrOwn({}, ChunkGate()), messages); }
 
 bool ReportSelfCheck(SelfCheckResult result, const TMessenger& messages) {
     switch (result) {

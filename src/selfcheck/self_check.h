@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/scoped_handle.h"
@@ -36,7 +37,10 @@ SelfCheckResult CheckFileIntegrity(const std::wstring& path);
 // next chunk and waits for the thread, so no thread outlives its owner.
 class BackgroundSelfCheck {
 public:
-    BackgroundSelfCheck();
+    // `path` empty: the running executable. `beforeEachChunk` lets a test
+    // end the process in the middle of the hash.
+    explicit BackgroundSelfCheck(std::wstring path = std::wstring(),
+                                 std::function<void()> beforeEachChunk = std::function<void()>());
     ~BackgroundSelfCheck();
     BackgroundSelfCheck(const BackgroundSelfCheck&) = delete;
     BackgroundSelfCheck& operator=(const BackgroundSelfCheck&) = delete;
@@ -47,6 +51,8 @@ private:
     static unsigned __stdcall ThreadEntry(void* self);
     void Check() noexcept;
 
+    std::wstring path_;
+    std::function<void()> beforeEachChunk_;
     std::atomic<bool> stop_{false};
     SelfCheckResult result_ = SelfCheckResult::Unreadable;
     ScopedHandle thread_;
