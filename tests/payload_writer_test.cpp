@@ -355,25 +355,59 @@ TEST_F(PayloadWriter, FileIsWrittenFlushedMadeLastingAndThenRenamed) {
     }
 }
 
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW entry;
+    const ScopedFindHandle search(FindFirstFileW(Widen(folder + "\\*").c_str(), &entry));
+    if (!search) return names;
+    do {
+        const std::string name = Narrow(entry.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(search.get(), &entry));
+    return names;
+}
+
 // A run ended by force inside a write (a power button, a deployment tool's
 // time limit) leaves no part of a file behind: the new file is delete-on-close
-// from before its first byte.
-TEST_F(PayloadWriter, ProcessEndedByForceInsideAWriteLeavesNothing) {
-    ScratchFolder folder;
-    const std::string temporary = folder / "~lvt0.pak";
-    const std::wstring eventName = L"lvm-test-inside-a-write-" + std::to_wstring(GetCurrentProcessId());
-    const ScopedHandle inside(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
-    ASSERT_TRUE(inside);
-    const ScopedHandle helper = test::StartProgram(
-        test::BesideTestExecutable(L"lvm-test-helper.exe"),
-        L"stage \"" + Widen(temporary) + L"\" " + eventName + L" " + std::to_wstring(GetCurrentProcessId()));
-    ASSERT_TRUE(helper);
-    const HANDLE waits[] = {inside.get(), helper.get()};
-    ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 30000), WAIT_OBJECT_0) << "the helper never wrote";
-    EXPECT_TRUE(PathExists(temporary)) << "the file being written is not there";
-    ASSERT_TRUE(TerminateProcess(helper.get(), 9));
-    ASSERT_EQ(WaitForSingleObject(helper.get(), 30000), WAIT_OBJECT_0);
-    EXPECT_FALSE(PathExists(temporary)) << "a part of a file was left";
+// from before its first byte. Ended inside the hash of its own file, which
+// runs from the start of the run, it leaves that file as it was and nothing
+// beside it.
+TEST_F(PayloadWriter, ProcessEndedByForceInsideAWriteOrTheHashLeavesNothing) {
+    struct Row {
+        const wchar_t* mode;
+        const char* file;         // the file the helper works on
+        bool fileThereBefore;     // a copy of the installer, for the hash
+    };
+    const Row rows[] = {{L"stage", "~lvt0.pak", false}, {L"check", "lvm0-setup.exe", true}};
+    for (const Row& row : rows) {
+        ScratchFolder folder;
+        const std::string file = folder / row.file;
+        const std::wstring installer = test::BesideTestExecutable(L"lvm0-setup.exe");
+        if (row.fileThereBefore) {
+            ASSERT_TRUE(CopyFileW(installer.c_str(), Widen(file).c_str(), TRUE));
+        }
+        const std::wstring eventName = L"lvm-test-inside-" + std::wstring(row.mode) + L"-" +
+                                       std::to_wstring(GetCurrentProcessId());
+        const ScopedHandle inside(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+        ASSERT_TRUE(inside);
+        const ScopedHandle helper = test::StartProgram(
+            test::BesideTestExecutable(L"lvm-test-helper.exe"), std::wstring(row.mode) + L" \"" + Widen(file) +
+                                                                    L"\" " + eventName + L" " +
+                                                                    std::to_wstring(GetCurrentProcessId()));
+        ASSERT_TRUE(helper);
+        const HANDLE waits[] = {inside.get(), helper.get()};
+        ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 30000), WAIT_OBJECT_0) << "the helper never got inside";
+        EXPECT_TRUE(PathExists(file)) << "the file being worked on is not there";
+        ASSERT_TRUE(TerminateProcess(helper.get(), 9));
+        ASSERT_EQ(WaitForSingleObject(helper.get(), 30000), WAIT_OBJECT_0);
+        EXPECT_EQ(PathExists(file), row.fileThereBefore) << row.file;
+        EXPECT_EQ(NamesIn(folder.Path()), row.fileThereBefore ? std::vector<std::string>{row.file}
+                                                              : std::vector<std::string>{})
+            << row.file;
+        if (row.fileThereBefore) {
+            EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(Narrow(installer))) << row.file;
+        }
+    }
 }
 
 TEST_F(PayloadWriter, QuestionAndFailureBoxesHaveTheirStyles) {

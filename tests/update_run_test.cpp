@@ -57,9 +57,11 @@ protected:
         ops.waitForAppToExit = [this](const QuitRequest&) {
             calls.push_back("waitForApp:" + std::to_string(ui.Shown().size()));
         };
-        ops.selfCheck = [this] {
-            calls.push_back("selfCheck");
-            return selfCheckPasses;
+        ops.startSelfCheck = [this] {
+            return [this] {
+                calls.push_back("selfCheck");
+                return selfCheckPasses;
+            };
         };
         ops.takeInstallLock = [this]() -> std::unique_ptr<TInstallLock> {
             calls.push_back("lock");

@@ -1,4 +1,7 @@
-// SHA-256 through Windows CNG (bcrypt.dll, loaded from the system folder).
+// SHA-256 on the processor's SHA extensions where CPUID reports them, and
+// through Windows CNG (bcrypt.dll, loaded from the system folder) everywhere
+// else. Windows' own CNG uses the extensions itself where it can, but not
+// every 32-bit CNG does, and the self-check hashes the whole installer.
 #pragma once
 
 #include <array>
@@ -18,7 +21,12 @@ public:
 
 class Sha256 {
 public:
-    Sha256();  // throws Sha256Error when CNG is not available
+    enum class Engine {
+        Fastest,  // the SHA extensions where the processor has them, CNG otherwise
+        Cng,
+    };
+    // Throws Sha256Error when CNG is needed and not available.
+    explicit Sha256(Engine engine = Engine::Fastest);
     ~Sha256();
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;

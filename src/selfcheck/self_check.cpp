@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <process.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -39,7 +41,21 @@ void ReadAt(HANDLE file, uint64_t offset, void* buffer, size_t size) {
     }
 }
 
-SelfCheckResult CheckOpenFile(HANDLE file) {
+// Thrown between chunks when the check's owner no longer wants the verdict.
+class Stopped {};
+
+// What runs between the chunks of a check in the background.
+struct ChunkGate {
+    const std::atomic<bool>* stop = nullptr;
+    const std::function<void()>* beforeEachChunk = nullptr;
+
+    void Pass() const {
+        if (beforeEachChunk && *beforeEachChunk) (*beforeEachChunk)();
+        if (stop && stop->load(std::memory_order_relaxed)) throw Stopped();
+    }
+};
+
+SelfCheckResult CheckOpenFile(HANDLE file, const ChunkGate& gate) {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file, &size)) return SelfCheckResult::Unreadable;
     const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
@@ -67,6 +83,7 @@ SelfCheckResult CheckOpenFile(HANDLE file) {
     PeChecksum checksum(layout->checksumOffset);
     std::vector<uint8_t> chunk(kChunkBytes);
     for (uint64_t offset = 0; offset < fileSize;) {
+        gate.Pass();
         const size_t part = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, fileSize - offset));
         ReadAt(file, offset, chunk.data(), part);
         checksum.Update(offset, chunk.data(), part);
@@ -86,15 +103,13 @@ std::wstring OwnExecutablePath() {
         [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
 }
 
-}  // namespace
-
-SelfCheckResult CheckFileIntegrity(const std::wstring& path) {
+SelfCheckResult CheckFileIntegrityThrough(const std::wstring& path, const ChunkGate& gate) {
     // Read sharing only: nothing may rewrite the file while it is checked.
     ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return SelfCheckResult::Unreadable;
     try {
-        return CheckOpenFile(file.get());
+        return CheckOpenFile(file.get(), gate);
     } catch (const ReadError&) {
         return SelfCheckResult::Unreadable;
     } catch (const Sha256Error&) {
@@ -102,10 +117,59 @@ SelfCheckResult CheckFileIntegrity(const std::wstring& path) {
     }
 }
 
-bool RunSelfCheck(const TMessenger& messages) {
-    const std::wstring path = OwnExecutablePath();
-    const SelfCheckResult result =
-        path.empty() ? SelfCheckResult::Unreadable : CheckFileIntegrity(path);
+SelfCheckResult CheckFileOrOwn(std::wstring path, const ChunkGate& gate) {
+    if (path.empty()) path = OwnExecutablePath();
+    return path.empty() ? SelfCheckResult::Unreadable : CheckFileIntegrityThrough(path, gate);
+}
+
+}  // namespace
+
+SelfCheckResult CheckFileIntegrity(const std::wstring& path) { return CheckFileIntegrityThrough(path, ChunkGate()); }
+
+BackgroundSelfCheck::BackgroundSelfCheck(std::wstring path, std::function<void()> beforeEachChunk)
+    : path_(std::move(path)), beforeEachChunk_(std::move(beforeEachChunk)) {
+    // _beginthreadex rather than CreateThread: the check uses the C runtime
+    // (vectors, exceptions). A thread that cannot start leaves the check to
+    // Verdict(), on the caller's thread.
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &BackgroundSelfCheck::ThreadEntry, this, 0, nullptr);
+    thread_.reset(reinterpret_cast<HANDLE>(thread));
+}
+
+BackgroundSelfCheck::~BackgroundSelfCheck() {
+    stop_ = true;
+    if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+}
+
+unsigned __stdcall BackgroundSelfCheck::ThreadEntry(void* self) {
+    static_cast<BackgroundSelfCheck*>(self)->Check();
+    return 0;
+}
+
+void BackgroundSelfCheck::Check() noexcept {
+    try {
+        result_ = CheckFileOrOwn(path_, ChunkGate{&stop_, &beforeEachChunk_});
+    } catch (...) {
+        // Stopped, or out of memory for the chunk: no verdict to give.
+        result_ = SelfCheckResult::Unreadable;
+    }
+}
+
+SelfCheckResult BackgroundSelfCheck::Verdict() {
+    if (!done_) {
+        // The wait makes the thread's result visible to this one.
+        if (thread_) {
+            WaitForSingleObject(thread_.get(), INFINITE);
+        } else {
+            Check();
+        }
+        done_ = true;
+    }
+    return result_;
+}
+
+bool RunSelfCheck(const TMessenger& messages) { return ReportSelfCheck(CheckFileOrOwn({}, ChunkGate()), messages); }
+
+bool ReportSelfCheck(SelfCheckResult result, const TMessenger& messages) {
     switch (result) {
         case SelfCheckResult::Passed:
             return true;

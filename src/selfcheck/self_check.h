@@ -11,8 +11,12 @@
 // file goes unchecked.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "common/scoped_handle.h"
 
 #include "lang/messages.h"
 
@@ -25,6 +29,38 @@ enum class SelfCheckResult {
 };
 
 SelfCheckResult CheckFileIntegrity(const std::wstring& path);
+
+// The check of the running executable on a thread of its own, started when
+// the run starts so that it goes on while the run reads the environment and
+// tells the application to quit. Verdict() waits for it; an owner that goes
+// without asking (a run that ends early, an exception) stops the check at the
+// next chunk and waits for the thread, so no thread outlives its owner.
+class BackgroundSelfCheck {
+public:
+    // `path` empty: the running executable. `beforeEachChunk` lets a test
+    // end the process in the middle of the hash.
+    explicit BackgroundSelfCheck(std::wstring path = std::wstring(),
+                                 std::function<void()> beforeEachChunk = std::function<void()>());
+    ~BackgroundSelfCheck();
+    BackgroundSelfCheck(const BackgroundSelfCheck&) = delete;
+    BackgroundSelfCheck& operator=(const BackgroundSelfCheck&) = delete;
+
+    SelfCheckResult Verdict();
+
+private:
+    static unsigned __stdcall ThreadEntry(void* self);
+    void Check() noexcept;
+
+    std::wstring path_;
+    std::function<void()> beforeEachChunk_;
+    std::atomic<bool> stop_{false};
+    SelfCheckResult result_ = SelfCheckResult::Unreadable;
+    ScopedHandle thread_;
+    bool done_ = false;
+};
+
+// Reports a failed verdict with its message; true when the check passed.
+bool ReportSelfCheck(SelfCheckResult result, const TMessenger& messages);
 
 // Checks the running executable and reports a failure with its message.
 bool RunSelfCheck(const TMessenger& messages);

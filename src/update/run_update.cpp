@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "common/file_attributes.h"
 #include "environment/environment.h"
@@ -58,7 +59,10 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
         return AskApplicationElsewhereToClose(restartManager, package, app.ExecutablePath());
     };
     ops.waitForAppToExit = [](const QuitRequest& request) { WaitForAppToExit(request); };
-    ops.selfCheck = [&run] { return RunSelfCheck(run.Messenger()); };
+    ops.startSelfCheck = [&run]() -> std::function<bool()> {
+        const auto check = std::make_shared<BackgroundSelfCheck>();
+        return [&run, check] { return ReportSelfCheck(check->Verdict(), run.Messenger()); };
+    };
     ops.takeInstallLock = [] { return TakeInstallLock(); };
     ops.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
                                           const std::string& destination, bool checkExisting) {
@@ -123,6 +127,10 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     const TEnvironmentRecord& environment = run.Environment;
     const TMessenger messages = run.Messenger();
     const std::string packageFileName = PackageFileName(config);
+    // The check of the installer's own file reads and hashes all of it: it
+    // runs from here on beside the steps up to its verdict, which nothing
+    // that changes the installation comes before.
+    const std::function<bool()> selfCheckVerdict = ops.startSelfCheck();
 
     // Environment.
     if (!ops.discoverEnvironment()) return RunOutcome::Failed;
@@ -150,7 +158,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
                   std::to_string(quitRequest.elsewhere.size()) + " asked to close");
 
     // Integrity of the installer's own file.
-    const bool selfCheckPassed = ops.selfCheck();
+    const bool selfCheckPassed = selfCheckVerdict();
     run.Log.Write(std::string("self-check: ") + (selfCheckPassed ? "passed" : "failed"));
     if (!selfCheckPassed) return RunOutcome::Failed;
 

@@ -34,7 +34,10 @@ struct TUpdateOperations {
     std::function<std::vector<ScopedHandle>()> askAppElsewhereToClose;
     // Called before the package is written when the application was running.
     std::function<void(const QuitRequest&)> waitForAppToExit;
-    std::function<bool()> selfCheck;
+    // Starts the self-check when the run starts; the verdict it gives waits
+    // for the check, reports a failure and answers whether it passed. A
+    // verdict dropped unasked stops the check and waits for its thread.
+    std::function<std::function<bool()>()> startSelfCheck;
     // Null when another run holds the lock for the whole limit.
     std::function<std::unique_ptr<TInstallLock>()> takeInstallLock;
     std::function<PayloadOutcome(const std::string& name, const std::string& kind,

@@ -10,6 +10,9 @@
 //     stages a new file at TEMPORARY as the installer does; inside the second
 //     chunk's write it sets INSIDE_EVENT and waits to be ended by force (or
 //     for the test process to end); exits 3 at the limit.
+//   lvm-test-helper check INSTALLER INSIDE_EVENT TEST_PID
+//     checks INSTALLER as the run does, on the check's own thread; before its
+//     second chunk it sets INSIDE_EVENT and waits as `stage` does.
 #include <windows.h>
 
 #include <cwchar>
@@ -19,6 +22,7 @@
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "payload/payload_files.h"
+#include "selfcheck/self_check.h"
 
 namespace {
 
@@ -85,11 +89,27 @@ int Stage(const std::vector<std::wstring>& args) {
     return kAtTheLimit;  // never reached: the process ends inside the write
 }
 
+int Check(const std::vector<std::wstring>& args) {
+    g_insideEvent = args[2];
+    const lvm::ScopedHandle test(OpenProcess(SYNCHRONIZE, FALSE, std::wcstoul(args[3].c_str(), nullptr, 10)));
+    g_test = test.get();
+    lvm::BackgroundSelfCheck check(args[1], [] {
+        if (++g_chunks != 2) return;
+        const lvm::ScopedHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, g_insideEvent.c_str()));
+        SetEvent(event.get());
+        WaitForSingleObject(g_test, kLimitMs);
+        ExitProcess(kAtTheLimit);
+    });
+    check.Verdict();
+    return kAtTheLimit;  // never reached: the process ends inside the hash
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::vector<std::wstring> args(argv + 1, argv + argc);
     if (!args.empty() && args[0] == L"hold" && (args.size() == 3 || args.size() == 5)) return Hold(args);
     if (args.size() == 4 && args[0] == L"stage") return Stage(args);
+    if (args.size() == 4 && args[0] == L"check") return Check(args);
     return 1;
 }
