@@ -35,9 +35,18 @@ bool CpuHasShaExtensions() {
     return (ebx & kLeaf7ShaBit) != 0;
 }
 
+// A 32-bit Windows thread's stack is only 4-byte aligned where the system or
+// another compiler's code calls in; the vectors this function keeps on the
+// stack need 16, so it aligns the stack itself there.
+#if defined(__i386__)
+#define LVM_ALIGN_STACK_FOR_VECTORS __attribute__((force_align_arg_pointer))
+#else
+#define LVM_ALIGN_STACK_FOR_VECTORS
+#endif
+
 // Only this function uses the extensions, so the rest of the program still
 // runs on any i686 processor.
-__attribute__((target("sha,ssse3,sse4.1"))) void Sha256CompressOnCpu(uint32_t state[8], const uint8_t* blocks,
+__attribute__((target("sha,ssse3,sse4.1"))) LVM_ALIGN_STACK_FOR_VECTORS void Sha256CompressOnCpu(uint32_t state[8], const uint8_t* blocks,
                                                                    size_t blockCount) {
     // The instructions keep the state as the pairs ABEF and CDGH.
     const __m128i bigEndianWords = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
