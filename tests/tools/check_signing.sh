@@ -1,15 +1,12 @@
 #!/bin/sh
-# scripts/sign.sh with a throw-away CA: from a PKCS#12 file the signed
-# installer verifies and passes the smoke run (its self-check under Wine); a
-# wrong password or an untrusted CA changes nothing; a SoftHSM token signs too.
+# scripts/sign.sh with a throw-away CA: signed from a PKCS#12 file, the installer verifies and
+# passes the smoke run (its self-check under Wine); failures change nothing; a SoftHSM token signs.
 #   check_signing.sh SOURCE_DIR SMOKE_BUILD_DIR TREE INSTALLER
 set -eu
 root=$1 installer=$4
 command -v osslsigncode >/dev/null 2>&1 || { echo "SKIP: osslsigncode is not installed (scripts/setup.sh installs it)"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failed=0
+work=$(mktemp -d) failed=0
+trap 'rm -rf "$work"' EXIT && cd "$work"
 check() { if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAIL: $1: expected '$2', got '$3'"; failed=1; fi; }
 sign() { "$root/scripts/sign.sh" "$@" >/dev/null 2>err.txt && echo 0 || echo $?; }
 
@@ -37,12 +34,10 @@ softhsm=/usr/lib/softhsm/libsofthsm2.so
 if [ ! -f "$softhsm" ] || ! openssl engine -t pkcs11 >/dev/null 2>&1; then
     echo "skipped the PKCS#11 part: needs softhsm2 ($softhsm) and OpenSSL's pkcs11 engine (libengine-pkcs11-openssl)"
 else
-    mkdir tokens && echo "directories.tokendir = $work/tokens" > softhsm2.conf
+    mkdir tokens && echo "directories.tokendir = $work/tokens" > softhsm2.conf && echo 2468 > pin.txt
     export SOFTHSM2_CONF="$work/softhsm2.conf"
     softhsm2-util --init-token --free --label signing --pin 2468 --so-pin 1357 >/dev/null
-    openssl pkcs8 -topk8 -nocrypt -in signer.key -out signer.p8
-    softhsm2-util --import signer.p8 --token signing --label signer --id 01 --pin 2468 >/dev/null
-    echo 2468 > pin.txt
+    openssl pkcs8 -topk8 -nocrypt -in signer.key | softhsm2-util --import /dev/stdin --token signing --label signer --id 01 --pin 2468 >/dev/null
     check "PKCS#11: signed with the token's key" 0 "$(sign "$installer" --pkcs11-module "$softhsm" --cert signer.pem \
         --key 'pkcs11:token=signing;object=signer;type=private' --pass-file pin.txt --ca-file ca.pem --out token.exe)"
     check "PKCS#11: verified" 0 "$(osslsigncode verify -CAfile ca.pem -in token.exe >/dev/null 2>&1 && echo 0 || echo $?)"
