@@ -97,13 +97,14 @@ if [ -n "$description" ]; then set -- "$@" -n "$description"; fi
 
 target=${out:-$input}
 target_dir=$(dirname "$target")
+[ ! -d "$target" ] || fail "$target is a folder: --out takes the signed file's name"
 [ -d "$target_dir" ] && [ -w "$target_dir" ] || fail "cannot write into $target_dir"
-# Beside the target, so the final rename stays within one file system.
-tmp=$(mktemp "$target_dir/.$(basename "$target").signing.XXXXXX")
-log=$(mktemp)
-trap 'rm -f "$tmp" "$log"' EXIT
+# A folder of our own beside the target: osslsigncode writes only a new file,
+# and the final rename stays within one file system.
+scratch=$(mktemp -d "$target_dir/.$(basename "$target").signing.XXXXXX")
+tmp="$scratch/signed" log="$scratch/log"
+trap 'rm -rf "$scratch"' EXIT
 trap 'exit 1' INT TERM
-rm -f "$tmp"  # osslsigncode writes a new file and refuses to follow an old one
 
 # The first line osslsigncode says that explains the failure, not its own
 # banners or OpenSSL's raw error stack.
