@@ -14,7 +14,8 @@ set -eu
 NEED_PKGS="cmake make mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
 binutils-mingw-w64-x86-64 mingw-w64-tools googletest wine wine64 \
-xvfb xauth x11-apps imagemagick locales osslsigncode openssl python3 time \
+xvfb xauth x11-apps imagemagick locales osslsigncode openssl softhsm2 libengine-pkcs11-openssl \
+python3 time \
 clang libclang-rt-14-dev git"
 NEED_I386_PKGS="wine32:i386"
 

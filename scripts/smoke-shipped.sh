@@ -5,15 +5,18 @@
 # registry view. In a prefix of its own, into a demo installation:
 #   1. `modest`: exit 0, no box, lvm0.pak the embedded package byte for byte;
 #   2. a copy with one byte changed: the "distorted" box, answered, exit 1603.
-#   scripts/smoke-shipped.sh BUILD_DIR [INSTALLER_TREE]
+#   scripts/smoke-shipped.sh BUILD_DIR [INSTALLER_TREE [INSTALLER]]
 # INSTALLER_TREE (BUILD_DIR by default) is the tree whose installer is run:
 # BUILD_DIR/x86_64 tries the smoke itself on a host without 32-bit code.
+# INSTALLER (that tree's bin/lvm0-setup.exe by default) is another copy of its
+# installer to run, such as a signed one. LVM_SMOKE_PREFIX names the prefix
+# (BUILD_DIR/smoke-prefix by default), made afresh.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 tree=$(cd "${2:-$build}" && pwd)
-setup="$tree/bin/lvm0-setup.exe"
-export LVM_WINEPREFIX="$build/smoke-prefix"
+setup="${3:-$tree/bin/lvm0-setup.exe}"
+export LVM_WINEPREFIX="${LVM_SMOKE_PREFIX:-$build/smoke-prefix}"
 rm -rf "$LVM_WINEPREFIX" "$LVM_WINEPREFIX.lock"
 . "$root/scripts/wine-session.sh"
 . "$root/scripts/demo-installation.sh"
