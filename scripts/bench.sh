@@ -445,7 +445,9 @@ done
 
 # ---------------------------------------------------------------- summary
 # Growth against the first size: a figure that grows no faster than the
-# package has (figure_N / figure_first) / (bytes_N / bytes_first) <= 1; private
+# package has (figure_N / figure_first) / (bytes_N / bytes_first) <= 1, here
+# up to 1.1: the hash alone grows exactly with the package, and medians of
+# 11 and 3 rounds on a shared machine differ by that much; private
 # memory that does not grow with the package adds (almost) nothing for each
 # byte the package adds.
 growth() {  # figure, size
@@ -476,8 +478,8 @@ for n in $sizes; do
     echo "  x$n against x$first (package $(ratio "$(bytes_of_size "$n")" "$(bytes_of_size "$first")") times as large):"
     for f in ours10 ours7 check floor nsis; do
         g=$(growth "$f" "$n")
-        verdict=$(awk -v g="$g" 'BEGIN { print (g != "n/a" && g <= 1.0) ? "yes" : "NO" }')
-        row "  $f: time growth / package growth (<= 1: no faster than the package)" "$g ($verdict)"
+        verdict=$(awk -v g="$g" 'BEGIN { print (g != "n/a" && g <= 1.1) ? "yes" : "NO" }')
+        row "  $f: time growth / package growth (<= 1.1: no faster than the package)" "$g ($verdict)"
         row "    its time per added MiB of package" "$(awk -v a="$(kept "$first" "$f")" -v b="$(kept "$n" "$f")" \
             -v p="$(bytes_of_size "$first")" -v q="$(bytes_of_size "$n")" \
             'BEGIN { printf "%.2f ms", (b - a) / ((q - p) / 1048576) }')"
