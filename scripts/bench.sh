@@ -1,6 +1,8 @@
 #!/bin/sh
 # Speed and memory of the installer under Wine, each figure printed against a
 # baseline measured in the same run, with the ratio of the two:
+# at three package sizes (the package the build embeds, and generated ones ten
+# and fifty times as large, each in an installer built for it):
 #   1. the modest-mode install end to end, told Windows 7 and told Windows 10,
 #      in rounds interleaved with the two programs people would use instead:
 #      a floor program (read the package once, hash it once with CNG SHA-256,
@@ -10,10 +12,19 @@
 #   3. FolderSizeKB over 100,000 files in 10,000 folders, against a walk of the
 #      same tree with the host's find, and the memory the walk holds;
 #   4. the installer's peak memory during a modest install, against the
-#      package size, a do-nothing process and the floor program.
-# Builds in release mode in a build directory of its own, next to the usual one.
+#      package size, a do-nothing process and the floor program;
+# then a table of the three sizes: the ratios, and whether time and private
+# memory grow with the package. 3 is measured once, on the package the build
+# embeds (it does not depend on the package).
+# Builds in release mode in build directories of its own, next to the usual
+# one: -release for the package the build embeds, -release-xN for the
+# package N times as large (only the installer and the do-nothing program,
+# which carry the package; the other programs come from -release).
 #
 #   scripts/bench.sh     LVM_BENCH_REPEATS=N: repetitions per figure (default 11)
+#                        LVM_BENCH_LARGE_REPEATS=N: the same for the larger
+#                        packages (default 5 at ten times, 3 at fifty times)
+#                        LVM_BENCH_SIZES="1 10 50": the sizes, as multiples
 #                        LVM_BENCH_CPU=N: the core to measure on (default the last;
 #                        "none": no pinning)
 #
@@ -28,7 +39,16 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LVM_BUILD_DIR:-$root/build}-release"
 repeats="${LVM_BENCH_REPEATS:-11}"
-package_bytes=11810129
+sizes="${LVM_BENCH_SIZES:-1 10 50}"
+# The generated package's header stays as it is; its entries grow N times.
+bytes_of_size() { echo $(( 876 + (11810129 - 880) * $1 + 4 )); }
+repeats_of_size() {
+    if [ "$1" = 1 ]; then echo "$repeats"
+    elif [ -n "${LVM_BENCH_LARGE_REPEATS:-}" ]; then echo "$LVM_BENCH_LARGE_REPEATS"
+    elif [ "$1" -le 10 ]; then echo 5
+    else echo 3
+    fi
+}
 
 # ---------------------------------------------------------------- build
 # Only the programs the bench runs: the tests of the release build would cost
@@ -40,24 +60,50 @@ lvm_cmake_dir="$root/cmake"
 . "$root/cmake/wine-host.sh"
 arch=i686
 [ "$LVM_HOST_RUNS_32BIT" = yes ] || arch=x86_64
-cmake -S "$root" -B "$build" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure() {  # build directory, cmake options...
+    tree="$1"; shift
+    cmake -S "$root" -B "$tree" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+        -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+configure "$build"
 cmake --build "$build" --parallel "$(nproc)" \
     --target lvm0-setup Lingvaro lvm-run lvm-bench lvm-nothing lvm-floor >/dev/null
 bin="$build/bin"
-package="$build/package/lvm0.pak"
-if [ "$(stat -c %s "$package")" != "$package_bytes" ]; then
-    echo "bench: $package is not the $package_bytes-byte package" >&2
-    exit 1
-fi
 
-# The peer: the same package in an NSIS installer, for the same architecture.
 command -v makensis >/dev/null || apt-get install -y -q nsis >/dev/null
 nsis_target=x86-unicode
 [ "$arch" = i686 ] || nsis_target=amd64-unicode
-makensis -V2 -DTARGET="$nsis_target" -DPACKAGE="$package" -DOUTFILE="$bin/lvm0-nsis.exe" \
-    "$root/tests/bench/nsis/lvm0.nsi" >/dev/null
+
+# Each size: its build directory, with its package, its installer, its
+# do-nothing program and its NSIS peer (the same package in an NSIS
+# installer, for the same architecture).
+size_build() { if [ "$1" = 1 ]; then echo "$build"; else echo "$build-x$1"; fi; }
+for n in $sizes; do
+    tree=$(size_build "$n")
+    if [ "$n" != 1 ]; then
+        # Generated into the build directory and replaced only when its bytes
+        # change, so that a second run does not embed it again.
+        mkdir -p "$tree/generated"
+        python3 "$root/tools/make_package.py" --times "$n" 215 "$tree/generated/lvm0.pak.new"
+        if cmp -s "$tree/generated/lvm0.pak.new" "$tree/generated/lvm0.pak"; then
+            rm "$tree/generated/lvm0.pak.new"
+        else
+            mv "$tree/generated/lvm0.pak.new" "$tree/generated/lvm0.pak"
+        fi
+        configure "$tree" -DLVM0_PACKAGE="$tree/generated/lvm0.pak"
+        cmake --build "$tree" --parallel "$(nproc)" --target lvm0-setup lvm-nothing >/dev/null
+    fi
+    package="$tree/package/lvm0.pak"
+    if [ "$(stat -c %s "$package")" != "$(bytes_of_size "$n")" ]; then
+        echo "bench: $package is not the $(bytes_of_size "$n")-byte package" >&2
+        exit 1
+    fi
+    if [ ! "$tree/bin/lvm0-nsis.exe" -nt "$package" ] || [ ! "$tree/bin/lvm0-nsis.exe" -nt "$root/tests/bench/nsis/lvm0.nsi" ]; then
+        makensis -V2 -DTARGET="$nsis_target" -DPACKAGE="$package" -DOUTFILE="$tree/bin/lvm0-nsis.exe" \
+            "$root/tests/bench/nsis/lvm0.nsi" >/dev/null
+    fi
+done
 
 cores=$(nproc)
 cpu="${LVM_BENCH_CPU:-$((cores - 1))}"
@@ -91,6 +137,9 @@ timing() { printf '%s\n' "$1" | tr -d '\r' | awk -v n="$2" '$1 == n { print $2, 
 row() { printf '  %-64s %s\n' "$1" "$2"; }
 section() { printf '\n== %s\n' "$1"; }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
+# A figure of one size, kept for the summary.
+keep() { eval "kept_$1_$2=\$3"; }
+kept() { eval "printf '%s' \"\${kept_$1_$2:-}\""; }
 
 # ---------------------------------------------------------------- machine
 echo "== machine"
@@ -102,8 +151,12 @@ row "Debian" "$(cat /etc/debian_version)"
 row "Wine" "$(wine --version)"
 row "NSIS" "$(makensis -VERSION) ($nsis_target stub)"
 row "installer built for" "$arch"
-row "build" "Release, $build"
-row "repetitions per figure" "$repeats (median, then fastest-slowest)"
+row "build" "Release, $build (and $build-xN for the package N times as large)"
+for n in $sizes; do
+    row "package x$n: bytes, repetitions per figure" \
+        "$(bytes_of_size "$n") ($(mib "$(bytes_of_size "$n")")), $(repeats_of_size "$n") (median, then fastest-slowest)"
+done
+[ "$sizes" = "1" ] || row "  fewer rounds for the larger packages" "to keep the run short (peak memory: 3 runs at every size)"
 row "measured on core" "$cpu (of 0-$((cores - 1)))"
 row "load average at start (1, 5, 15 min)" "$(load)"
 
@@ -122,7 +175,7 @@ nsis_win="$work_win\\lvm0-nsis.exe"
 rm -rf "$app"
 mkdir -p "$app"
 cp "$bin/Lingvaro.exe" "$app/Lingvaro.exe"
-cp "$bin/lvm0-setup.exe" "$bin/lvm-nothing.exe" "$bin/lvm-floor.exe" "$bin/lvm0-nsis.exe" "$package" "$work/"
+cp "$bin/lvm-floor.exe" "$work/"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lingvaro'
 wine reg delete "$key" /reg:64 /f >/dev/null 2>&1 || true
 wine reg add "$key" /v UninstallString /d "$app_win\\uninst.exe" /reg:64 /f >/dev/null 2>&1
@@ -132,12 +185,23 @@ wine reg add "$key" /v DisplayName /d Lingvaro /reg:64 /f >/dev/null 2>&1
 # another name is told Windows 10 (Windows 8 to 11 report 6.2 to it, so every
 # run there also starts the console command of the Windows description).
 setup10_win="$work_win\\lvm0-setup10.exe"
-cp "$bin/lvm0-setup.exe" "$work/lvm0-setup10.exe"
 told() {  # exe name, Wine's version name
     wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /d "$2" /f >/dev/null 2>&1
 }
 told lvm0-setup.exe win7
 told lvm0-setup10.exe win10
+
+# The programs that carry the package of size $1 into the work folder (the
+# floor reads the package from there), each run once.
+stage_size() {
+size=$1
+size_bin="$(size_build "$size")/bin"
+package="$(size_build "$size")/package/lvm0.pak"
+package_bytes=$(bytes_of_size "$size")
+size_repeats=$(repeats_of_size "$size")
+rm -f "$app/lvm0.pak"
+cp "$size_bin/lvm0-setup.exe" "$size_bin/lvm-nothing.exe" "$size_bin/lvm0-nsis.exe" "$package" "$work/"
+cp "$size_bin/lvm0-setup.exe" "$work/lvm0-setup10.exe"
 
 # One checked run of each first, through the runner that answers message
 # boxes: a run that shows a box (a failure) would otherwise wait for ever.
@@ -151,6 +215,7 @@ for setup in "$setup_win" "$setup10_win"; do
     fi
 done
 wine "$nothing_win" >/dev/null 2>&1
+}
 
 # Each program of a round, run once; fails the bench when it fails.
 ran() {
@@ -173,8 +238,9 @@ estimated_size() {
 # ---------------------------------------------------------------- 1. install
 # Interleaved rounds: each program once per round, each into a folder without
 # the package, so that a slow stretch of the machine hits all of them alike.
+install_rounds() {
 t7=""; t10=""; tfloor=""; tnsis=""; over7=""; over10=""; start=""
-for i in $(seq "$repeats"); do
+for i in $(seq "$size_repeats"); do
     for program in ours7 ours10 floor nsis; do
         rm -f "$app/lvm0.pak"
         # NSIS leaves its file unflushed; written back here, its data would
@@ -203,7 +269,7 @@ nsis_ms=$(median_of "$tnsis")
 rm -f "$app/lvm0.pak"; ours7; ours_size=$(estimated_size)
 rm -f "$app/lvm0.pak"; nsis; nsis_size=$(estimated_size)
 
-section "1. modest install end to end: wall clock of 'wine PROGRAM' (warm wineserver, interleaved rounds)"
+section "1. modest install end to end, package x$size: wall clock of 'wine PROGRAM' (warm wineserver, $size_repeats interleaved rounds)"
 row "lvm0-setup.exe modest, told Windows 7, no package yet" "$(shown_list "$t7")"
 row "lvm0-setup.exe modest, told Windows 10, no package yet" "$(shown_list "$t10")"
 row "floor: lvm-floor.exe (read, CNG SHA-256, write + flush)" "$(shown_list "$tfloor")"
@@ -219,20 +285,24 @@ row "ours / NSIS, Windows 7 | Windows 10 (fastest runs)" \
 row "also: over the same package installed, Windows 7 | Windows 10" "$(shown_list "$over7") | $(shown_list "$over10")"
 row "also: wine lvm-nothing.exe (same imports and resources)" "$(shown_list "$start")"
 row "EstimatedSize written by ours | by NSIS" "$ours_size | $nsis_size"
+keep "$size" ours7 "$ours7_ms"; keep "$size" ours10 "$ours10_ms"
+keep "$size" floor "$floor_ms"; keep "$size" nsis "$nsis_ms"
+}
 
 # ---------------------------------------------------------------- 2. self-check
-out=$(wine "$bin/lvm-bench.exe" selfcheck "$setup_win" "$repeats")
+self_check() {
+out=$(wine "$bin/lvm-bench.exe" selfcheck "$setup_win" "$size_repeats")
 check_ms=$(figure "$out" selfcheck_ms)
 read_ms=$(figure "$out" plain_read_ms)
 setup_bytes=$(figure "$out" file_bytes)
 sha="" ; cat_ms=""
-for i in $(seq "$repeats"); do
+for i in $(seq "$size_repeats"); do
     t=$(now_ns); sha256sum "$work/lvm0-setup.exe" >/dev/null; sha="$sha $(ms_since "$t")"
     t=$(now_ns); cat "$work/lvm0-setup.exe" >/dev/null; cat_ms="$cat_ms $(ms_since "$t")"
 done
 sha_ms=$(median_of "$sha")
 
-section "2. self-check alone: CheckFileIntegrity on lvm0-setup.exe ($setup_bytes bytes, in the page cache)"
+section "2. self-check alone, package x$size: CheckFileIntegrity on lvm0-setup.exe ($setup_bytes bytes, in the page cache)"
 row "CheckFileIntegrity (inside Wine)" "$(shown "$(timing "$out" selfcheck_ms)")"
 row "baseline: plain read of the file, 1 MiB pieces (inside Wine)" "$(shown "$(timing "$out" plain_read_ms)")"
 row "baseline: the same reads, every byte through CNG SHA-256 (inside Wine)" "$(shown "$(timing "$out" read_and_hash_ms)")"
@@ -242,11 +312,15 @@ row "baseline: sha256sum of the file on the host" "$(shown_list "$sha")"
 row "baseline: cat of the file on the host" "$(shown_list "$cat_ms")"
 row "ratio check / plain read in Wine" "$(ratio "$check_ms" "$read_ms")"
 row "ratio check / host sha256sum" "$(ratio "$check_ms" "$sha_ms")"
+keep "$size" check "$check_ms"; keep "$size" hash "$(figure "$out" read_and_hash_ms)"
+keep "$size" setup_bytes "$setup_bytes"
+}
 
 # ---------------------------------------------------------------- 3. FolderSizeKB
 # Generated once and kept in the prefix: 100,000 sparse files in 10,000
 # folders, and the same folders with one file each, which shows that the
 # walk's memory follows the folders and not the files.
+folder_size() {
 make_tree() {  # folder, files per folder
     stamp="$1.ready"
     if [ "$(cat "$stamp" 2>/dev/null)" != "files-per-folder=$2" ]; then
@@ -301,6 +375,7 @@ row "memory: C++ heap held at the walk's peak (operator new)" "$heap bytes"
 row "  per folder" "$(awk -v h="$heap" -v d="$folders" 'BEGIN { printf "%.0f bytes", h / d }')"
 row "  the same $folders folders with one file each: heap at the peak" "$heap_few bytes"
 row "memory: bench's peak working set before -> after the walk" "$(mib "$ws_before") -> $(mib "$ws_after")"
+}
 
 # ---------------------------------------------------------------- 4. peak memory
 # GetProcessMemoryInfo of the installer's process, read every 10 ms by
@@ -310,6 +385,7 @@ row "memory: bench's peak working set before -> after the walk" "$(mib "$ws_befo
 # page-aligned in the file (mingw aligns them to 512 bytes) into private memory
 # at load, so under Wine both processes hold the whole package from the start;
 # the difference between them is what the installer itself needs.
+peak_memory() {
 ws=""; priv=""; nothing_ws=""; nothing_priv=""; floor_ws=""
 for i in 1 2 3; do
     rm -f "$app/lvm0.pak"
@@ -338,7 +414,7 @@ rss_kib=$(tail -n 1 "$build/bench-maxrss.txt")
 check_installed
 added=$(awk -v a="$ws" -v b="$nothing_ws" 'BEGIN { printf "%d", a - b }')
 
-section "4. peak memory of the installer during a modest install, told Windows 10 (median of 3)"
+section "4. peak memory of the installer during a modest install, package x$size, told Windows 10 (median of 3)"
 row "installer peak working set (GetProcessMemoryInfo, polled)" "$(mib "$ws")"
 row "installer peak private bytes (GetProcessMemoryInfo)" "$(mib "$priv")"
 row "baseline: lvm-nothing.exe (same image) peak working set" "$(mib "$nothing_ws")"
@@ -351,6 +427,73 @@ row "ratio peak working set / package" "$(ratio "$ws" "$package_bytes")"
 row "ratio (peak - do-nothing) / package" "$(ratio "$added" "$package_bytes")"
 row "cross-check: max RSS of 'wine lvm0-setup.exe modest' (/usr/bin/time)" \
     "$(mib "$(awk -v k="$rss_kib" 'BEGIN { printf "%d", k * 1024 }')")"
+keep "$size" ws "$ws"; keep "$size" priv "$priv"; keep "$size" nothing_priv "$nothing_priv"
+keep "$size" nothing_ws "$nothing_ws"; keep "$size" floor_ws "$floor_ws"
+}
+
+# ---------------------------------------------------------------- the sizes
+first=""
+for n in $sizes; do
+    [ -n "$first" ] || first=$n
+    stage_size "$n"
+    install_rounds
+    self_check
+    [ "$n" != "$first" ] || folder_size
+    peak_memory
+    row "load average after package x$n (1, 5, 15 min)" "$(load)"
+done
+
+# ---------------------------------------------------------------- summary
+# Growth against the first size: a figure that grows no faster than the
+# package has (figure_N / figure_first) / (bytes_N / bytes_first) <= 1, here
+# up to 1.1: the hash alone grows exactly with the package, and medians of
+# 11 and 3 rounds on a shared machine differ by that much; private
+# memory that does not grow with the package adds (almost) nothing for each
+# byte the package adds.
+growth() {  # figure, size
+    awk -v a="$(kept "$first" "$1")" -v b="$(kept "$2" "$1")" -v p="$(bytes_of_size "$first")" \
+        -v q="$(bytes_of_size "$2")" 'BEGIN { if (a > 0) printf "%.2f", (b / a) / (q / p); else printf "n/a" }'
+}
+per_package_byte() {  # figure, size
+    awk -v a="$(kept "$first" "$1")" -v b="$(kept "$2" "$1")" -v p="$(bytes_of_size "$first")" \
+        -v q="$(bytes_of_size "$2")" 'BEGIN { printf "%.2f", (b - a) / (q - p) }'
+}
+above_nothing() { awk -v a="$(kept "$1" priv)" -v b="$(kept "$1" nothing_priv)" 'BEGIN { printf "%d", a - b }'; }
+
+section "summary: medians per package size (ours told Windows 10 | told Windows 7)"
+printf '  %-6s %10s %18s %10s %10s %14s %14s %10s %12s %12s %12s\n' size "package" "ours ms" "floor ms" "NSIS ms" \
+    "ours/NSIS" "ours/floor" "check ms" "peak WS" "peak priv" "priv-nothing"
+for n in $sizes; do
+    printf '  %-6s %10s %18s %10s %10s %14s %14s %10s %12s %12s %12s\n' "x$n" \
+        "$(mib "$(bytes_of_size "$n")" | tr -d ' ')" "$(kept "$n" ours10) | $(kept "$n" ours7)" \
+        "$(kept "$n" floor)" "$(kept "$n" nsis)" \
+        "$(ratio "$(kept "$n" ours10)" "$(kept "$n" nsis)") | $(ratio "$(kept "$n" ours7)" "$(kept "$n" nsis)")" \
+        "$(ratio "$(kept "$n" ours10)" "$(kept "$n" floor)") | $(ratio "$(kept "$n" ours7)" "$(kept "$n" floor)")" \
+        "$(kept "$n" check)" "$(mib "$(kept "$n" ws)" | tr -d ' ')" "$(mib "$(kept "$n" priv)" | tr -d ' ')" \
+        "$(mib "$(above_nothing "$n")" | tr -d ' ')"
+done
+for n in $sizes; do
+    [ "$n" != "$first" ] || continue
+    echo
+    echo "  x$n against x$first (package $(ratio "$(bytes_of_size "$n")" "$(bytes_of_size "$first")") times as large):"
+    for f in ours10 ours7 check floor nsis; do
+        g=$(growth "$f" "$n")
+        verdict=$(awk -v g="$g" 'BEGIN { print (g != "n/a" && g <= 1.1) ? "yes" : "NO" }')
+        row "  $f: time growth / package growth (<= 1.1: no faster than the package)" "$g ($verdict)"
+        row "    its time per added MiB of package" "$(awk -v a="$(kept "$first" "$f")" -v b="$(kept "$n" "$f")" \
+            -v p="$(bytes_of_size "$first")" -v q="$(bytes_of_size "$n")" \
+            'BEGIN { printf "%.2f ms", (b - a) / ((q - p) / 1048576) }')"
+    done
+    for f in priv ws; do
+        row "  peak $f: added bytes per added package byte" "$(per_package_byte "$f" "$n")"
+    done
+    a=$(above_nothing "$first"); b=$(above_nothing "$n")
+    slope=$(awk -v a="$a" -v b="$b" -v p="$(bytes_of_size "$first")" -v q="$(bytes_of_size "$n")" \
+        'BEGIN { printf "%.2f", (b - a) / (q - p) }')
+    row "  peak private above the do-nothing process (same image)" "$(mib "$a") -> $(mib "$b")"
+    row "  private memory grows with the package (beyond its image)" \
+        "$(awk -v s="$slope" 'BEGIN { print (s < 0.1) ? "no" : "YES" }') ($slope bytes per package byte)"
+done
 
 echo
 row "load average at end (1, 5, 15 min)" "$(load)"

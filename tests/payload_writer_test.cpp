@@ -76,6 +76,22 @@ void ClearAndPlantAgain(const std::wstring& path, FileDescriber describe) {
     test::WriteFileBytes(Narrow(path), "leftover");
 }
 
+// The rename over the destination fails as Windows makes it fail: with a
+// sharing violation while another program holds the file, with access denied
+// over a folder of that name. A rename to a free name (kept for the restart)
+// goes through.
+bool FailReplaceWith(DWORD error, HANDLE file, const std::wstring& name, bool replaceExisting) {
+    if (!replaceExisting) return SystemRenameFile(file, name, false);
+    SetLastError(error);
+    return false;
+}
+bool FailReplaceWithSharingViolation(HANDLE file, const std::wstring& name, bool replaceExisting) {
+    return FailReplaceWith(ERROR_SHARING_VIOLATION, file, name, replaceExisting);
+}
+bool FailReplaceWithAccessDenied(HANDLE file, const std::wstring& name, bool replaceExisting) {
+    return FailReplaceWith(ERROR_ACCESS_DENIED, file, name, replaceExisting);
+}
+
 bool FailToFlush(HANDLE) {
     SetLastError(ERROR_IO_DEVICE);
     return false;
@@ -141,6 +157,9 @@ enum class Obstacle {
     NewFileInAnotherFolder,
     FlushFails,
     HeldAndNameKeptForRestartTaken,  // Continue, with a file planted at the kept name in advance
+    HeldBySharingViolation,          // the rename fails with error 32; the user cancels
+    FolderAtDestinationAccessDenied,  // would be kept for the restart if it counted as held
+    KeptForRestartAndOtherFilesBeside,  // a name kept by an earlier run, and a file of the user's
 };
 enum class Expect { Absent, NewData, InstalledData, Leftover };
 
@@ -226,6 +245,16 @@ const OutcomeCase kOutcomeCases[] = {
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
     {"a new file in another folder, no installed file", Installed::None, true, Obstacle::NewFileInAnotherFolder,
      0, PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
+    {"a sharing violation counts as held", Installed::Equal, true, Obstacle::HeldBySharingViolation, 0,
+     PayloadOutcome::Cancelled, Expect::InstalledData, Expect::Absent, false, kNoProgress},
+    // Only a file can be held: a folder there fails at once, with no tries and no question.
+    {"access denied over a folder at the destination", Installed::None, true,
+     Obstacle::FolderAtDestinationAccessDenied, 0, PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false,
+     kNoProgress},
+    // Once replaced, only the names kept for a restart go; every other file beside it stays.
+    {"a replace clears only the names kept for a restart", Installed::Equal, true,
+     Obstacle::KeptForRestartAndOtherFilesBeside, 0, PayloadOutcome::Written, Expect::NewData, Expect::Absent,
+     false, kNoProgress},
 };
 
 std::optional<std::string> ExpectedBytes(Expect expect, const std::string& newData, const std::string& installed) {
@@ -266,6 +295,15 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
             ASSERT_TRUE(WriteFileBytes(destination, installed));
         }
         if (c.obstacle == Obstacle::ReadOnlyInstalled) test::SetReadOnly(destination, true);
+        if (c.obstacle == Obstacle::FolderAtDestinationAccessDenied) {
+            ASSERT_TRUE(CreateDirectoryW(Widen(destination).c_str(), nullptr));
+        }
+        const std::string earlierKept = folder / "~lvt0.pak.earlier.restart";
+        const std::string usersBackup = folder / "~lvt0.pak.bak";
+        if (c.obstacle == Obstacle::KeptForRestartAndOtherFilesBeside) {
+            ASSERT_TRUE(WriteFileBytes(earlierKept, "leftover"));
+            ASSERT_TRUE(WriteFileBytes(usersBackup, "the user's own"));
+        }
         if (c.obstacle == Obstacle::TemporaryIsFolder || c.obstacle == Obstacle::JunctionAtTemporary) {
             ASSERT_TRUE(CreateDirectoryW(Widen(temporary).c_str(), nullptr));
         }
@@ -292,6 +330,15 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
         if (c.obstacle == Obstacle::WriteFailsPartWay) writer.staging.writeChunk = FailHalfWay;
         if (c.obstacle == Obstacle::FlushFails) writer.staging.flush = FailToFlush;
         if (c.obstacle == Obstacle::HeldAndNameKeptForRestartTaken) {
+            writer.whenHeld = [](const std::string&) { return HeldAnswer::FinishAtRestart; };
+            writer.staging.scheduleMoveAtRestart = [](const std::wstring&, const std::wstring&) { return true; };
+        }
+        if (c.obstacle == Obstacle::HeldBySharingViolation) {
+            writer.staging.rename = FailReplaceWithSharingViolation;
+            writer.whenHeld = [](const std::string&) { return HeldAnswer::Cancel; };
+        }
+        if (c.obstacle == Obstacle::FolderAtDestinationAccessDenied) {
+            writer.staging.rename = FailReplaceWithAccessDenied;
             writer.whenHeld = [](const std::string&) { return HeldAnswer::FinishAtRestart; };
             writer.staging.scheduleMoveAtRestart = [](const std::wstring&, const std::wstring&) { return true; };
         }
@@ -331,6 +378,18 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
         }
         if (c.obstacle == Obstacle::HeldAndNameKeptForRestartTaken) {
             EXPECT_EQ(ReadFileBytes(kept), std::string("leftover")) << "the kept name was written through";
+        }
+        if (c.obstacle == Obstacle::HeldBySharingViolation) {
+            EXPECT_FALSE(writer.pauses.empty()) << "not tried again";
+        }
+        if (c.obstacle == Obstacle::FolderAtDestinationAccessDenied) {
+            EXPECT_TRUE(GetFileAttributesW(Widen(destination).c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+            EXPECT_TRUE(writer.pauses.empty()) << "tried again";
+            EXPECT_FALSE(PathExists(kept)) << "kept for the restart";
+        }
+        if (c.obstacle == Obstacle::KeptForRestartAndOtherFilesBeside) {
+            EXPECT_FALSE(PathExists(earlierKept));
+            EXPECT_EQ(ReadFileBytes(usersBackup), std::string("the user's own"));
         }
     }
 }

@@ -10,9 +10,12 @@ Layout (little-endian):
   876..  215 entries, entry i from offset i to offset i+1
   last 4 bytes: a value after the last offset
 
-The output depends only on the version argument: the same bytes on every build.
+The output depends only on the arguments: the same bytes on every build.
+With --times N (for the benchmark) the file and every entry are N times as
+large, in the same layout; without it, the package the build embeds.
 """
 import hashlib
+import io
 import os
 import struct
 import sys
@@ -38,22 +41,28 @@ class Lcg:
         return self.next32() % n
 
 
-def entry_sizes():
-    total = (TOTAL_SIZE - 4) - FIRST_OFFSET
+def total_size(times):
+    # The header stays as it is; only the entries grow.
+    return FIRST_OFFSET + (TOTAL_SIZE - 4 - FIRST_OFFSET) * times + 4
+
+
+def entry_sizes(times):
+    total = total_size(times) - 4 - FIRST_OFFSET
+    smallest, largest = MIN_ENTRY * times, MAX_ENTRY * times
     rng = Lcg(0x6C766D30)
-    sizes = [MIN_ENTRY, MAX_ENTRY]
+    sizes = [smallest, largest]
     for _ in range(ENTRY_COUNT - 2):
-        sizes.append(MIN_ENTRY + rng.below(100_000))
+        sizes.append(smallest + rng.below(100_000) * times)
     # Spread what is left over the free entries without leaving the range.
     rest = total - sum(sizes)
     i = 2
     while rest != 0:
-        step = max(-(sizes[i] - MIN_ENTRY), min(rest, MAX_ENTRY - 1 - sizes[i]))
+        step = max(-(sizes[i] - smallest), min(rest, largest - 1 - sizes[i]))
         sizes[i] += step
         rest -= step
         i = 2 + (i - 1) % (ENTRY_COUNT - 2)
     assert sum(sizes) == total
-    assert min(sizes) == MIN_ENTRY and max(sizes) == MAX_ENTRY
+    assert min(sizes) == smallest and max(sizes) == largest
     return sizes
 
 
@@ -67,30 +76,43 @@ def entry_bytes(index, size):
     return bytes(out[:size])
 
 
-def build(version):
-    sizes = entry_sizes()
+def write(version, times, out):
+    sizes = entry_sizes(times)
     offsets = [FIRST_OFFSET]
     for s in sizes:
         offsets.append(offsets[-1] + s)
     assert len(offsets) == ENTRY_COUNT + 1
-    assert offsets[-1] == TOTAL_SIZE - 4
+    assert offsets[-1] == total_size(times) - 4
     header = b"lvm0" + struct.pack("<HH", 546, version)
     header += struct.pack("<%dI" % len(offsets), *offsets)
     header += struct.pack("<I", 0)  # not one of the offsets
     assert len(header) == FIRST_OFFSET
-    body = b"".join(entry_bytes(i, s) for i, s in enumerate(sizes))
-    data = header + body + struct.pack("<I", 0x30D7)
-    assert len(data) == TOTAL_SIZE
-    return data
+    out.write(header)
+    # Entry by entry: the benchmark's packages are hundreds of megabytes.
+    for i, s in enumerate(sizes):
+        out.write(entry_bytes(i, s))
+    out.write(struct.pack("<I", 0x30D7))
+    assert out.tell() == total_size(times)
+
+
+def build(version, times=1):
+    out = io.BytesIO()
+    write(version, times, out)
+    return out.getvalue()
 
 
 def main():
-    if len(sys.argv) != 3:
-        sys.exit("usage: make_package.py VERSION OUTPUT")
-    version = int(sys.argv[1])
-    os.makedirs(os.path.dirname(os.path.abspath(sys.argv[2])), exist_ok=True)
-    with open(sys.argv[2], "wb") as f:
-        f.write(build(version))
+    args = sys.argv[1:]
+    times = 1
+    if len(args) == 4 and args[0] == "--times":
+        times = int(args[1])
+        args = args[2:]
+    if len(args) != 2 or times < 1:
+        sys.exit("usage: make_package.py [--times N] VERSION OUTPUT")
+    version = int(args[0])
+    os.makedirs(os.path.dirname(os.path.abspath(args[1])), exist_ok=True)
+    with open(args[1], "wb") as f:
+        write(version, times, f)
 
 
 if __name__ == "__main__":

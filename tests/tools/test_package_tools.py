@@ -29,6 +29,13 @@ class PackageGenerator(unittest.TestCase):
         self.assertEqual(struct.unpack_from("<H", data, 6)[0], 216)
         self.assertEqual(len(data), 11_810_129)
 
+    def test_a_larger_package_keeps_the_layout(self):
+        data = make_package.build(215, times=3)
+        offsets = struct.unpack_from("<216I", data, 8)
+        self.assertEqual(len(data), 876 + (11_810_129 - 880) * 3 + 4)
+        self.assertEqual((offsets[0], offsets[-1]), (876, len(data) - 4))
+        self.assertTrue(all(a < b for a, b in zip(offsets, offsets[1:])))
+
 
 class PackageCheck(unittest.TestCase):
     def test_wrong_version_stops_with_a_clear_message(self):
