@@ -29,16 +29,14 @@ public:
                     const std::wstring& log = std::wstring())
         : letGoName_(L"lvm-test-let-go-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count_)),
           letGo_(CreateEventW(nullptr, TRUE, FALSE, letGoName_.c_str())),
+          holdingEvent_(CreateEventW(nullptr, TRUE, FALSE, (letGoName_ + L"-holding").c_str())),
           process_(test::StartProgram(BinDir() + L"lvm-test-helper.exe",
                                       L"hold \"" + file + L"\" " + letGoName_ +
                                           (log.empty() ? L"" : L" \"" + log + L"\" \"" + untilLogSays + L"\""))) {
-        // Held once nobody may open it for writing, as long as the helper runs.
-        const ULONGLONG deadline = GetTickCount64() + 30000;
-        while (process_ && !holding_ && GetTickCount64() < deadline &&
-               WaitForSingleObject(process_.get(), 10) == WAIT_TIMEOUT) {
-            const ScopedHandle probe(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                 nullptr, OPEN_EXISTING, 0, nullptr));
-            holding_ = !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+        // Held once the helper says so; a helper that ended first holds nothing.
+        if (process_) {
+            const HANDLE states[] = {holdingEvent_.get(), process_.get()};
+            holding_ = WaitForMultipleObjects(2, states, FALSE, 30000) == WAIT_OBJECT_0;
         }
     }
     ~Holder() { End(); }
@@ -55,6 +53,7 @@ private:
     static inline int count_ = 0;
     std::wstring letGoName_;
     ScopedHandle letGo_;
+    ScopedHandle holdingEvent_;
     ScopedHandle process_;
     bool holding_ = false;
 };

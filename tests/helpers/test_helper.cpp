@@ -45,6 +45,10 @@ int Hold(const std::vector<std::wstring>& args) {
     const lvm::ScopedHandle held(
         CreateFileW(args[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!held) return 2;
+    // Tells the test that the file is held now (it never probes the file
+    // itself: a probe open for writing would make this open fail).
+    const lvm::ScopedHandle holding(OpenEventW(EVENT_MODIFY_STATE, FALSE, (args[2] + L"-holding").c_str()));
+    if (holding) SetEvent(holding.get());
     const lvm::ScopedHandle letGo(OpenEventW(SYNCHRONIZE, FALSE, args[2].c_str()));
     if (args.size() == 3) return WaitForSingleObject(letGo.get(), kLimitMs) == WAIT_OBJECT_0 ? 0 : kAtTheLimit;
     // The log grows in another process: looked at again every few
