@@ -46,7 +46,7 @@ cmake -S "$root" -B "$build" \
 cmake --build "$build" --parallel "$(nproc)" \
     --target lvm0-setup Lingvaro lvm-run lvm-bench lvm-nothing lvm-floor >/dev/null
 bin="$build/bin"
-package="$build/package/lvm0.pak"
+package="$build/package/lvm0/lvm0.pak"
 if [ "$(stat -c %s "$package")" != "$package_bytes" ]; then
     echo "bench: $package is not the $package_bytes-byte package" >&2
     exit 1

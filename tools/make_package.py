@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the stand-in package file that the build embeds.
+"""Makes the stand-in package that the build embeds when a description names
+no file: for "pak" the sound-comments layout below, for the other kinds a
+small file whose version sits where the installer reads it for that kind.
 
-Layout (little-endian):
+"pak" layout (little-endian):
   0-3    magic "lvm0"
   4-5    546
   6-7    package version
@@ -10,7 +12,7 @@ Layout (little-endian):
   876..  215 entries, entry i from offset i to offset i+1
   last 4 bytes: a value after the last offset
 
-The output depends only on the version argument: the same bytes on every build.
+The output depends only on the arguments: the same bytes on every build.
 """
 import hashlib
 import os
@@ -84,13 +86,31 @@ def build(version):
     return data
 
 
+SMALL_STAND_IN_SIZE = 65_536
+
+
+def stand_in(name, kind, version):
+    """The stand-in of a package of this name, kind and version."""
+    if kind == "pak":
+        return build(version)
+    if kind == "lng":
+        return b"[langver]\r\n%d\r\n" % version
+    body = bytearray(entry_bytes(0, SMALL_STAND_IN_SIZE))
+    body[0:4] = name.encode("ascii")[:4].ljust(4, b"_")
+    if kind == "cok":
+        body[5:7] = struct.pack("<H", version)
+    elif kind == "3bs":
+        body[6] = version
+    return bytes(body)
+
+
 def main():
-    if len(sys.argv) != 3:
-        sys.exit("usage: make_package.py VERSION OUTPUT")
-    version = int(sys.argv[1])
-    os.makedirs(os.path.dirname(os.path.abspath(sys.argv[2])), exist_ok=True)
-    with open(sys.argv[2], "wb") as f:
-        f.write(build(version))
+    if len(sys.argv) != 5:
+        sys.exit("usage: make_package.py NAME KIND VERSION OUTPUT")
+    name, kind, version, output = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
+    with open(output, "wb") as f:
+        f.write(stand_in(name, kind, version))
 
 
 if __name__ == "__main__":
