@@ -67,7 +67,7 @@ class PackageCheck(unittest.TestCase):
             ("lvl", "lng", 12, b"[langver]\r\n12 \r\n", "holds no readable version", "package"),
             ("lvm0", "pak", 215, b"lvm0\x22", "holds no readable version", "package"),
             ("lvm0", "pak", 215, None, "cannot read the package file", "package"),
-            ("lvm0", "pak", 215, 512 * 1024 * 1024 + 1, "more than the 536870912 bytes", "package"),
+            ("lvm0", "pak", 215, 1536 * 1024 * 1024 + 1, "more than the 1610612736 bytes", "package"),
             ("con", "pak", 215, b"", "cannot be a resource and file name", "description"),
             ("lvm0", "pa", 215, b"", "cannot be a resource type", "description"),
             ("lvm0", "pak", 65536, b"", "not a whole number from 0 to 65535", "description"),
