@@ -85,16 +85,23 @@ for n in $sizes; do
         # Generated into the build directory and replaced only when its bytes
         # change, so that a second run does not embed it again.
         mkdir -p "$tree/generated"
-        python3 "$root/tools/make_package.py" --times "$n" 215 "$tree/generated/lvm0.pak.new"
+        python3 "$root/tools/make_package.py" --times "$n" lvm0 pak 215 "$tree/generated/lvm0.pak.new"
         if cmp -s "$tree/generated/lvm0.pak.new" "$tree/generated/lvm0.pak"; then
             rm "$tree/generated/lvm0.pak.new"
         else
             mv "$tree/generated/lvm0.pak.new" "$tree/generated/lvm0.pak"
         fi
-        configure "$tree" -DLVM0_PACKAGE="$tree/generated/lvm0.pak"
+        # The default description with the large package as its file.
+        sed 's/^file *=.*/file = lvm0.pak/' "$root/packages/lvm0.ini" >"$tree/generated/lvm0.ini.new"
+        if cmp -s "$tree/generated/lvm0.ini.new" "$tree/generated/lvm0.ini"; then
+            rm "$tree/generated/lvm0.ini.new"
+        else
+            mv "$tree/generated/lvm0.ini.new" "$tree/generated/lvm0.ini"
+        fi
+        configure "$tree" -DLVM_PACKAGE_DESCRIPTION="$tree/generated/lvm0.ini"
         cmake --build "$tree" --parallel "$(nproc)" --target lvm0-setup lvm-nothing >/dev/null
     fi
-    package="$tree/package/lvm0.pak"
+    package="$tree/package/lvm0/lvm0.pak"
     if [ "$(stat -c %s "$package")" != "$(bytes_of_size "$n")" ]; then
         echo "bench: $package is not the $(bytes_of_size "$n")-byte package" >&2
         exit 1
@@ -196,7 +203,7 @@ told lvm0-setup10.exe win10
 stage_size() {
 size=$1
 size_bin="$(size_build "$size")/bin"
-package="$(size_build "$size")/package/lvm0.pak"
+package="$(size_build "$size")/package/lvm0/lvm0.pak"
 package_bytes=$(bytes_of_size "$size")
 size_repeats=$(repeats_of_size "$size")
 rm -f "$app/lvm0.pak"

@@ -2,6 +2,11 @@
 # Configures and builds the installer, the stand-in application and the tests
 # in build/ (set LVM_BUILD_TYPE=Release for a release build).
 #
+#   scripts/build.sh [--package packages/NAME.ini] [cmake options...]
+#
+# builds NAME-setup.exe from that package description (packages/lvm0.ini
+# when none is given; README "Packages").
+#
 # On a host that cannot execute 32-bit user code (see cmake/wine-host.sh) Wine
 # cannot run the i686 programs: build/ still holds the shipped i686 installer
 # and compiles every test, but the tests run from build/x86_64/, the same
@@ -10,6 +15,15 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 build="${LVM_BUILD_DIR:-$root/build}"
+description="$root/packages/lvm0.ini"
+if [ "${1:-}" = --package ]; then
+    [ $# -ge 2 ] || { echo "build: --package needs a package description (packages/NAME.ini)" >&2; exit 2; }
+    description=$(realpath -- "$2")
+    shift 2
+fi
+# Given every time: the cache would otherwise keep the last build's package.
+set -- -DLVM_PACKAGE_DESCRIPTION="$description" "$@"
+package=$(basename "$description" .ini)
 lvm_cmake_dir="$root/cmake"
 . "$root/cmake/wine-host.sh"
 
@@ -27,5 +41,5 @@ else
     # at build time, so the i686 tests build although Wine cannot start them.
     configure_and_build "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$@"
     configure_and_build "$build/x86_64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-        -DLVM_SHIPPED_SETUP="$build/bin/lvm0-setup.exe" "$@"
+        -DLVM_SHIPPED_SETUP="$build/bin/$package-setup.exe" "$@"
 fi

@@ -33,7 +33,7 @@ cp "$setup" "$WINEPREFIX/drive_c/lvm0-setup.exe"
 out=$(wine "$bin/lvm-run.exe" 'C:\lvm0-setup.exe' modest | tr -d '\r')
 check "modest install: exit code" "exit code: 0" "$(echo "$out" | grep '^exit code:')"
 check "modest install: no box" "" "$(echo "$out" | grep '^message box')"
-if cmp -s "$tree/package/lvm0.pak" "$app_dir/lvm0.pak"; then
+if cmp -s "$tree/package/lvm0/lvm0.pak" "$app_dir/lvm0.pak"; then
     echo "smoke: ok: lvm0.pak is the embedded package"
 else
     echo "smoke: FAIL: lvm0.pak is not the embedded package"; failed=1

@@ -1,10 +1,12 @@
-// What the built installer carries: the package resource and the manifest.
+// What the built installer carries: the package resource, the manifest and
+// the version resource.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "support/test_paths.h"
 
@@ -59,6 +61,44 @@ TEST_F(ShippedInstaller, PackageOffsetsRunStrictlyUpToTheLastFourBytes) {
     uint32_t spare;
     std::memcpy(&spare, package.data() + 872, 4);
     for (uint32_t offset : offsets) EXPECT_NE(spare, offset);
+}
+
+// Read as Explorer and inventory tools read it: through the version functions.
+TEST(ShippedInstallerVersion, NamesTheProductThePackageAndTheFileInRussian) {
+    const std::wstring setup = BesideTests(L"lvm0-setup.exe");
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(setup.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::string block(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoW(setup.c_str(), 0, size, block.data()));
+    auto query = [&](const wchar_t* path, UINT* length) {
+        void* value = nullptr;
+        *length = 0;
+        return VerQueryValueW(block.data(), path, &value, length) ? value : nullptr;
+    };
+    UINT length = 0;
+    const auto* translation = static_cast<const WORD*>(query(L"\\VarFileInfo\\Translation", &length));
+    ASSERT_NE(translation, nullptr);
+    EXPECT_EQ(translation[0], 0x0419) << "the package resource's language";
+    EXPECT_EQ(translation[1], 1200);
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\", &length));
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_EQ(fixed->dwFileVersionMS, 215u << 16);
+    EXPECT_EQ(fixed->dwProductVersionMS, 215u << 16);
+    const std::pair<const wchar_t*, std::wstring> expected[] = {
+        {L"FileVersion", L"215"},
+        {L"ProductVersion", L"215"},
+        {L"ProductName", L"Lingvaro"},
+        {L"FileDescription", L"Lingvaro update - \"Звуковые комментарии к оценке 0\" версии 215"},
+        {L"OriginalFilename", L"lvm0-setup.exe"},
+        {L"InternalName", L"lvm0-setup.exe"},
+    };
+    for (const auto& [key, text] : expected) {
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\041904b0\\") + key;
+        const auto* value = static_cast<const wchar_t*>(query(path.c_str(), &length));
+        ASSERT_NE(value, nullptr) << key;
+        EXPECT_EQ(std::wstring(value), text) << key;
+    }
 }
 
 TEST_F(ShippedInstaller, ManifestAsksForAdminAndCommonControlsSixWithoutAnOsList) {

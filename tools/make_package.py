@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the stand-in package file that the build embeds.
+"""Makes the stand-in package that the build embeds when a description names
+no file: for "pak" the sound-comments layout below, for the other kinds a
+small file whose version sits where the installer reads it for that kind.
 
-Layout (little-endian):
+"pak" layout (little-endian):
   0-3    magic "lvm0"
   4-5    546
   6-7    package version
@@ -11,7 +13,7 @@ Layout (little-endian):
   last 4 bytes: a value after the last offset
 
 The output depends only on the arguments: the same bytes on every build.
-With --times N (for the benchmark) the file and every entry are N times as
+With --times N (for the benchmark) a pak file and every entry are N times as
 large, in the same layout; without it, the package the build embeds.
 """
 import hashlib
@@ -101,18 +103,41 @@ def build(version, times=1):
     return out.getvalue()
 
 
+SMALL_STAND_IN_SIZE = 65_536
+
+
+def stand_in(name, kind, version):
+    """The stand-in of a package of this name, kind and version."""
+    if kind == "pak":
+        return build(version)
+    if kind == "lng":
+        return b"[langver]\r\n%d\r\n" % version
+    body = bytearray(entry_bytes(0, SMALL_STAND_IN_SIZE))
+    body[0:4] = name.encode("ascii")[:4].ljust(4, b"_")
+    if kind == "cok":
+        body[5:7] = struct.pack("<H", version)
+    elif kind == "3bs":
+        body[6] = version
+    return bytes(body)
+
+
 def main():
     args = sys.argv[1:]
     times = 1
-    if len(args) == 4 and args[0] == "--times":
+    if len(args) == 6 and args[0] == "--times":
         times = int(args[1])
         args = args[2:]
-    if len(args) != 2 or times < 1:
-        sys.exit("usage: make_package.py [--times N] VERSION OUTPUT")
-    version = int(args[0])
-    os.makedirs(os.path.dirname(os.path.abspath(args[1])), exist_ok=True)
-    with open(args[1], "wb") as f:
-        write(version, times, f)
+    if len(args) != 4 or times < 1:
+        sys.exit("usage: make_package.py [--times N] NAME KIND VERSION OUTPUT")
+    name, kind, version, output = args[0], args[1], int(args[2]), args[3]
+    if times != 1 and kind != "pak":
+        sys.exit("make_package.py: --times makes pak packages only")
+    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
+    with open(output, "wb") as f:
+        if times == 1:
+            f.write(stand_in(name, kind, version))
+        else:
+            write(version, times, f)
 
 
 if __name__ == "__main__":

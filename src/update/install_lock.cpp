@@ -12,7 +12,9 @@ namespace lvm {
 
 namespace {
 
-constexpr wchar_t kMutexName[] = L"Global\\lvm0-setup-package-install";
+// One lock for every add-on's installer: each writes into the same folder
+// and the same uninstall entry's EstimatedSize.
+constexpr wchar_t kMutexName[] = L"Global\\lingvaro-setup-package-install";
 // SYSTEM and the administrators only: every run that may write is one of them.
 constexpr wchar_t kMutexAccess[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)";
 

@@ -2,18 +2,15 @@
 
 namespace lvm {
 
-void SetPackageValues(TPackageConfig& config) {
-    // Begins with a double quote, has a second one after the 0 and ends in a blank.
-    config.PackageTitle = "\"Звуковые комментарии к оценке 0\" версии ";
-    config.ResourceName = "lvm0";
-    config.PackageVersion = 215;
-}
-
 void CompletePackageConfig(TPackageConfig& config) {
     config.ProductShortName = "Lingvaro";
     config.CaptionRu = "Обновление Lingvaro";
     config.CaptionEn = "Lingvaro update";
-    config.FullTitle = config.PackageTitle + std::to_string(config.PackageVersion);
+    config.FullTitle = config.PackageTitle + PackageVersionText(config);
+}
+
+std::string PackageVersionText(const TPackageConfig& config) {
+    return config.PackageVersionText.empty() ? std::to_string(config.PackageVersion) : config.PackageVersionText;
 }
 
 std::string PackageFileName(const TPackageConfig& config) {

@@ -11,7 +11,10 @@ struct TPackageConfig {
     std::string PackageTitle;
     std::string ResourceName;
     int32_t PackageVersion = 0;
-    std::string ResourceType = "pak";
+    // An "exe" package's version is its FileVersion text; empty for the
+    // numeric kinds, whose version is PackageVersion.
+    std::string PackageVersionText;
+    std::string ResourceType;
     std::string MainWindowClass = "TLVMainForm";
     std::string ProductShortName;
     std::string CaptionRu;
@@ -19,10 +22,13 @@ struct TPackageConfig {
     std::string FullTitle;
 };
 
-// The entry point's part: what this executable carries.
+// The entry point's part: what this executable carries. Generated for each
+// installer from its package description (tools/check_package.py).
 void SetPackageValues(TPackageConfig& config);
 // The run completes the record first: product name, captions and the full title.
 void CompletePackageConfig(TPackageConfig& config);
+// The version as the title shows it: PackageVersionText, else PackageVersion in decimal.
+std::string PackageVersionText(const TPackageConfig& config);
 // ResourceName + "." + ResourceType.
 std::string PackageFileName(const TPackageConfig& config);
 

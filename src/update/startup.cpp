@@ -15,8 +15,9 @@ void CommonStartup(TRunContext& run) {
     run.CommandLine = ProcessCommandLine();
     run.StartSwitch = LoweredArgument(run.CommandLine, 1);
     run.Log.Open(run.CommandLine.logPath);
-    run.Log.Write(LocalTimestamp() + " lvm0-setup, package " + run.PackageConfig.ResourceName + " version " +
-                  std::to_string(run.PackageConfig.PackageVersion) + ", command line: " +
+    run.Log.Write(LocalTimestamp() + " " + run.PackageConfig.ResourceName + "-setup, package " +
+                  run.PackageConfig.ResourceName + " version " + PackageVersionText(run.PackageConfig) +
+                  ", command line: " +
                   Narrow(GetCommandLineW()));
 
     run.UseRussian = IsRussianLocale(run.facts.UserDefaultLcid());

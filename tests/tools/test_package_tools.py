@@ -37,39 +37,76 @@ class PackageGenerator(unittest.TestCase):
         self.assertTrue(all(a < b for a, b in zip(offsets, offsets[1:])))
 
 
+# The shipped installer (the first argument, when given) doubles as an "exe"
+# package whose FileVersion is 215.
+SHIPPED_SETUP = sys.argv.pop(1) if len(sys.argv) > 1 else None
+CHECK = os.path.join(TOOLS, "check_package.py")
+
+
+def description(name, kind, version, package_file):
+    return ('name = %s\nkind = %s\nversion = %s\ntitle = "\\"Тест\\" версии "\nfile = %s\n'
+            % (name, kind, version, package_file))
+
+
 class PackageCheck(unittest.TestCase):
-    def test_wrong_version_stops_with_a_clear_message(self):
-        with tempfile.TemporaryDirectory() as tmp:
-            source = os.path.join(tmp, "real.pak")
-            with open(source, "wb") as f:
-                f.write(b"lvm0" + struct.pack("<HH", 546, 214) + b"\0" * 100)
-            result = run_tool(os.path.join(TOOLS, "check_package.py"), source, "215",
-                              os.path.join(tmp, "out.pak"))
-            self.assertNotEqual(result.returncode, 0)
-            self.assertIn("version 214", result.stderr)
-            self.assertIn("215", result.stderr)
-            self.assertFalse(os.path.exists(os.path.join(tmp, "out.pak")))
+    def generate(self, tmp, name, kind, version, data, file_name=None):
+        """Runs the build's check on a description and the package file it names."""
+        package = os.path.join(tmp, file_name or "%s.%s" % (name, kind))
+        if isinstance(data, int):  # a file of this size, sparse
+            with open(package, "wb") as f:
+                f.truncate(data)
+        elif data is not None:
+            with open(package, "wb") as f:
+                f.write(data)
+        path = os.path.join(tmp, name + ".ini")
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(description(name, kind, version, os.path.basename(package)))
+        return path, package, run_tool(CHECK, "generate", path, os.path.join(tmp, "out"))
 
-    def test_matching_version_is_copied_unchanged(self):
+    def test_a_package_that_disagrees_with_its_description_stops_with_one_line(self):
+        rows = [
+            # name, kind, version, file content, what the line says, the file it names
+            ("lvm0", "pak", 215, b"lvm0\x22\x02\xd6\x00", "holds version 214", "package"),
+            # bytes 5-6 are a cok's version: 07 at offset 6 alone reads 0x0700
+            ("lvm7", "cok", 7, b"lvm7\0\0\x07\0", "holds version 1792", "package"),
+            ("lvm3", "3bs", 7, b"lvm3\0\0\x08\x07", "holds version 8", "package"),
+            ("lvl", "lng", 12, b"[main]\r\nx\r\n[LangVer]\r\n13\r\n", "holds version 13", "package"),
+            ("lvl", "lng", 12, b"[langver]\r\n12 \r\n", "holds no readable version", "package"),
+            ("lvm0", "pak", 215, b"lvm0\x22", "holds no readable version", "package"),
+            ("lvm0", "pak", 215, None, "cannot read the package file", "package"),
+            ("lvm0", "pak", 215, 1536 * 1024 * 1024 + 1, "more than the 1610612736 bytes", "package"),
+            ("con", "pak", 215, b"", "cannot be a resource and file name", "description"),
+            ("lvm0", "pa", 215, b"", "cannot be a resource type", "description"),
+            ("lvm0", "pak", 65536, b"", "not a whole number from 0 to 65535", "description"),
+        ]
+        if SHIPPED_SETUP:
+            with open(SHIPPED_SETUP, "rb") as f:
+                rows.append(("lvx", "exe", "215.0", f.read(), "holds version '215'", "package"))
+        for name, kind, version, data, says, named in rows:
+            with self.subTest(kind=kind, says=says), tempfile.TemporaryDirectory() as tmp:
+                path, package, result = self.generate(tmp, name, kind, version, data)
+                self.assertNotEqual(result.returncode, 0)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn(says, result.stderr)
+                self.assertTrue(result.stderr.startswith("error: %s: " % (package if named == "package" else path)),
+                                result.stderr)
+                self.assertFalse(os.path.exists(os.path.join(tmp, "out")))
+
+    def test_a_matching_package_becomes_its_resource_entry_under_russian(self):
         with tempfile.TemporaryDirectory() as tmp:
-            source = os.path.join(tmp, "real.pak")
-            body = b"lvm0" + struct.pack("<HH", 546, 215) + bytes(range(256))
-            with open(source, "wb") as f:
-                f.write(body)
-            out = os.path.join(tmp, "sub", "out.pak")
-            result = run_tool(os.path.join(TOOLS, "check_package.py"), source, "215", out)
+            data = b"lvm7\0\x07\0" + bytes(range(10))
+            _, _, result = self.generate(tmp, "lvm7", "cok", 7, data, "real file.bin")
             self.assertEqual(result.returncode, 0, result.stderr)
-            with open(out, "rb") as f:
-                self.assertEqual(f.read(), body)
-
-    def test_too_short_file_is_refused(self):
-        with tempfile.TemporaryDirectory() as tmp:
-            source = os.path.join(tmp, "short.pak")
-            with open(source, "wb") as f:
-                f.write(b"lvm0\x22")
-            result = run_tool(os.path.join(TOOLS, "check_package.py"), source, "215",
-                              os.path.join(tmp, "out.pak"))
-            self.assertNotEqual(result.returncode, 0)
+            with open(os.path.join(tmp, "out", "package.res"), "rb") as f:
+                entry = f.read()
+            # size, header size, "COK", "LVM7", data version, flags, language 1049, version, characteristics
+            header = struct.pack("<II", 17, 44) + "COK\0LVM7\0\0".encode("utf-16-le") + \
+                struct.pack("<IHHII", 0, 0x30, 0x419, 0, 0)
+            self.assertEqual(entry, header + data + b"\0" * 3)
+            with open(os.path.join(tmp, "out", "package_values.cpp"), encoding="utf-8") as f:
+                values = f.read()
+            self.assertIn('config.PackageTitle = "\\"Тест\\" версии ";', values)
+            self.assertIn("config.PackageVersion = 7;", values)
 
 
 class Stamp(unittest.TestCase):
