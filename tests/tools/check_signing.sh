@@ -1,21 +1,16 @@
 #!/bin/sh
-# scripts/sign.sh with a throw-away CA: signed from a PKCS#12 file, the installer verifies and
-# passes the smoke run (its self-check under Wine); failures change nothing; a SoftHSM token signs.
-#   check_signing.sh SOURCE_DIR SMOKE_BUILD_DIR TREE INSTALLER
+# scripts/sign.sh with the build's throw-away CA: signed from a PKCS#12 file, the installer verifies
+# and passes the smoke run (its self-check under Wine); failures change nothing; a SoftHSM token signs.
+#   check_signing.sh SOURCE_DIR SMOKE_BUILD_DIR TREE INSTALLER SIGNING_DIR
 set -eu
-root=$1 installer=$4
+root=$1 installer=$4 keys=$5
 command -v osslsigncode >/dev/null 2>&1 || { echo "SKIP: osslsigncode is not installed (scripts/setup.sh installs it)"; exit 77; }
 work=$(mktemp -d) failed=0
 trap 'rm -rf "$work"' EXIT && cd "$work"
 check() { if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAIL: $1: expected '$2', got '$3'"; failed=1; fi; }
 sign() { "$root/scripts/sign.sh" "$@" >/dev/null 2>err.txt && echo 0 || echo $?; }
 
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Test CA" -addext basicConstraints=critical,CA:TRUE \
-    -keyout ca.key -out ca.pem 2>/dev/null
-echo extendedKeyUsage=codeSigning > signer.ext
-openssl req -newkey rsa:2048 -nodes -subj "/CN=Test signer" -keyout signer.key 2>/dev/null |
-    openssl x509 -req -CA ca.pem -CAkey ca.key -days 2 -extfile signer.ext -out signer.pem 2>/dev/null
-openssl pkcs12 -export -inkey signer.key -in signer.pem -passout pass:p12-pass -out signer.p12
+cp "$keys/ca.pem" "$keys/signer.pem" "$keys/signer.key" "$keys/signer.p12" .
 cp "$installer" lvm0-setup.exe
 # Each row: what goes wrong | password | the CA the verification trusts (default: the system's).
 while IFS='|' read -r what pass ca; do
