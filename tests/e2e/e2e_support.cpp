@@ -57,6 +57,10 @@ bool FileExists(const std::wstring& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::optional<DWORD> FolderKiB(const std::wstring& folderWithBackslash) {
+    return static_cast<DWORD>(TreeBytes(folderWithBackslash.substr(0, folderWithBackslash.size() - 1)) / 1024);
+}
+
 uint64_t TreeBytes(const std::wstring& folder) {
     uint64_t total = 0;
     WIN32_FIND_DATAW data;

@@ -26,6 +26,9 @@ std::vector<uint8_t> ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::wstring& path);
 uint64_t TreeBytes(const std::wstring& folder);  // all files below, recursively
+// What "EstimatedSize" should say for a folder (with its trailing backslash):
+// its files' bytes in whole KiB.
+std::optional<DWORD> FolderKiB(const std::wstring& folderWithBackslash);
 // Ends every running Lingvaro.exe (stand-ins started by a test or by a run).
 void CloseStandIns();
 

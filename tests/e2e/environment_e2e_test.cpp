@@ -8,10 +8,6 @@ namespace {
 
 constexpr wchar_t kCurrentVersion[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 
-uint32_t KiB(const std::wstring& folderWithBackslash) {
-    return static_cast<uint32_t>(TreeBytes(folderWithBackslash.substr(0, folderWithBackslash.size() - 1)) / 1024);
-}
-
 class Discovery : public InstallerTest {};
 
 TEST_F(Discovery, EntryOnlyInThe32BitViewIsFoundAndReceivesTheSize) {
@@ -20,7 +16,7 @@ TEST_F(Discovery, EntryOnlyInThe32BitViewIsFoundAndReceivesTheSize) {
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_TRUE(FileExists(PackagePath()));
-    EXPECT_EQ(EstimatedSize(/*wow6432Node=*/true), std::optional<DWORD>(KiB(InstallDir())));
+    EXPECT_EQ(EstimatedSize(/*wow6432Node=*/true), FolderKiB(InstallDir()));
     EXPECT_FALSE(EntryExists(/*wow6432Node=*/false)) << "no half-empty entry in the other view";
 }
 
@@ -30,7 +26,7 @@ TEST_F(Discovery, QuotedUninstallStringWithArgumentsNamesTheFolder) {
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_TRUE(FileExists(PackagePath()));
-    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(KiB(InstallDir())));
+    EXPECT_EQ(EstimatedSize(), FolderKiB(InstallDir()));
 }
 
 TEST_F(Discovery, UnquotedUninstallStringWithABackslashArgumentNamesTheProgramsFolder) {
@@ -46,7 +42,7 @@ TEST_F(Discovery, UnquotedUninstallStringWithABackslashArgumentNamesTheProgramsF
     EXPECT_TRUE(r.boxes.empty()) << driver::ToUtf8(BoxText(r, 0));
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_TRUE(FileExists(folder + L"lvm0.pak"));
-    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(KiB(folder)));
+    EXPECT_EQ(EstimatedSize(), FolderKiB(folder));
 }
 
 // A 64-bit copy removed badly left its plain entry; the copy that is
@@ -77,7 +73,7 @@ TEST_F(StaleEntry, APlainEntryWithoutTheApplicationGivesWayToThe32BitOne) {
     EXPECT_TRUE(r.boxes.empty()) << driver::ToUtf8(BoxText(r, 0));
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_TRUE(FileExists(std::wstring(kInstalled32) + L"lvm0.pak"));
-    EXPECT_EQ(EstimatedSize(/*wow6432Node=*/true), std::optional<DWORD>(KiB(kInstalled32)));
+    EXPECT_EQ(EstimatedSize(/*wow6432Node=*/true), FolderKiB(kInstalled32));
     EXPECT_EQ(EstimatedSize(/*wow6432Node=*/false), std::nullopt) << "written into the stale entry";
     const std::vector<uint8_t> bytes = ReadFileBytes(log);
     EXPECT_NE(std::string(bytes.begin(), bytes.end())
@@ -156,7 +152,7 @@ TEST_F(DefaultFolder, WithAndWithoutATrailingBackslash) {
         EXPECT_EQ(r.exitCode, 0u);
         EXPECT_TRUE(FileExists(PackagePath()));
         // The plain entry is created, holding only the size.
-        EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(KiB(InstallDir())));
+        EXPECT_EQ(EstimatedSize(), FolderKiB(InstallDir()));
         EXPECT_FALSE(EntryExists(/*wow6432Node=*/true));
         DeleteFileW(PackagePath().c_str());
         DeleteUninstallEntries();
@@ -194,7 +190,7 @@ TEST_F(LinkedTree, LoopOfLinksNeitherHangsTheRunNorCountsTwice) {
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_TRUE(FileExists(linkedDir_ + L"lvm0.pak"));
-    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(KiB(linkedDir_)));
+    EXPECT_EQ(EstimatedSize(), FolderKiB(linkedDir_));
 }
 
 }  // namespace

@@ -49,8 +49,7 @@ TEST_F(UpdateRun, FreshInstallAsksBothQuestionsAndRecordsTheSize) {
     EXPECT_EQ(HeaderVersion(package), 215);
     EXPECT_EQ(0, std::memcmp(package.data(), "lvm0", 4));
     EXPECT_FALSE(FileExists(InstallDir() + L"~lvm0.pak"));
-    const uint64_t bytes = TreeBytes(InstallDir().substr(0, InstallDir().size() - 1));
-    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(static_cast<DWORD>(bytes / 1024)));
+    EXPECT_EQ(EstimatedSize(), FolderKiB(InstallDir()));
 }
 
 TEST_F(UpdateRun, DecliningConsentWritesNothing) {
