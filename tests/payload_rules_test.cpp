@@ -296,29 +296,39 @@ TEST(PayloadRules, FileVersionQueryUsesFourLowerCaseHexDigitsEach) {
 }
 
 // A held file is tried at once, then after pauses of 100, 200, 400, 800 and
-// 1000 ms and the rest of the 3 s, on a clock that only the pauses move.
+// 1000 ms and the rest of the 3 s. The time held counts from the first
+// refusal to the end of the last try; a file free at the first try was never
+// held, however long that try took.
 TEST(PayloadRules, HeldFileIsTriedAgainWithPausesDoublingFrom100MsFor3Seconds) {
     struct Row {
         int heldTries;  // tries that find the file held before it is free (-1: never free)
+        uint32_t tryMs;  // how far the clock moves during each try
         std::vector<uint32_t> pauses;
-        uint32_t waited;
+        std::optional<uint32_t> heldFor;
         int tries;
     };
     const Row rows[] = {
-        {0, {}, 0, 1},
-        {2, {100, 200}, 300, 3},
-        {5, {100, 200, 400, 800, 1000}, 2500, 6},
-        {-1, {100, 200, 400, 800, 1000, 500}, 3000, 7},
+        {0, 0, {}, std::nullopt, 1},
+        {0, 16, {}, std::nullopt, 1},
+        {2, 0, {100, 200}, 300, 3},
+        {2, 16, {100, 200}, 332, 3},
+        {5, 0, {100, 200, 400, 800, 1000}, 2500, 6},
+        {-1, 0, {100, 200, 400, 800, 1000, 500}, 3000, 7},
     };
     for (const Row& row : rows) {
         uint32_t clock = 7;  // any start
         std::vector<uint32_t> pauses;
         int tries = 0;
         const TRetryHooks hooks{[&](uint32_t ms) { pauses.push_back(ms), clock += ms; }, [&] { return clock; }};
-        const uint32_t waited = RetryWhileHeld([&] { return tries++ < row.heldTries || row.heldTries < 0; }, hooks);
-        EXPECT_EQ(pauses, row.pauses) << row.heldTries;
-        EXPECT_EQ(waited, row.waited) << row.heldTries;
-        EXPECT_EQ(tries, row.tries) << row.heldTries;
+        const std::optional<uint32_t> heldFor = RetryWhileHeld(
+            [&] {
+                clock += row.tryMs;
+                return tries++ < row.heldTries || row.heldTries < 0;
+            },
+            hooks);
+        EXPECT_EQ(pauses, row.pauses) << row.heldTries << " " << row.tryMs;
+        EXPECT_EQ(heldFor, row.heldFor) << row.heldTries << " " << row.tryMs;
+        EXPECT_EQ(tries, row.tries) << row.heldTries << " " << row.tryMs;
     }
 }
 

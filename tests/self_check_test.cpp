@@ -3,14 +3,20 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <memory>
+#include <thread>
 #include <vector>
 
+#include "common/scoped_handle.h"
 #include "common/sha256.h"
 #include "common/sha256_cpu.h"
 #include "common/text.h"
 #include "selfcheck/self_check.h"
 #include "selfcheck/self_check_rules.h"
+#include "support/expected_texts.h"
+#include "support/scripted_ui.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
 
@@ -106,6 +112,54 @@ TEST_F(SelfCheck, MissingOrLockedFilesAreUnreadable) {
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CheckFileIntegrity(Widen(folder.PathOf("locked.exe"))), SelfCheckResult::Unreadable);
     CloseHandle(exclusive);
+    EXPECT_EQ(BackgroundSelfCheck(Widen(folder.PathOf("absent.exe"))).Verdict(), SelfCheckResult::Unreadable);
+}
+
+// Only a check that passed lets the run go on; each failure has its own box.
+TEST(SelfCheckReport, OnlyAPassedCheckLetsTheRunGoOn) {
+    const struct {
+        SelfCheckResult result;
+        bool goesOn;
+        std::vector<std::string> boxes;
+    } rows[] = {
+        {SelfCheckResult::Passed, true, {}},
+        {SelfCheckResult::Distorted, false, {test::texts::kDistortedEn}},
+        {SelfCheckResult::Unreadable, false, {"Failed to check up the package file!"}},
+    };
+    for (const auto& row : rows) {
+        test::TestRun run;
+        EXPECT_EQ(ReportSelfCheck(row.result, run.Messenger()), row.goesOn) << static_cast<int>(row.result);
+        EXPECT_EQ(run.ui.Texts(), row.boxes) << static_cast<int>(row.result);
+    }
+}
+
+// A run that ends early drops its check without the verdict: the check stops
+// at the next chunk, and the owner waits for its thread, so nothing reads the
+// file or the owner's memory after the owner is gone.
+TEST_F(SelfCheck, ACheckDroppedWithoutItsVerdictStopsAtTheNextChunkAndIsWaitedFor) {
+    folder.WriteFile("copy.exe", original);
+    const size_t fileChunks = (original.size() + (1 << 20) - 1) >> 20;
+    ASSERT_GE(fileChunks, 4u);
+    const ScopedHandle inSecondChunk(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const ScopedHandle letGo(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const ScopedHandle ownerGone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<size_t> chunks{0};
+    auto check = std::make_unique<BackgroundSelfCheck>(Widen(folder.PathOf("copy.exe")), [&] {
+        if (++chunks != 2) return;
+        SetEvent(inSecondChunk.get());
+        WaitForSingleObject(letGo.get(), 60000);
+    });
+    ASSERT_EQ(WaitForSingleObject(inSecondChunk.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+    std::thread owner([&] {
+        check.reset();
+        SetEvent(ownerGone.get());
+    });
+    // Half a second is ample for an owner that does not wait to be gone.
+    EXPECT_EQ(WaitForSingleObject(ownerGone.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the owner was gone while its check's thread still ran";
+    SetEvent(letGo.get());
+    owner.join();
+    EXPECT_LT(chunks.load(), fileChunks) << "the check hashed the whole file after its owner had gone";
 }
 
 TEST_F(SelfCheck, ASignatureAddedAfterTheBuildKeepsItPassingButNotAFlippedByte) {

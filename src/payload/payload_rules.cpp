@@ -38,15 +38,17 @@ uint32_t NextHeldRetryPause(uint32_t elapsedMs, uint32_t lastPauseMs) {
     return std::min({doubled, kHeldRetryLongestPauseMs, kHeldRetryLimitMs - elapsedMs});
 }
 
-uint32_t RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetryHooks& hooks) {
-    const uint32_t start = hooks.now();
+std::optional<uint32_t> RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetryHooks& hooks) {
+    if (!stillHeld()) return std::nullopt;
+    // Counted from the refusal, not from the first try: a try that succeeds
+    // at once may itself take a clock tick, and that is no wait for a holder.
+    const uint32_t refused = hooks.now();
     uint32_t pause = 0;
-    while (stillHeld()) {
-        pause = NextHeldRetryPause(hooks.now() - start, pause);
-        if (pause == 0) break;
+    while ((pause = NextHeldRetryPause(hooks.now() - refused, pause)) != 0) {
         hooks.sleep(pause);
+        if (!stillHeld()) break;
     }
-    return hooks.now() - start;
+    return hooks.now() - refused;
 }
 
 std::optional<VersionProbe> VersionProbeFor(const std::string& kind) {

@@ -47,8 +47,9 @@ struct TRetryHooks {
 };
 
 // Tries at once and again after each pause while `stillHeld` says so.
-// Returns the milliseconds from the first try to the last.
-uint32_t RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetryHooks& hooks);
+// Returns the milliseconds from the end of the first try that found the file
+// held to the end of the last try; nullopt when the first try found it free.
+std::optional<uint32_t> RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetryHooks& hooks);
 
 // How the version of a file of each kind is read.
 enum class VersionProbe {

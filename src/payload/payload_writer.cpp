@@ -89,7 +89,7 @@ PayloadOutcome PlaceStaged(const TPayloadServices& services, StagedFile& staged,
     for (;;) {
         CommitResult result = CommitResult::Failed;
         bool told = false;
-        const uint32_t waited = RetryWhileHeld(
+        const std::optional<uint32_t> heldFor = RetryWhileHeld(
             [&] {
                 result = staged.Commit(destination);
                 if (result == CommitResult::Held && !told) {
@@ -102,15 +102,15 @@ PayloadOutcome PlaceStaged(const TPayloadServices& services, StagedFile& staged,
             },
             services.retry);
         if (result == CommitResult::Done) {
-            if (waited > 0) {
+            if (heldFor) {
                 services.messages.Log(destination + " was held by another program; free after " +
-                                      Milliseconds(waited));
+                                      Milliseconds(*heldFor));
             }
             ClearFilesKeptForRestart(destination);
             return PayloadOutcome::Written;
         }
         if (result == CommitResult::Failed || !services.whenHeld) return PayloadOutcome::Failed;
-        services.messages.Log(destination + " still held by another program after " + Milliseconds(waited) +
+        services.messages.Log(destination + " still held by another program after " + Milliseconds(heldFor.value_or(0)) +
                               " of tries");
         switch (services.whenHeld(destination)) {
             case HeldAnswer::TryAgain:

@@ -142,6 +142,7 @@ TEST_F(Replace, QuietRunsShowNothingEndWithTheirCodesAndAppendTheirAccounts) {
         const std::vector<uint8_t> bytes = ReadFileBytes(log);
         const std::string text(bytes.begin(), bytes.end());
         EXPECT_NE(text.find(row.logged), std::string::npos) << text;
+        EXPECT_EQ(text.find("held by another program"), std::string::npos) << "nothing held the package: " << text;
         const std::string last = "exit code " + std::to_string(row.exitCode) + "\r\n";
         ASSERT_GE(text.size(), last.size());
         EXPECT_EQ(text.substr(text.size() - last.size()), last);
