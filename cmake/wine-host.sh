@@ -11,10 +11,15 @@
 # Sets LVM_HOST_RUNS_32BIT=yes|no once, for this shell and its children.
 # A 32-bit loader that starts only through an emulator registered with
 # binfmt_misc (qemu-i386) does not count: every Wine process would take a
-# minute to start.
+# minute to start. An entry that is registered but disabled is no emulator.
 lvm_i386_emulated() {
-    # Some entries ("register") cannot be read, so grep's status says nothing: its output does.
-    [ -n "$(grep -ls 'interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* 2>/dev/null)" ]
+    for entry in /proc/sys/fs/binfmt_misc/*; do
+        # Some entries ("register") cannot be read.
+        if [ "$(head -n 1 "$entry" 2>/dev/null)" = enabled ] && grep -qs '^interpreter .*qemu-i386' "$entry"; then
+            return 0
+        fi
+    done
+    return 1
 }
 if [ -z "${LVM_HOST_RUNS_32BIT:-}" ]; then
     if [ -x /usr/lib/wine/wine ] && ! lvm_i386_emulated && /usr/lib/wine/wine --version >/dev/null 2>&1; then

@@ -49,3 +49,32 @@ lvm_probe_i386() {
         lvm_i386_why="a static i386 program did not start (exit $status): the kernel runs 64-bit user code only"
     fi
 }
+
+# Whether the i686 installer can run here under qemu-i386 all the same: in a
+# namespace of its own (scripts/i386-namespace.sh, below $root), or through
+# an emulator the machine has registered. Sets lvm_i386_emulation (namespace
+# or machine) or, when neither, lvm_i386_why.
+lvm_i386_emulation_possible() {
+    lvm_i386_emulation=""
+    if [ ! -x /usr/lib/wine/wine ]; then
+        lvm_i386_why="the i386 Wine (wine32:i386) is not installed"
+        return 1
+    fi
+    ns_dir=$(mktemp -d)
+    lvm_write_i386_probe "$ns_dir/probe"
+    status=0
+    "$root/scripts/i386-namespace.sh" "$ns_dir/probe" 2>/dev/null || status=$?
+    rm -rf "$ns_dir"
+    if [ "$status" = 42 ]; then
+        lvm_i386_emulation=namespace
+    elif [ -n "$(grep -ls '^interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* 2>/dev/null)" ] &&
+        grep -qsx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+        lvm_i386_emulation=machine
+    elif [ "$status" = 125 ]; then
+        lvm_i386_why="qemu-i386 cannot be registered in a namespace of its own (needs qemu-user-static, user namespaces and a kernel of 6.7 or later)"
+        return 1
+    else
+        lvm_i386_why="an i386 program did not start under qemu-i386 in a namespace of its own (exit $status)"
+        return 1
+    fi
+}

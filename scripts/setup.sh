@@ -3,10 +3,14 @@
 # Idempotent: packages already present are left alone, apt runs only when
 # something is missing.
 #
-# The i386 packages (wine32) are installed only where 32-bit programs can run:
-# many hosts now run 64-bit user code only, and there the i386 packages can
-# neither be used nor, often, be installed beside their amd64 twins. Wine is
-# not needed to decide: a tiny static i386 program written here is started.
+# Where 32-bit programs run, the i386 Wine (wine32) runs the shipped i686
+# installer and every test. Many hosts now run 64-bit user code only: there
+# the tests run the x86_64 build, and the i386 Wine with qemu-user-static
+# runs the shipped file's smoke run under emulation, in a namespace of its own
+# (scripts/i386-namespace.sh; Debian registers no qemu-i386 for the machine on
+# an amd64 host). Where the i386 packages cannot be installed beside their
+# amd64 twins, the set-up goes on without them. Wine is not needed to decide:
+# a tiny static i386 program written here is started.
 #
 #   LVM_SETUP_DECIDE_ONLY=1 scripts/setup.sh   prints the decision, installs nothing
 set -eu
@@ -55,7 +59,9 @@ i386_pkgs=""
 case "$lvm_runs_i386" in
     yes) i386_pkgs="$NEED_I386_PKGS"
          say "32-bit programs run here ($lvm_i386_why): installing the i386 Wine ($NEED_I386_PKGS) to run the shipped i686 installer" ;;
-    no) say "no i386 packages: $lvm_i386_why, so the tests will run the x86_64 build" ;;
+    no) i386_pkgs="$NEED_I386_PKGS"
+        NEED_PKGS="$NEED_PKGS qemu-user-static gdb-multiarch"
+        say "$lvm_i386_why: the tests will run the x86_64 build; installing qemu-user-static, gdb-multiarch (to read what the emulator dumps) and the i386 Wine ($NEED_I386_PKGS) to run the shipped i686 installer under emulation" ;;
     *) say "no i386 packages: cannot tell whether 32-bit programs run here ($lvm_i386_why), so the tests will run the x86_64 build" ;;
 esac
 
@@ -79,7 +85,7 @@ if [ -n "$missing$missing_i386" ]; then
     if [ -n "$missing_i386" ]; then
         say "installing:$missing$missing_i386"
         if ! apt-get install -y -qq --no-install-recommends $missing $missing_i386; then
-            say "the i386 packages (${missing_i386# }) cannot be installed here beside their amd64 twins: going on without them, with the x86_64 build"
+            say "the i386 packages (${missing_i386# }) cannot be installed here beside their amd64 twins: going on without them, with the x86_64 build only"
             missing_i386=""
             # Its indexes would only slow down and endanger every later update.
             if $added_i386; then dpkg --remove-architecture i386 2>/dev/null || true; fi

@@ -20,18 +20,13 @@ status=0
 ctest --test-dir "$tests" --output-on-failure --timeout 600 -j"$jobs" "$@" >"$build/ctest.log" 2>&1 || status=$?
 cat "$build/ctest.log"
 
-# The shipped i686 file itself, where this host can run it: natively, or
-# through an i386 emulator with the i386 Wine installed.
-# Only for a whole run: a run of chosen tests (arguments) is a developer's.
+# The shipped i686 file itself: natively where this host runs 32-bit code,
+# under qemu-i386 where it does not; it says in one line (exit 77) when it
+# cannot run here. Only for a whole run: a run of chosen tests is a developer's.
 smoke_status=0
-if [ $# -gt 0 ]; then
-    :
-elif [ "$LVM_HOST_RUNS_32BIT" = yes ]; then
+if [ $# -eq 0 ]; then
     "$root/scripts/smoke-shipped.sh" "$build" || smoke_status=$?
-elif [ -x /usr/lib/wine/wine ] && lvm_i386_emulated; then
-    LVM_HOST_RUNS_32BIT=yes "$root/scripts/smoke-shipped.sh" "$build" || smoke_status=$?
-else
-    echo "test: the shipped i686 installer's smoke run is skipped: this host runs no 32-bit user code and has no i386 Wine to emulate it with"
+    if [ "$smoke_status" = 77 ]; then smoke_status=0; fi
 fi
 
 echo

@@ -6,7 +6,8 @@
 # starting the probe here gives.
 #   check_i386_probe.sh SOURCE_DIR
 set -u
-. "$1/scripts/i386-probe.sh"
+root=$1
+. "$root/scripts/i386-probe.sh"
 dir=$(mktemp -d); trap 'rm -rf "$dir"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
@@ -35,4 +36,17 @@ case "$status:$lvm_runs_i386" in
 esac
 case "$lvm_i386_why" in *"
 "*|"") fail "the reason is not one line: '$lvm_i386_why'" ;; esac
+
+# qemu-i386 in a namespace of its own runs the probe and leaves the machine's
+# binfmt_misc as it was.
+before=$(ls /proc/sys/fs/binfmt_misc 2>/dev/null)
+dir=$(mktemp -d)  # lvm_probe_i386 took the first one
+lvm_write_i386_probe "$dir/probe"
+status=0; "$root/scripts/i386-namespace.sh" "$dir/probe" || status=$?
+case $status in
+    42) echo "ok: in a namespace of its own, under qemu-i386, the probe exits 42" ;;
+    125) echo "ok: no namespace of its own can register qemu-i386 here" ;;
+    *) fail "in a namespace of its own the probe exits $status" ;;
+esac
+[ "$(ls /proc/sys/fs/binfmt_misc 2>/dev/null)" = "$before" ] || fail "the namespace changed the machine's binfmt_misc"
 exit $failed
