@@ -23,7 +23,7 @@ function(lvm_add_installer)
     # The tool's line as it is: FATAL_ERROR would wrap it in CMake's location
     # and call stack, so it only stops the configuration.
     message(NOTICE "${problem}")
-    message(FATAL_ERROR "refused")
+    message(FATAL_ERROR "the package description is refused (the line above)")
   endif()
   string(REPLACE "\n" ";" described "${described}")
   list(GET described 0 name)

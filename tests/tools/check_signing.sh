@@ -8,9 +8,9 @@ set -eu
 root=$1 smoke_build=$2 tree=$3 installer=$4 keys=$5
 command -v osslsigncode >/dev/null 2>&1 || { echo "SKIP: osslsigncode is not installed (scripts/setup.sh installs it)"; exit 77; }
 work=$(mktemp -d) failed=0 server=""
-trap 'if [ -n "$server" ]; then kill "$server"; wait "$server" || true; fi; rm -rf "$work"' EXIT && cd "$work"
+trap 'if [ -n "$server" ]; then kill "$server"; wait "$server" 2>/dev/null || true; fi; rm -rf "$work"' EXIT && cd "$work"
 check() { if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAIL: $1: expected '$2', got '$3'"; failed=1; fi; }
-sign() { "$root/scripts/sign.sh" "$@" >/dev/null 2>err.txt && echo 0 || echo $?; }
+sign() { "$root/scripts/sign.sh" "$@" >/dev/null 2>err.txt && echo 0 || echo $?; cat err.txt >&2; }
 quiet() { "$@" >/dev/null 2>&1; }
 
 cp "$keys/ca.pem" "$keys/signer.pem" "$keys/signer.key" "$keys/signer.p12" .
@@ -19,9 +19,9 @@ cp "$installer" lvm0-setup.exe
 # it was issued, one for web servers.
 printf 'extendedKeyUsage=serverAuth\n' > server.ext
 for cert in "expired -days -1 -extfile $keys/signer.ext" "purpose -days 2 -extfile server.ext"; do
-    set -- $cert
-    quiet openssl x509 -req -in "$keys/signer.csr" -CA ca.pem -CAkey "$keys/ca.key" "$@" -out "$1.pem"
-    openssl pkcs12 -export -inkey signer.key -in "$1.pem" -passout pass:p12-pass -out "$1.p12"
+    set -- $cert && name=$1 && shift
+    quiet openssl x509 -req -in "$keys/signer.csr" -CA ca.pem -CAkey "$keys/ca.key" "$@" -out "$name.pem"
+    openssl pkcs12 -export -inkey signer.key -in "$name.pem" -passout pass:p12-pass -out "$name.p12"
 done
 
 # The time-stamp authority: a CA of its own, a certificate for time stamping only.
