@@ -121,8 +121,11 @@ trap 'exit 1' INT TERM
 noise() { grep -v -e '^Engine ".*" set\.$' -e '^[0-9A-F]*:error:' -e '^Failed$' -e '^Connecting to ' "$log"; }
 sign_reason() {
     if grep -q -e '^HTTP failure' -e 'timestamping failed' "$log"; then
-        why=$(sed -n 's/.*:system library:[^:]*:\([^:]*\):.*/ (\1)/p' "$log" | head -n1)
-        echo "the time-stamp server $timestamp cannot be reached$why"
+        unreachable=$(sed -n -e 's/.*:system library:[^:]*:\([^:]*\):.*/\1/p' \
+            -e 's/.*:BIO_lookup_ex:system lib:[^:]*:[0-9]*:\(.*\)/\1/p' "$log" | head -n1)
+        answer=$(sed -n 's/.*:received error:[^:]*:[0-9]*:\(.*\)/\1/p' "$log" | head -n1)
+        if [ -n "$unreachable" ]; then echo "the time-stamp server $timestamp cannot be reached ($unreachable)"
+        else echo "the time-stamp server $timestamp gave no time stamp${answer:+ ($answer)}"; fi
     elif grep -q -i -e 'wrong password' -e 'mac verify failure' -e 'pin incorrect' "$log"; then
         echo "wrong password or PIN for the key"
     else
