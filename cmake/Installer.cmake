@@ -20,7 +20,10 @@ function(lvm_add_installer)
     OUTPUT_VARIABLE described ERROR_VARIABLE problem RESULT_VARIABLE failed
     OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
   if(failed)
-    message(FATAL_ERROR "${problem}")
+    # The tool's line as it is: FATAL_ERROR would wrap it in CMake's location
+    # and call stack, so it only stops the configuration.
+    message(NOTICE "${problem}")
+    message(FATAL_ERROR "the package description is refused (the line above)")
   endif()
   string(REPLACE "\n" ";" described "${described}")
   list(GET described 0 name)
@@ -28,6 +31,10 @@ function(lvm_add_installer)
   set(package_file "")
   if(fields GREATER 1)
     list(GET described 1 package_file)
+    # A package file removed or made unreadable after this configuration
+    # configures again, and is refused in the tool's words, before make
+    # finds a rule missing for it.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${package_file})
   endif()
 
   set(out ${CMAKE_BINARY_DIR}/package/${name})

@@ -4,7 +4,7 @@
 # installer as it was.
 #
 #   scripts/sign.sh INSTALLER KEY [--out SIGNED] [--pass-env VAR | --pass-file FILE]
-#                   [--timestamp URL] [--ca-file PEM] [--description TEXT]
+#                   [--timestamp URL [--timestamp-ca PEM]] [--ca-file PEM] [--description TEXT]
 #   KEY: --pkcs12 FILE.p12                        key and certificate in one file
 #      | --pkcs11-module MODULE.so --key URI      key in a token (a pkcs11: URI or an id)
 #        (--cert PEM | --pkcs11-cert URI)         its certificate, in a file or the token
@@ -22,18 +22,23 @@
 # the installer is not touched.
 #
 # --timestamp adds an RFC 3161 time stamp from that address, so the signature
-# stays valid after the certificate expires. --ca-file is the CA the
-# verification trusts (default: osslsigncode's, the system's CA bundle).
+# stays valid after the certificate expires. It is worth only what its
+# authority is trusted for, so the time stamp must verify against
+# --timestamp-ca (default: the system's CA bundle), or the signing fails.
+# osslsigncode's own status does not say so: it ends "Succeeded" after
+# "Timestamp Server Signature verification: failed", so that line is read.
+# --ca-file is the CA the signature's verification trusts (default:
+# osslsigncode's, the system's CA bundle).
 set -eu
 
 say() { echo "sign: $*" >&2; }
 fail() { say "$*"; exit 1; }
-usage() { fail "usage: scripts/sign.sh INSTALLER (--pkcs12 FILE | --pkcs11-module SO --key URI (--cert PEM | --pkcs11-cert URI)) [--out FILE] [--pass-env VAR | --pass-file FILE] [--timestamp URL] [--ca-file PEM] [--description TEXT]"; }
+usage() { fail "usage: scripts/sign.sh INSTALLER (--pkcs12 FILE | --pkcs11-module SO --key URI (--cert PEM | --pkcs11-cert URI)) [--out FILE] [--pass-env VAR | --pass-file FILE] [--timestamp URL [--timestamp-ca PEM]] [--ca-file PEM] [--description TEXT]"; }
 
 [ $# -ge 1 ] || usage
 input=$1; shift
 out="" pkcs12="" module="" engine="" key="" cert="" token_cert=""
-pass_env="" pass_file="" timestamp="" ca_file="" description=""
+pass_env="" pass_file="" timestamp="" timestamp_ca="" ca_file="" description=""
 while [ $# -gt 0 ]; do
     [ $# -ge 2 ] || usage
     case "$1" in
@@ -47,6 +52,7 @@ while [ $# -gt 0 ]; do
         --pass-env) pass_env=$2 ;;
         --pass-file) pass_file=$2 ;;
         --timestamp) timestamp=$2 ;;
+        --timestamp-ca) timestamp_ca=$2 ;;
         --ca-file) ca_file=$2 ;;
         --description) description=$2 ;;
         *) usage ;;
@@ -92,6 +98,10 @@ elif [ -n "$pass_file" ]; then
     set -- "$@" -readpass "$pass_file"
 fi
 if [ -n "$ca_file" ]; then readable "CA file" "$ca_file"; fi
+if [ -n "$timestamp_ca" ]; then
+    [ -n "$timestamp" ] || fail "--timestamp-ca goes with --timestamp: it is the CA of that time-stamp authority"
+    readable "time-stamp authority's CA file" "$timestamp_ca"
+fi
 if [ -n "$timestamp" ]; then set -- "$@" -ts "$timestamp"; fi
 if [ -n "$description" ]; then set -- "$@" -n "$description"; fi
 
@@ -106,12 +116,40 @@ tmp="$scratch/signed" log="$scratch/log"
 trap 'rm -rf "$scratch"' EXIT
 trap 'exit 1' INT TERM
 
-# The first line osslsigncode says that explains the failure, not its own
-# banners or OpenSSL's raw error stack.
-reason() {
-    line=$(grep -v -e '^Engine ".*" set\.$' -e '^[0-9A-F]*:error:' -e '^Failed$' "$log" | grep -m1 -e 'Error:' || true)
-    [ -n "$line" ] || line=$(grep -v -e '^Engine ".*" set\.$' -e '^[0-9A-F]*:error:' -e '^Failed$' "$log" | grep -m1 . || true)
-    echo "${line:-osslsigncode gave no reason}" | sed 's/^[[:space:]]*//'
+# One line naming the cause, not osslsigncode's banners or OpenSSL's raw error
+# stack (which only helps for a time-stamp server that cannot be reached).
+noise() { grep -v -e '^Engine ".*" set\.$' -e '^[0-9A-F]*:error:' -e '^Failed$' -e '^Connecting to ' "$log"; }
+sign_reason() {
+    if grep -q -e '^HTTP failure' -e 'timestamping failed' "$log"; then
+        unreachable=$(sed -n -e 's/.*:system library:[^:]*:\([^:]*\):.*/\1/p' \
+            -e 's/.*:BIO_lookup_ex:system lib:[^:]*:[0-9]*:\(.*\)/\1/p' "$log" | head -n1)
+        answer=$(sed -n 's/.*:received error:[^:]*:[0-9]*:\(.*\)/\1/p' "$log" | head -n1)
+        if [ -n "$unreachable" ]; then echo "the time-stamp server $timestamp cannot be reached ($unreachable)"
+        else echo "the time-stamp server $timestamp gave no time stamp${answer:+ ($answer)}"; fi
+    elif grep -q -i -e 'wrong password' -e 'mac verify failure' -e 'pin incorrect' "$log"; then
+        echo "wrong password or PIN for the key"
+    else
+        line=$(noise | grep -m1 -e 'Error:' || true)
+        [ -n "$line" ] || line=$(noise | grep -m1 . || true)
+        echo "${line:-osslsigncode gave no reason}" | sed 's/^[[:space:]]*//'
+    fi
+}
+# osslsigncode verify reports the time stamp's chain first and the signer's
+# after it; the signer's own fault (an expired certificate) is the cause even
+# when the time stamp fails too.
+chain_error() {  # tsa | signer
+    awk -v want="$1" '/^Timestamp (Server Signature verification|is not available)/ { part = "signer"; next }
+        /Error:/ && (part == "signer") == (want == "signer") { sub(/^[[:space:]]*Error:[[:space:]]*/, ""); print; exit }' "$log"
+}
+verify_reason() {
+    if grep -q "^Unsupported Signer's certificate purpose" "$log"; then
+        echo "the certificate is not one for code signing (unsupported certificate purpose)"
+    else
+        line=$(chain_error signer)
+        [ -n "$line" ] || line=$(chain_error tsa)
+        [ -n "$line" ] || line=$(noise | grep -m1 . || true)
+        echo "${line:-osslsigncode gave no reason}" | sed 's/^[[:space:]]*//'
+    fi
 }
 
 status=0
@@ -121,10 +159,17 @@ if [ -n "$pass_env" ]; then
 else
     osslsigncode sign "$@" -h sha256 -in "$input" -out "$tmp" </dev/null >"$log" 2>&1 || status=$?
 fi
-[ "$status" = 0 ] && [ -s "$tmp" ] || fail "signing $input failed: $(reason)"
+[ "$status" = 0 ] && [ -s "$tmp" ] || fail "signing $input failed: $(sign_reason)"
 
-if [ -n "$ca_file" ]; then set -- -CAfile "$ca_file"; else set --; fi
-osslsigncode verify "$@" -in "$tmp" >"$log" 2>&1 || fail "the signature of $input does not verify: $(reason)"
+set --
+if [ -n "$ca_file" ]; then set -- "$@" -CAfile "$ca_file"; fi
+if [ -n "$timestamp_ca" ]; then set -- "$@" -TSA-CAfile "$timestamp_ca"; fi
+osslsigncode verify "$@" -in "$tmp" >"$log" 2>&1 || fail "the signature of $input does not verify: $(verify_reason)"
+if [ -n "$timestamp" ] && ! grep -q '^Timestamp Server Signature verification: ok$' "$log"; then
+    grep -q '^Timestamp Server Signature verification' "$log" || fail "the signature of $input carries no time stamp from $timestamp"
+    why=$(chain_error tsa)
+    fail "the time stamp from $timestamp does not verify against ${timestamp_ca:-the system's CA bundle}${why:+: $why}"
+fi
 
 chmod "$(stat -c %a "$input")" "$tmp"
 mv -f "$tmp" "$target"

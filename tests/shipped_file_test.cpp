@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "support/test_paths.h"
 
@@ -99,6 +100,20 @@ TEST(ShippedInstallerVersion, NamesTheProductThePackageAndTheFileInRussian) {
         ASSERT_NE(value, nullptr) << key;
         EXPECT_EQ(std::wstring(value), text) << key;
     }
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) {
+    reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
+    return TRUE;
+}
+
+// The version functions fall back to any language the resource has, so only
+// the resource directory shows that it is Russian, and Russian alone.
+TEST_F(ShippedInstaller, VersionResourceIsRussianOnly) {
+    std::vector<WORD> languages;
+    EnumResourceLanguagesW(module, RT_VERSION, MAKEINTRESOURCEW(1), CollectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
+    EXPECT_EQ(languages, std::vector<WORD>{0x0419});
 }
 
 TEST_F(ShippedInstaller, ManifestAsksForAdminAndCommonControlsSixWithoutAnOsList) {

@@ -12,6 +12,7 @@
 #include "support/temp_folder.h"
 #include "update/package_config.h"
 #include "update/exit_codes.h"
+#include "update/install_lock.h"
 #include "update/run_update.h"
 
 namespace lvm {
@@ -466,6 +467,15 @@ TEST_F(UpdateFlow, SizeWriteFailureLeavesTheRunWithTheKeyClosed) {
     EXPECT_FALSE(run.SharedRegistry.HasOpenKey());
     EXPECT_EQ(ui.Shown().size(), 1u);  // no closing question
     EXPECT_FALSE(Called("launch"));
+}
+
+// One machine-wide lock for every add-on's installer, whatever package it
+// carries: each writes into the same folder and the same EstimatedSize.
+TEST(InstallLockWaits, OneNameForEveryAddOn) {
+    const std::unique_ptr<TInstallLock> lock = TakeInstallLock(0);
+    ASSERT_NE(lock, nullptr);
+    const ScopedHandle same(OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\lingvaro-setup-package-install"));
+    EXPECT_TRUE(same) << GetLastError();
 }
 
 }  // namespace

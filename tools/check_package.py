@@ -2,8 +2,10 @@
 """Turns a package description (packages/NAME.ini) into what the build embeds.
 
     check_package.py describe DESCRIPTION
-        prints the package's name and its file (empty: the generated stand-in),
-        one a line, for CMake at configure time.
+        checks the description, and that its package file can be read and is
+        not over the limit, then prints the package's name and its file
+        (empty: the generated stand-in), one a line, for CMake at configure
+        time.
     check_package.py generate DESCRIPTION OUTPUT_DIR
         checks the description and the package file against each other and
         writes, in OUTPUT_DIR, package_values.cpp (the values of TPackageConfig
@@ -18,13 +20,18 @@ The description is lines of `key = value`; blank lines and lines starting with
 inside), so that a title may begin with a quote or end with a blank; any other
 value is taken with its surrounding blanks removed. Keys:
     name     resource name and file name stem, also the description's own stem
-    kind     three lower-case letters or digits: resource type and extension
+    kind     three lower-case letters or digits: resource type and extension;
+             one of VERSION_KINDS, or any other with versionless = yes
     version  the package's version: a number, or for "exe" the FileVersion text
     title    PackageTitle, the Russian title that the version follows
     file     the package file, relative to the description's folder; empty or
              absent: the stand-in that tools/make_package.py makes for the kind
+    versionless  "yes": the kind has no version rule, and the installer is
+             built all the same, without the older-version question
+A UTF-8 byte-order mark before the first line is allowed.
 
-Every error ends the tool with one line naming the file and what is wrong.
+Every error ends the tool with one line: the description's path, then what is
+wrong.
 """
 import json
 import os
@@ -35,7 +42,7 @@ import sys
 import make_package
 import pe_version
 
-KEYS = ("name", "kind", "version", "title", "file")
+KEYS = ("name", "kind", "version", "title", "file", "versionless")
 REQUIRED = ("name", "kind", "version", "title")
 # Windows gives these names to devices, with any extension.
 DEVICE_NAMES = {"con", "prn", "aux", "nul"} | {"com%d" % i for i in range(1, 10)} | \
@@ -43,6 +50,9 @@ DEVICE_NAMES = {"con", "prn", "aux", "nul"} | {"com%d" % i for i in range(1, 10)
 # A letter first: a name of digits only would become a numeric resource id.
 NAME_PATTERN = re.compile(r"[a-z][a-z0-9_]{0,31}\Z")
 KIND_PATTERN = re.compile(r"[a-z0-9]{3}\Z")
+# The kinds whose version the installer reads (src/payload); any other kind
+# gets no older-version protection, so it must be asked for by name.
+VERSION_KINDS = ("pak", "cok", "3bs", "lng", "exe")
 # The version range each numeric kind's field can hold.
 NUMERIC_RANGES = {"pak": (0, 0xFFFF), "cok": (0, 0xFFFF), "3bs": (0, 0xFF),
                   "lng": (-2**31, 2**31 - 1)}
@@ -65,7 +75,7 @@ class DescriptionError(Exception):
 
 
 def fail(path, what):
-    raise DescriptionError("error: %s: %s" % (path, what))
+    raise DescriptionError("%s: %s" % (path, what))
 
 
 def parse_value(path, number, raw):
@@ -83,7 +93,8 @@ def parse_value(path, number, raw):
 
 def read_description(path):
     try:
-        with open(path, "r", encoding="utf-8") as f:
+        # utf-8-sig: the byte-order mark that Windows editors write goes.
+        with open(path, "r", encoding="utf-8-sig") as f:
             lines = f.read().splitlines()
     except (OSError, UnicodeDecodeError) as error:
         fail(path, "cannot read the description (%s)" % (getattr(error, "strerror", None) or error))
@@ -103,6 +114,7 @@ def read_description(path):
     if missing:
         fail(path, "no %s given" % " and no ".join(missing))
     values.setdefault("file", "")
+    values.setdefault("versionless", "no")
     return values
 
 
@@ -118,6 +130,13 @@ def checked_description(path):
     if not KIND_PATTERN.match(kind):
         fail(path, "kind %r cannot be a resource type and file extension: three lower-case "
                    "letters or digits" % kind)
+    if d["versionless"] not in ("yes", "no"):
+        fail(path, "versionless is yes or no, not %r" % d["versionless"])
+    if (kind in VERSION_KINDS) == (d["versionless"] == "yes"):
+        if kind in VERSION_KINDS:
+            fail(path, "versionless = yes, but a %s package has a version rule" % kind)
+        fail(path, "kind %r has no version rule (the kinds with one: %s); another kind is built "
+                   "only with versionless = yes" % (kind, ", ".join(VERSION_KINDS)))
     if kind == "exe":
         if not d["version"] or any(ord(c) < 0x20 for c in d["version"]):
             fail(path, "an exe package's version is its FileVersion text, not %r" % d["version"])
@@ -129,6 +148,8 @@ def checked_description(path):
         d["version"] = int(d["version"])
     if not d["title"] or any(ord(c) < 0x20 for c in d["title"]):
         fail(path, "the title must be one line of text")
+    if kind == "exe" and not d["file"]:
+        fail(path, "an exe package needs its file: the build makes no stand-in executable")
     if d["file"]:
         d["file"] = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(path)), d["file"]))
     return d
@@ -176,26 +197,39 @@ def version_in_file(kind, data):
     return False
 
 
-def package_bytes(path, d):
-    if not d["file"]:
-        if d["kind"] == "exe":
-            fail(path, "an exe package needs its file: the build makes no stand-in executable")
-        return make_package.stand_in(d["name"], d["kind"], d["version"])
+def package_size(path, d):
+    """The size of the package file, once it is known to be readable and not
+    over the limit: what the build needs before it starts."""
     source = d["file"]
     try:
-        size = os.path.getsize(source)
-        if size > MAX_PACKAGE_BYTES:
-            fail(source, "%d bytes is more than the %d bytes (%d MiB) that the 32-bit installer "
-                 "can carry" % (size, MAX_PACKAGE_BYTES, MAX_PACKAGE_BYTES >> 20))
+        with open(source, "rb") as f:
+            f.read(1)
+            size = os.fstat(f.fileno()).st_size
+    except OSError as error:
+        fail(path, "cannot read the package file %s (%s)" % (source, error.strerror or error))
+    if not os.path.isfile(source):
+        fail(path, "the package file %s is not a file" % source)
+    if size > MAX_PACKAGE_BYTES:
+        fail(path, "the package file %s has %d bytes, more than the %d bytes (%d MiB) that the "
+             "32-bit installer can carry" % (source, size, MAX_PACKAGE_BYTES, MAX_PACKAGE_BYTES >> 20))
+    return size
+
+
+def package_bytes(path, d):
+    if not d["file"]:
+        return make_package.stand_in(d["name"], d["kind"], d["version"])
+    source = d["file"]
+    package_size(path, d)
+    try:
         with open(source, "rb") as f:
             data = f.read()
     except OSError as error:
-        fail(source, "cannot read the package file (%s)" % (error.strerror or error))
+        fail(path, "cannot read the package file %s (%s)" % (source, error.strerror or error))
     found = version_in_file(d["kind"], data)
     if found is not False and found != d["version"]:
         found_text = "no readable version" if found is None else "version %r" % found
-        fail(source, "holds %s where a %s package keeps it, but %s gives version %r"
-             % (found_text, d["kind"], os.path.basename(path), d["version"]))
+        fail(path, "gives version %r, but the package file %s holds %s where a %s package keeps it"
+             % (d["version"], source, found_text, d["kind"]))
     return data
 
 
@@ -346,6 +380,8 @@ def main():
     try:
         if len(args) == 2 and args[0] == "describe":
             d = checked_description(args[1])
+            if d["file"]:
+                package_size(args[1], d)
             print(d["name"])
             print(d["file"])
         elif len(args) == 3 and args[0] == "generate":

@@ -37,19 +37,19 @@ class PackageGenerator(unittest.TestCase):
         self.assertTrue(all(a < b for a, b in zip(offsets, offsets[1:])))
 
 
-# The shipped installer (the first argument, when given) doubles as an "exe"
-# package whose FileVersion is 215.
-SHIPPED_SETUP = sys.argv.pop(1) if len(sys.argv) > 1 else None
+# The built installer (the first argument) doubles as an "exe" package whose
+# FileVersion is 215.
+SHIPPED_SETUP = sys.argv.pop(1)
 CHECK = os.path.join(TOOLS, "check_package.py")
 
 
-def description(name, kind, version, package_file):
-    return ('name = %s\nkind = %s\nversion = %s\ntitle = "\\"Тест\\" версии "\nfile = %s\n'
-            % (name, kind, version, package_file))
+def description(name, kind, version, package_file, extra=""):
+    return ('name = %s\nkind = %s\nversion = %s\ntitle = "\\"Тест\\" версии "\nfile = %s\n%s'
+            % (name, kind, version, package_file, extra))
 
 
 class PackageCheck(unittest.TestCase):
-    def generate(self, tmp, name, kind, version, data, file_name=None):
+    def generate(self, tmp, name, kind, version, data, file_name=None, extra="", step="generate", head=""):
         """Runs the build's check on a description and the package file it names."""
         package = os.path.join(tmp, file_name or "%s.%s" % (name, kind))
         if isinstance(data, int):  # a file of this size, sparse
@@ -60,37 +60,63 @@ class PackageCheck(unittest.TestCase):
                 f.write(data)
         path = os.path.join(tmp, name + ".ini")
         with open(path, "w", encoding="utf-8") as f:
-            f.write(description(name, kind, version, os.path.basename(package)))
-        return path, package, run_tool(CHECK, "generate", path, os.path.join(tmp, "out"))
+            f.write(head + description(name, kind, version, os.path.basename(package), extra))
+        out = [os.path.join(tmp, "out")] if step == "generate" else []
+        return path, package, run_tool(CHECK, step, path, *out)
 
     def test_a_package_that_disagrees_with_its_description_stops_with_one_line(self):
+        with open(SHIPPED_SETUP, "rb") as f:
+            setup = f.read()
+        # An executable whose ProductVersion (216) is not its FileVersion (215).
+        product = setup.index("ProductVersion\0".encode("utf-16-le"))
+        value = setup.index("215\0".encode("utf-16-le"), product)
+        other_product = setup[:value] + "216".encode("utf-16-le") + setup[value + 6:]
+        versionless = "versionless = yes\n"
         rows = [
-            # name, kind, version, file content, what the line says, the file it names
-            ("lvm0", "pak", 215, b"lvm0\x22\x02\xd6\x00", "holds version 214", "package"),
+            # name, kind, version, file content, what the line says, whether it names the package file
+            ("lvm0", "pak", 215, b"lvm0\x22\x02\xd6\x00", "holds version 214", True),
             # bytes 5-6 are a cok's version: 07 at offset 6 alone reads 0x0700
-            ("lvm7", "cok", 7, b"lvm7\0\0\x07\0", "holds version 1792", "package"),
-            ("lvm3", "3bs", 7, b"lvm3\0\0\x08\x07", "holds version 8", "package"),
-            ("lvl", "lng", 12, b"[main]\r\nx\r\n[LangVer]\r\n13\r\n", "holds version 13", "package"),
-            ("lvl", "lng", 12, b"[langver]\r\n12 \r\n", "holds no readable version", "package"),
-            ("lvm0", "pak", 215, b"lvm0\x22", "holds no readable version", "package"),
-            ("lvm0", "pak", 215, None, "cannot read the package file", "package"),
-            ("lvm0", "pak", 215, 1536 * 1024 * 1024 + 1, "more than the 1610612736 bytes", "package"),
-            ("con", "pak", 215, b"", "cannot be a resource and file name", "description"),
-            ("lvm0", "pa", 215, b"", "cannot be a resource type", "description"),
-            ("lvm0", "pak", 65536, b"", "not a whole number from 0 to 65535", "description"),
+            ("lvm7", "cok", 7, b"lvm7\0\0\x07\0", "holds version 1792", True),
+            ("lvm3", "3bs", 7, b"lvm3\0\0\x08\x07", "holds version 8", True),
+            ("lvl", "lng", 12, b"[main]\r\nx\r\n[LangVer]\r\n13\r\n", "holds version 13", True),
+            ("lvl", "lng", 12, b"[LangVer]\r\n13\r\n[words]\r\n", "holds version 13", True),
+            ("lvl", "lng", 12, b"[langver]\r\n12 \r\n", "holds no readable version", True),
+            ("lvm0", "pak", 215, b"lvm0\x22", "holds no readable version", True),
+            ("lvm0", "pak", 215, None, "cannot read the package file", True),
+            ("lvm0", "pak", 215, 1536 * 1024 * 1024 + 1, "more than the 1610612736 bytes", True),
+            ("lvx", "exe", "215.0", setup, "holds version '215'", True),
+            ("lvx", "exe", "216", other_product, "holds version '215'", True),
+            ("con", "pak", 215, b"", "cannot be a resource and file name", False),
+            ("a" * 33, "pak", 215, b"", "cannot be a resource and file name", False),
+            ("lvm0", "pa", 215, b"", "cannot be a resource type", False),
+            ("lvm0", "pka", 215, b"", "no version rule (the kinds with one: pak, cok, 3bs, lng, exe)", False),
+            ("lvm0", "pak", 215, b"", "a pak package has a version rule", False, versionless),
+            ("lvm0", "pak", 65536, b"", "not a whole number from 0 to 65535", False),
         ]
-        if SHIPPED_SETUP:
-            with open(SHIPPED_SETUP, "rb") as f:
-                rows.append(("lvx", "exe", "215.0", f.read(), "holds version '215'", "package"))
-        for name, kind, version, data, says, named in rows:
+        for name, kind, version, data, says, names_file, *extra in rows:
             with self.subTest(kind=kind, says=says), tempfile.TemporaryDirectory() as tmp:
-                path, package, result = self.generate(tmp, name, kind, version, data)
+                path, package, result = self.generate(tmp, name, kind, version, data, extra="".join(extra))
                 self.assertNotEqual(result.returncode, 0)
                 self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
                 self.assertIn(says, result.stderr)
-                self.assertTrue(result.stderr.startswith("error: %s: " % (package if named == "package" else path)),
-                                result.stderr)
+                self.assertTrue(result.stderr.startswith(path + ": "), result.stderr)
+                self.assertEqual(package in result.stderr, names_file, result.stderr)
                 self.assertFalse(os.path.exists(os.path.join(tmp, "out")))
+
+    def test_what_the_build_needs_before_it_starts_is_accepted_up_to_the_limits(self):
+        rows = [
+            # name, kind, package size or content, what the description has before and after its keys
+            ("lvm0", "pak", 1536 * 1024 * 1024, "", ""),  # sparse: never read here
+            ("a" * 32, "pak", b"", "", ""),
+            ("lvm0", "pak", b"", "\ufeff", ""),  # a byte-order mark, as Windows editors write
+            ("lvd", "dat", b"", "", "versionless = yes\n"),
+        ]
+        for name, kind, data, head, extra in rows:
+            with self.subTest(name=name, kind=kind, head=head, extra=extra), tempfile.TemporaryDirectory() as tmp:
+                path, package, result = self.generate(tmp, name, kind, 215, data, extra=extra, head=head,
+                                                      step="describe")
+                self.assertEqual((result.returncode, result.stderr), (0, ""))
+                self.assertEqual(result.stdout.splitlines(), [name, package])
 
     def test_a_matching_package_becomes_its_resource_entry_under_russian(self):
         with tempfile.TemporaryDirectory() as tmp:
