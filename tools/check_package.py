@@ -14,6 +14,15 @@
         package file as the installer writes it).
     check_package.py join BASE.res PACKAGE.res OUTPUT.res
         appends the package's entries to the compiled resource script.
+    check_package.py facts DESCRIPTION
+        checks the description and prints, as shell assignments, the package's
+        name, kind, version and file name (package_name, package_kind,
+        package_version, package_file), for the scripts around the build.
+    check_package.py detection DESCRIPTION
+        checks the description and the package file against each other and
+        prints a PowerShell detection script for the package: installed when
+        Lingvaro's folder holds the file at this version or later, read by the
+        kind's own rule (a kind without one: the file with these very bytes).
 
 The description is lines of `key = value`; blank lines and lines starting with
 ";" or "#" are comments. A value in double quotes is a JSON string (\\" and \\\\
@@ -367,6 +376,90 @@ def generate(path, out_dir):
     write_if_changed(os.path.join(out_dir, d["name"] + "." + d["kind"]), data)
 
 
+def shell_quote(text):
+    return "'" + str(text).replace("'", "'\\''") + "'"
+
+
+def facts(path):
+    d = checked_description(path)
+    return "".join("%s=%s\n" % (key, shell_quote(value)) for key, value in (
+        ("package_name", d["name"]), ("package_kind", d["kind"]), ("package_version", d["version"]),
+        ("package_file", d["name"] + "." + d["kind"])))
+
+
+# How a detection script reads the installed file's version, by kind: the
+# installer's own rules (src/payload), in PowerShell.
+FIELD_TEST = """function Test-Package([string]$path) {
+    $stream = [System.IO.File]::Open($path, 'Open', 'Read', 'ReadWrite')
+    try { $bytes = New-Object byte[] %(end)d; $read = $stream.Read($bytes, 0, %(end)d) } finally { $stream.Dispose() }
+    if ($read -lt %(end)d) { return $false }
+    $version = 0
+    for ($i = %(width)d - 1; $i -ge 0; $i--) { $version = $version * 256 + $bytes[%(offset)d + $i] }
+    return $version -ge %(version)d
+}
+"""
+LNG_TEST = """function Test-Package([string]$path) {
+    # The line after [langver] (any letter case), a whole number.
+    $lines = [System.IO.File]::ReadAllLines($path, [System.Text.Encoding]::GetEncoding(28591))
+    for ($i = 0; $i -lt $lines.Count - 1; $i++) {
+        if ($lines[$i].Trim().ToLowerInvariant().StartsWith('[langver]')) {
+            $version = 0
+            if ([int]::TryParse($lines[$i + 1].Trim(), [ref]$version)) { return $version -ge %(version)d }
+            return $false
+        }
+    }
+    return $false
+}
+"""
+EXE_TEST = """function Test-Package([string]$path) {
+    # The FileVersion text, compared field by field as dotted numbers.
+    $text = [System.Diagnostics.FileVersionInfo]::GetVersionInfo($path).FileVersion
+    if (-not $text) { return $false }
+    $have = $text.Split('.'); $want = '%(version)s'.Split('.')
+    for ($i = 0; $i -lt [Math]::Max($have.Count, $want.Count); $i++) {
+        $a = 0; $b = 0
+        if ($i -lt $have.Count -and -not [int]::TryParse($have[$i].Trim(), [ref]$a)) { return $false }
+        if ($i -lt $want.Count) { [void][int]::TryParse($want[$i], [ref]$b) }
+        if ($a -ne $b) { return $a -gt $b }
+    }
+    return $true
+}
+"""
+BYTES_TEST = """function Test-Package([string]$path) {
+    # No version rule for this kind: the file with the released bytes.
+    $sha = [System.Security.Cryptography.SHA256]::Create()
+    $stream = [System.IO.File]::Open($path, 'Open', 'Read', 'ReadWrite')
+    try { $hash = -join ($sha.ComputeHash($stream) | ForEach-Object { $_.ToString('x2') }) } finally { $stream.Dispose() }
+    return $hash -eq '%(sha256)s'
+}
+"""
+
+
+def detection(path):
+    import hashlib
+    d = checked_description(path)
+    data = package_bytes(path, d)
+    fields = {"pak": (6, 2), "cok": (5, 2), "3bs": (6, 1)}
+    values = {"version": d["version"], "sha256": hashlib.sha256(data).hexdigest()}
+    if d["kind"] in fields:
+        offset, width = fields[d["kind"]]
+        test = FIELD_TEST % dict(values, offset=offset, width=width, end=offset + width)
+    elif d["kind"] == "lng":
+        test = LNG_TEST % values
+    elif d["kind"] == "exe":
+        test = EXE_TEST % values
+    else:
+        test = BYTES_TEST % values
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "detection.ps1.in")) as f:
+        template = f.read()
+    version = d["version"] if d["kind"] in VERSION_KINDS else "as released"
+    for key, value in (("@NAME@", d["name"]), ("@FILE@", d["name"] + "." + d["kind"]),
+                       ("@VERSION@", str(version)), ("@DESCRIPTION@", os.path.basename(path)),
+                       ("@TEST@", test)):
+        template = template.replace(key, value)
+    return template
+
+
 def join(base, package, output):
     with open(base, "rb") as f:
         data = f.read()
@@ -388,6 +481,10 @@ def main():
             generate(args[1], args[2])
         elif len(args) == 4 and args[0] == "join":
             join(args[1], args[2], args[3])
+        elif len(args) == 2 and args[0] == "facts":
+            sys.stdout.write(facts(args[1]))
+        elif len(args) == 2 and args[0] == "detection":
+            sys.stdout.write(detection(args[1]))
         else:
             sys.exit(__doc__.split("\n\n")[1])
     except DescriptionError as error:
