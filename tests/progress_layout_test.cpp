@@ -11,6 +11,7 @@ TEST(ProgressLayout, CentresWithTheFractionDroppedAndNeverLeavesTheScreen) {
     struct Case {
         int screenWidth, screenHeight;
         int left, top;
+        int dpi = 96, width = 408, height = 76;
     };
     const Case cases[] = {
         {1024, 768, 308, 346},
@@ -22,11 +23,17 @@ TEST(ProgressLayout, CentresWithTheFractionDroppedAndNeverLeavesTheScreen) {
         {0, 0, 0, 0},             // a failed metrics call reports 0
         {-5, -5, 0, 0},
         {INT_MAX, INT_MAX, (INT_MAX - 408) / 2, (INT_MAX - 76) / 2},
+        // Scaled to the monitor's DPI as MulDiv rounds, then centred the same way.
+        {1024, 768, 206, 327, 144, 612, 114},  // 150 %
+        {1024, 768, 282, 341, 108, 459, 86},   // 85.5 rounds up
     };
     for (const Case& c : cases) {
-        const WindowOrigin origin = CentredProgressOrigin(c.screenWidth, c.screenHeight);
-        EXPECT_EQ(origin.left, c.left) << c.screenWidth << "x" << c.screenHeight;
-        EXPECT_EQ(origin.top, c.top) << c.screenWidth << "x" << c.screenHeight;
+        const WindowPlacement place = CentredProgressPlacement(c.screenWidth, c.screenHeight, c.dpi);
+        SCOPED_TRACE(testing::Message() << c.screenWidth << "x" << c.screenHeight << " at " << c.dpi);
+        EXPECT_EQ(place.left, c.left);
+        EXPECT_EQ(place.top, c.top);
+        EXPECT_EQ(place.width, c.width);
+        EXPECT_EQ(place.height, c.height);
     }
 }
 

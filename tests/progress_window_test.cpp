@@ -115,9 +115,10 @@ RECT ExpectedMainRect() {
     return {left, top, left + 408, top + 76};
 }
 
-::testing::AssertionResult HasRect(HWND window, const RECT& expected) {
+::testing::AssertionResult HasRect(HWND window, const RECT& expected, bool inParent = false) {
     RECT actual{};
     GetWindowRect(window, &actual);
+    if (inParent) MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&actual), 2);
     if (EqualRect(&actual, &expected)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "rect (" << actual.left << "," << actual.top << ")-(" << actual.right << ","
@@ -239,6 +240,22 @@ TEST_F(ProgressWindowTest, ChildrenHaveTheirClassesPlacesAndStyles) {
     // The bar is never advanced: it stays at the start of its range.
     EXPECT_EQ(SendMessageW(windows.progressBar, PBM_GETPOS, 0, 0), 0);
     EXPECT_EQ(WindowText(windows.mainWindow), L"Caption");
+}
+
+// Windows moving the window onto a monitor of 144 DPI (Wine never does): it
+// takes the rectangle suggested and scales its children and the text line's font.
+TEST_F(ProgressWindowTest, ADpiChangeTakesTheSuggestedRectangleAndScalesTheChildren) {
+    progress_->Show("Caption", "Text");
+    const Parts windows = FindProgressWindow();
+    RECT suggested{100, 50, 712, 164};
+    SendMessageW(windows.mainWindow, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_TRUE(HasRect(windows.mainWindow, RECT{100, 50, 712, 164}));
+    EXPECT_TRUE(HasRect(windows.textLine, RECT{3, 3, 602, 33}, true));
+    EXPECT_TRUE(HasRect(windows.progressBar, RECT{3, 36, 603, 66}, true));
+    LOGFONTW system{}, own{};
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(system), &system);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(windows.textLine, WM_GETFONT, 0, 0)), sizeof(own), &own);
+    EXPECT_EQ(own.lfHeight, system.lfHeight * 3 / 2);
 }
 
 TEST_F(ProgressWindowTest, SecondShowRetitlesAndReturnsTheSameWindowToTheCentreTopmost) {

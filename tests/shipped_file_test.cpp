@@ -116,7 +116,7 @@ TEST_F(ShippedInstaller, VersionResourceIsRussianOnly) {
     EXPECT_EQ(languages, std::vector<WORD>{0x0419});
 }
 
-TEST_F(ShippedInstaller, ManifestAsksForAdminAndCommonControlsSixWithoutAnOsList) {
+TEST_F(ShippedInstaller, ManifestAsksForAdminCommonControlsSixAndDpiAwarenessWithoutAnOsList) {
     const std::string manifest = Resource(RT_MANIFEST, MAKEINTRESOURCEW(1), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
@@ -127,6 +127,21 @@ TEST_F(ShippedInstaller, ManifestAsksForAdminAndCommonControlsSixWithoutAnOsList
     EXPECT_NE(manifest.find(architecture), std::string::npos);
     EXPECT_EQ(manifest.find("supportedOS"), std::string::npos);
     EXPECT_EQ(manifest.find("compatibility"), std::string::npos);
+
+    // The DPI awareness as Windows reads it (element, namespace and value): from
+    // an activation context made of the file's manifest.
+    const std::wstring setup = BesideTests(L"lvm0-setup.exe");
+    ACTCTXW request{sizeof(request), ACTCTX_FLAG_RESOURCE_NAME_VALID, setup.c_str(), 0, 0, nullptr,
+                    MAKEINTRESOURCEW(1), nullptr, nullptr};
+    const HANDLE context = CreateActCtxW(&request);
+    wchar_t aware[16] = {}, awareness[32] = {};
+    QueryActCtxSettingsW(0, context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", aware,
+                         16, nullptr);
+    QueryActCtxSettingsW(0, context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness",
+                         awareness, 32, nullptr);
+    EXPECT_EQ(std::wstring(aware), L"true");
+    EXPECT_EQ(std::wstring(awareness), L"PerMonitorV2, System");
+    if (context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
 }
 
 }  // namespace

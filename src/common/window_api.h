@@ -19,14 +19,16 @@
 namespace lvm {
 
 #define LVM_USER32_FUNCTIONS(X)                                                                  \
-    X(CallNextHookEx) X(CreateWindowExW) X(DefWindowProcW) X(DispatchMessageW) X(FindWindowW)   \
-    X(GetClassNameW) X(GetMessageW) X(GetProcessWindowStation) X(GetSystemMetrics)              \
-    X(GetUserObjectInformationW) X(GetWindowThreadProcessId) X(IsWindow) X(LoadCursorW)         \
-    X(LoadIconW) X(MessageBoxExW) X(MessageBoxW) X(PostMessageW) X(PostQuitMessage)             \
-    X(PostThreadMessageW) X(RegisterClassExW) X(SendMessageW) X(SetForegroundWindow)           \
+    X(CallNextHookEx) X(CreateWindowExW) X(DefWindowProcW) X(DispatchMessageW) X(FindWindowExW) \
+    X(FindWindowW) X(GetClassNameW) X(GetDC) X(GetMessageW) X(GetProcessWindowStation)          \
+    X(GetSystemMetrics) X(GetUserObjectInformationW) X(GetWindowThreadProcessId) X(IsWindow)    \
+    X(LoadCursorW) X(LoadIconW) X(MessageBoxExW) X(MessageBoxW) X(MonitorFromPoint)            \
+    X(PostMessageW) X(PostQuitMessage) X(PostThreadMessageW) X(RegisterClassExW) X(ReleaseDC)  \
+    X(SendMessageW) X(SetForegroundWindow)                                                      \
     X(SetWindowPos) X(SetWindowTextW) X(SetWindowsHookExW) X(ShowWindow) X(TranslateMessage)   \
     X(UnhookWindowsHookEx) X(UnregisterClassW)
-#define LVM_GDI32_FUNCTIONS(X) X(GetStockObject)
+#define LVM_GDI32_FUNCTIONS(X) \
+    X(CreateFontIndirectW) X(DeleteObject) X(GetDeviceCaps) X(GetObjectW) X(GetStockObject)
 #define LVM_SHELL32_FUNCTIONS(X) X(SHGetFileInfoW) X(ShellExecuteW)
 
 #define LVM_FUNCTION_FIELD(name) LVM_SDK_FUNCTION_TYPE(name) name = nullptr;

@@ -3,6 +3,8 @@
 #include <commctrl.h>  // class names only; the DLL is loaded from the system folder
 #include <process.h>
 
+#include "common/display_dpi.h"
+#include "common/scoped_handle.h"
 #include "common/system_library.h"
 #include "common/text.h"
 #include "common/window_api.h"
@@ -31,12 +33,26 @@ static_assert(kMainStyle == 0x400000, "main window style");
 static_assert(kTextLineStyle == 0x50000000, "text line style");
 static_assert(kProgressBarStyle == 0x50040000, "progress bar style");
 
+// Sent by Windows 10 1703 and later only, and declared for them only.
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
 // Handed to WM_CREATE of the main window, which makes the children: a type
 // whose one object lives on the window thread's stack while the window is made.
 struct CreationContext {
     std::wstring text;
+    int dpi = kDefaultDpi;
     HWND textLine = nullptr;
 };
+
+struct FontTraits {
+    using Handle = HFONT;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { Gdi32().DeleteObject(h); }
+};
+using ScopedFont = ScopedGeneric<FontTraits>;
 
 HWND CreateChild(HWND parent, HINSTANCE module, const wchar_t* className, const wchar_t* text,
                  DWORD style, const ChildRect& rect) {
@@ -45,21 +61,84 @@ HWND CreateChild(HWND parent, HINSTANCE module, const wchar_t* className, const 
                                     rect.height, parent, nullptr, module, nullptr);
 }
 
+// The text line draws with the system font, which Windows makes for the system
+// DPI. At that DPI (96 at 100 % scaling) the line keeps it and has no font of
+// its own; on a monitor of another DPI it gets the system font scaled to that
+// DPI. The font it had before, if any, was made here and goes now.
+void SetTextLineFont(HWND textLine, int dpi) {
+    ScopedFont font;
+    const int systemDpi = SystemDpi();
+    LOGFONTW logFont{};
+    if (dpi != systemDpi &&
+        Gdi32().GetObjectW(Gdi32().GetStockObject(SYSTEM_FONT), sizeof(logFont), &logFont) != 0) {
+        logFont.lfHeight = MulDiv(logFont.lfHeight, dpi, systemDpi);
+        logFont.lfWidth = MulDiv(logFont.lfWidth, dpi, systemDpi);
+        font.reset(Gdi32().CreateFontIndirectW(&logFont));
+    }
+    const ScopedFont previous(
+        reinterpret_cast<HFONT>(User32().SendMessageW(textLine, WM_GETFONT, 0, 0)));
+    User32().SendMessageW(textLine, WM_SETFONT, reinterpret_cast<WPARAM>(font.release()), TRUE);
+}
+
+void PlaceChild(HWND child, const ChildRect& rect) {
+    if (!child) return;
+    User32().SetWindowPos(child, nullptr, rect.x, rect.y, rect.width, rect.height,
+                          SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The children at `dpi`, found by class: the window procedure keeps no state.
+void LayOutChildren(HWND window, int dpi) {
+    const HWND textLine = User32().FindWindowExW(window, nullptr, L"STATIC", nullptr);
+    PlaceChild(textLine, ScaleForDpi(kTextLineRect, dpi));
+    PlaceChild(User32().FindWindowExW(window, nullptr, PROGRESS_CLASSW, nullptr),
+               ScaleForDpi(kProgressBarRect, dpi));
+    if (textLine) SetTextLineFont(textLine, dpi);
+}
+
 LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         auto* context = static_cast<CreationContext*>(create->lpCreateParams);
         if (context) {
-            context->textLine = CreateChild(window, create->hInstance, L"STATIC",
-                                            context->text.c_str(), kTextLineStyle, kTextLineRect);
+            context->textLine =
+                CreateChild(window, create->hInstance, L"STATIC", context->text.c_str(),
+                            kTextLineStyle, ScaleForDpi(kTextLineRect, context->dpi));
             // Made once and never advanced: the bar says that work goes on, not how far.
             CreateChild(window, create->hInstance, PROGRESS_CLASSW, L"", kProgressBarStyle,
-                        kProgressBarRect);
+                        ScaleForDpi(kProgressBarRect, context->dpi));
+            if (context->textLine) SetTextLineFont(context->textLine, context->dpi);
         }
         return 0;
     }
+    // Per-monitor aware (Windows 10 1703 and later): before the window moves
+    // to a monitor of another DPI, its size there is asked for, whether a
+    // person drags it or a show returns it to the centre at the size measured
+    // for the first monitor. It is the layout's size at that DPI, never the
+    // size it is given scaled once more.
+    case WM_GETDPISCALEDSIZE: {
+        auto* size = reinterpret_cast<SIZE*>(lParam);
+        const int dpi = static_cast<int>(wParam);
+        size->cx = ScaleForDpi(kProgressWidth, dpi);
+        size->cy = ScaleForDpi(kProgressHeight, dpi);
+        return TRUE;
+    }
+    // Then it takes the rectangle Windows suggests there, and its children follow.
+    case WM_DPICHANGED: {
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        LayOutChildren(window, LOWORD(wParam));
+        User32().SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                              suggested->right - suggested->left,
+                              suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_DESTROY:
+        // The children still exist: the text line's own font, if any, goes with it.
+        if (const HWND textLine = User32().FindWindowExW(window, nullptr, L"STATIC", nullptr)) {
+            const ScopedFont font(
+                reinterpret_cast<HFONT>(User32().SendMessageW(textLine, WM_GETFONT, 0, 0)));
+            User32().SendMessageW(textLine, WM_SETFONT, 0, FALSE);
+        }
         User32().PostQuitMessage(0);
         return 0;
     default:
@@ -143,8 +222,10 @@ void TSetupForm::Execute() {
 }
 
 void TSetupForm::Run() {
-    const WindowOrigin origin = CentredProgressOrigin(User32().GetSystemMetrics(SM_CXSCREEN),
-                                                      User32().GetSystemMetrics(SM_CYSCREEN));
+    // In pixels of the primary monitor, where the window is centred.
+    const int dpi = PrimaryMonitorDpi();
+    const WindowPlacement placement = CentredProgressPlacement(
+        User32().GetSystemMetrics(SM_CXSCREEN), User32().GetSystemMetrics(SM_CYSCREEN), dpi);
     // Loads comctl32 and registers its classes, the progress bar among them.
     InitCommonControlsFromSystemFolder();
 
@@ -158,6 +239,7 @@ void TSetupForm::Run() {
 
     std::wstring caption;
     CreationContext context;
+    context.dpi = dpi;
     unsigned revision = 0;
     {
         std::lock_guard<std::mutex> guard(state_->lock);
@@ -167,14 +249,15 @@ void TSetupForm::Run() {
     }
 
     const HWND mainWindow = User32().CreateWindowExW(
-        kMainExStyle, kProgressWindowClass, caption.c_str(), kMainStyle, origin.left, origin.top,
-        kProgressWidth, kProgressHeight, nullptr, nullptr, module, &context);
+        kMainExStyle, kProgressWindowClass, caption.c_str(), kMainStyle, placement.left,
+        placement.top, placement.width, placement.height, nullptr, nullptr, module, &context);
     // Shown before it is published: a hide made as soon as the calling thread
     // can see the window must not be undone by this first show. Shown without
     // activation: the keyboard stays with whatever the user answers next.
     if (mainWindow) User32().ShowWindow(mainWindow, SW_SHOWNOACTIVATE);
 
-    const bool keep = Publish(mainWindow, context.textLine, origin, revision, caption, context.text);
+    const bool keep =
+        Publish(mainWindow, context.textLine, placement, revision, caption, context.text);
     SignalShown();
     if (!keep) {
         // Made while the owner was ending: gone before anyone else can see it
@@ -188,13 +271,13 @@ void TSetupForm::Run() {
 // Hands the window to the calling threads. A show or caption made while the
 // window was being made wins over the one the window was made with. False when
 // there is no window to keep: none was made, or the owner is ending.
-bool TSetupForm::Publish(HWND mainWindow, HWND textLine, const WindowOrigin& origin,
+bool TSetupForm::Publish(HWND mainWindow, HWND textLine, const WindowPlacement& placement,
                          unsigned revision, std::wstring& caption, std::wstring& text) {
     bool pendingChanged = false;
     bool closing = false;
     {
         std::lock_guard<std::mutex> guard(state_->lock);
-        state_->origin = origin;
+        state_->placement = placement;
         state_->mainWindow = mainWindow;
         state_->textLine = textLine;
         // Set even when the creation failed: later calls then address no window.

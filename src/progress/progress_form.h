@@ -35,8 +35,9 @@ struct ProgressState {
     std::string pendingCaption;
     std::string pendingText;
     unsigned pendingRevision = 0;
-    // Measured once by the window thread; every later show and hide uses it.
-    WindowOrigin origin{0, 0};
+    // Measured once by the window thread, at the DPI of the monitor the window
+    // is made on; every later show and hide uses it.
+    WindowPlacement placement{0, 0, kProgressWidth, kProgressHeight};
     HWND mainWindow = nullptr;
     HWND textLine = nullptr;
     ScopedHandle windowThread;
@@ -62,7 +63,7 @@ private:
     static unsigned __stdcall ThreadEntry(void* form);
     void Execute();
     void Run();
-    bool Publish(HWND mainWindow, HWND textLine, const WindowOrigin& origin, unsigned revision,
+    bool Publish(HWND mainWindow, HWND textLine, const WindowPlacement& placement, unsigned revision,
                  std::wstring& caption, std::wstring& text);
     void SignalShown();
 

@@ -4,7 +4,11 @@
 
 namespace lvm {
 
-// Outer size of the main window, in pixels. Every show and hide restores it.
+// The sizes below are pixels at 96 DPI (100 % scaling); the window uses them
+// scaled to the DPI of the monitor it stands on.
+constexpr int kDefaultDpi = 96;
+
+// Outer size of the main window. Every show and hide restores it.
 constexpr int kProgressWidth = 408;
 constexpr int kProgressHeight = 76;
 
@@ -19,9 +23,18 @@ struct ChildRect {
 constexpr ChildRect kTextLineRect{2, 2, 399, 20};
 constexpr ChildRect kProgressBarRect{2, 24, 400, 20};
 
-struct WindowOrigin {
+// `pixels` at 96 DPI in pixels at `dpi`, rounded as Windows' MulDiv rounds
+// (to the nearest, a half away from zero). A DPI of 0 or less, what a failed
+// query reports, counts as 96.
+int ScaleForDpi(int pixels, int dpi);
+ChildRect ScaleForDpi(const ChildRect& rect, int dpi);
+
+// The main window's outer rectangle.
+struct WindowPlacement {
     int left;
     int top;
+    int width;
+    int height;
 };
 
 // Where a window of `windowExtent` starts on a screen of `screenExtent`: the
@@ -29,7 +42,8 @@ struct WindowOrigin {
 // so the window's own top-left corner (and text) stays on the screen.
 int CentredCoordinate(int screenExtent, int windowExtent);
 
-// Top-left corner of the progress window on a screen of the given size.
-WindowOrigin CentredProgressOrigin(int screenWidth, int screenHeight);
+// The progress window at `dpi`, centred on a screen of the given size (in
+// pixels of that screen).
+WindowPlacement CentredProgressPlacement(int screenWidth, int screenHeight, int dpi);
 
 }  // namespace lvm

@@ -28,12 +28,12 @@ constexpr DWORD kEndWaitMs = 5000;
 struct LiveWindow {
     HWND mainWindow = nullptr;
     HWND textLine = nullptr;
-    WindowOrigin origin{0, 0};
+    WindowPlacement placement{0, 0, kProgressWidth, kProgressHeight};
 };
 
 LiveWindow SnapshotLiveWindow(ProgressState& state) {
     std::lock_guard<std::mutex> guard(state.lock);
-    return {state.mainWindow, state.textLine, state.origin};
+    return {state.mainWindow, state.textLine, state.placement};
 }
 
 // The caller's own handle to the window thread: a show that starts a thread
@@ -76,13 +76,14 @@ void WaitUntilShown(ProgressState& state) {
     if (count > 0) WaitForMultipleObjects(count, waits, FALSE, kShowWaitMs);
 }
 
-// Back to the measured centre, at the fixed size and topmost, shown or hidden,
-// never activated: a question asked next must keep the keyboard.
+// Back to the measured centre, at the measured size and topmost, shown or
+// hidden, never activated: a question asked next must keep the keyboard.
 void PlaceWindow(ProgressState& state, UINT showOrHide) {
     const LiveWindow window = SnapshotLiveWindow(state);
     if (!window.mainWindow) return;
-    User32().SetWindowPos(window.mainWindow, HWND_TOPMOST, window.origin.left, window.origin.top,
-                          kProgressWidth, kProgressHeight, showOrHide | SWP_NOACTIVATE);
+    const WindowPlacement& place = window.placement;
+    User32().SetWindowPos(window.mainWindow, HWND_TOPMOST, place.left, place.top, place.width,
+                          place.height, showOrHide | SWP_NOACTIVATE);
 }
 
 // True while `window` is still the one the window thread made: the handle of

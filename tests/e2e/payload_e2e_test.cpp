@@ -75,6 +75,35 @@ TEST_F(Replace, NewerInstalledPackageIsKeptOnNoAndTheProgressWindowShowsAfterThe
     EXPECT_EQ(r.exitCode, 1u);
 }
 
+// Sets the display's DPI for the processes started from now on where Wine
+// reads it first (0: removes it) and returns what was there.
+DWORD SetLogPixels(DWORD dpi) {
+    const wchar_t* key = L"Control Panel\\Desktop";
+    DWORD before = 0, size = sizeof(before);
+    RegGetValueW(HKEY_CURRENT_USER, key, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &before, &size);
+    dpi ? RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi))
+        : RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels");
+    return before;
+}
+
+// At 150 % the progress window (shown after the older-version question) is sized in pixels of the
+// display, centred as at 100 %. Whole-executable tests hold the prefix-wide lock: none other runs at 144.
+TEST_F(Replace, AtOneHundredFiftyPercentTheProgressWindowIsScaledAndCentred) {
+    WriteFileBytes(PackagePath(), FakePackage(216));
+    driver::RunOptions options = SetupOptions(L"", std::wstring());
+    options.answers = {IDYES, IDNO, IDNO};
+    RECT window{};
+    options.beforeAnswer = [&](size_t box) {
+        if (box == 2) GetWindowRect(FindWindowW(L"PlainWindow", nullptr), &window);
+    };
+    const DWORD before = SetLogPixels(144);
+    driver::RunProgram(options);
+    SetLogPixels(before);
+    const int left = (GetSystemMetrics(SM_CXSCREEN) - 612) / 2, top = (GetSystemMetrics(SM_CYSCREEN) - 114) / 2;
+    EXPECT_EQ((std::vector<LONG>{window.left, window.top, window.right, window.bottom}),
+              (std::vector<LONG>{left, top, left + 612, top + 114}));
+}
+
 TEST_F(Replace, NewerInstalledPackageIsReplacedOnYesAndReturnAnswersTheClosingQuestion) {
     WriteFileBytes(PackagePath(), FakePackage(216));
     WriteStandInOptions("--lifetime=30");
