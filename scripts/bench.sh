@@ -21,7 +21,9 @@
 # package N times as large (only the installer and the do-nothing program,
 # which carry the package; the other programs come from -release).
 #
-#   scripts/bench.sh     LVM_BENCH_REPEATS=N: repetitions per figure (default 11)
+#   scripts/bench.sh [--package DESCRIPTION]   (packages/lvm0.ini by default;
+#                        larger sizes are generated for pak packages only)
+#                        LVM_BENCH_REPEATS=N: repetitions per figure (default 11)
 #                        LVM_BENCH_LARGE_REPEATS=N: the same for the larger
 #                        packages (default 5 at ten times, 3 at fifty times)
 #                        LVM_BENCH_SIZES="1 10 50": the sizes, as multiples
@@ -38,8 +40,16 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LVM_BUILD_DIR:-$root/build}-release"
+. "$root/scripts/package-options.sh"
+lvm_take_package_option "$@" || exit 1
+eval "set -- $lvm_other_arguments"
+[ $# -eq 0 ] || { echo "usage: scripts/bench.sh [--package DESCRIPTION]" >&2; exit 2; }
 repeats="${LVM_BENCH_REPEATS:-11}"
 sizes="${LVM_BENCH_SIZES:-1 10 50}"
+if [ "$package_kind" != pak ] && [ "$sizes" != 1 ]; then
+    echo "bench: $package is a $package_kind package: tools/make_package.py makes larger packages of kind pak only, so only x1 is measured"
+    sizes=1
+fi
 # The generated package's header stays as it is; its entries grow N times.
 bytes_of_size() { echo $(( 876 + (11810129 - 880) * $1 + 4 )); }
 repeats_of_size() {
@@ -68,7 +78,7 @@ configure() {  # build directory, cmake options...
 }
 configure "$build"
 cmake --build "$build" --parallel "$(nproc)" \
-    --target lvm0-setup Lingvaro lvm-run lvm-bench lvm-nothing lvm-floor >/dev/null
+    --target "$package-setup" Lingvaro lvm-run lvm-bench lvm-nothing lvm-floor >/dev/null
 bin="$build/bin"
 
 command -v makensis >/dev/null || apt-get install -y -q nsis >/dev/null
@@ -85,29 +95,29 @@ for n in $sizes; do
         # Generated into the build directory and replaced only when its bytes
         # change, so that a second run does not embed it again.
         mkdir -p "$tree/generated"
-        python3 "$root/tools/make_package.py" --times "$n" lvm0 pak 215 "$tree/generated/lvm0.pak.new"
-        if cmp -s "$tree/generated/lvm0.pak.new" "$tree/generated/lvm0.pak"; then
-            rm "$tree/generated/lvm0.pak.new"
+        python3 "$root/tools/make_package.py" --times "$n" "$package" pak "$package_version" "$tree/generated/$package_file.new"
+        if cmp -s "$tree/generated/$package_file.new" "$tree/generated/$package_file"; then
+            rm "$tree/generated/$package_file.new"
         else
-            mv "$tree/generated/lvm0.pak.new" "$tree/generated/lvm0.pak"
+            mv "$tree/generated/$package_file.new" "$tree/generated/$package_file"
         fi
         # The default description with the large package as its file.
-        sed 's/^file *=.*/file = lvm0.pak/' "$root/packages/lvm0.ini" >"$tree/generated/lvm0.ini.new"
-        if cmp -s "$tree/generated/lvm0.ini.new" "$tree/generated/lvm0.ini"; then
-            rm "$tree/generated/lvm0.ini.new"
+        { grep -v '^ *file *=' "$description"; echo "file = $package_file"; } >"$tree/generated/$package.ini.new"
+        if cmp -s "$tree/generated/$package.ini.new" "$tree/generated/$package.ini"; then
+            rm "$tree/generated/$package.ini.new"
         else
-            mv "$tree/generated/lvm0.ini.new" "$tree/generated/lvm0.ini"
+            mv "$tree/generated/$package.ini.new" "$tree/generated/$package.ini"
         fi
-        configure "$tree" -DLVM_PACKAGE_DESCRIPTION="$tree/generated/lvm0.ini"
-        cmake --build "$tree" --parallel "$(nproc)" --target lvm0-setup lvm-nothing >/dev/null
+        configure "$tree" -DLVM_PACKAGE_DESCRIPTION="$tree/generated/$package.ini"
+        cmake --build "$tree" --parallel "$(nproc)" --target "$package-setup" lvm-nothing >/dev/null
     fi
-    package="$tree/package/lvm0/lvm0.pak"
-    if [ "$(stat -c %s "$package")" != "$(bytes_of_size "$n")" ]; then
-        echo "bench: $package is not the $(bytes_of_size "$n")-byte package" >&2
+    package_path="$tree/package/$package/$package_file"
+    if [ "$package_kind" = pak ] && [ "$(stat -c %s "$package_path")" != "$(bytes_of_size "$n")" ]; then
+        echo "bench: $package_path is not the $(bytes_of_size "$n")-byte package" >&2
         exit 1
     fi
-    if [ ! "$tree/bin/lvm0-nsis.exe" -nt "$package" ] || [ ! "$tree/bin/lvm0-nsis.exe" -nt "$root/tests/bench/nsis/lvm0.nsi" ]; then
-        makensis -V2 -DTARGET="$nsis_target" -DPACKAGE="$package" -DOUTFILE="$tree/bin/lvm0-nsis.exe" \
+    if [ ! "$tree/bin/$package-nsis.exe" -nt "$package_path" ] || [ ! "$tree/bin/$package-nsis.exe" -nt "$root/tests/bench/nsis/lvm0.nsi" ]; then
+        makensis -V2 -DTARGET="$nsis_target" -DPACKAGE="$package_path" -DOUTFILE="$tree/bin/$package-nsis.exe" \
             "$root/tests/bench/nsis/lvm0.nsi" >/dev/null
     fi
 done
@@ -175,10 +185,10 @@ work_win='C:\lvm-bench'
 work="$WINEPREFIX/drive_c/lvm-bench"
 app_win="$work_win\\Lingvaro"
 app="$work/Lingvaro"
-setup_win="$work_win\\lvm0-setup.exe"
+setup_win="$work_win\\$package-setup.exe"
 nothing_win="$work_win\\lvm-nothing.exe"
 floor_win="$work_win\\lvm-floor.exe"
-nsis_win="$work_win\\lvm0-nsis.exe"
+nsis_win="$work_win\\$package-nsis.exe"
 rm -rf "$app"
 mkdir -p "$app"
 cp "$bin/Lingvaro.exe" "$app/Lingvaro.exe"
@@ -191,29 +201,29 @@ wine reg add "$key" /v DisplayName /d Lingvaro /reg:64 /f >/dev/null 2>&1
 # What Wine tells each program about Windows: a copy of the installer under
 # another name is told Windows 10 (Windows 8 to 11 report 6.2 to it, so every
 # run there also starts the console command of the Windows description).
-setup10_win="$work_win\\lvm0-setup10.exe"
+setup10_win="$work_win\\$package-setup10.exe"
 told() {  # exe name, Wine's version name
     wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /d "$2" /f >/dev/null 2>&1
 }
-told lvm0-setup.exe win7
-told lvm0-setup10.exe win10
+told $package-setup.exe win7
+told $package-setup10.exe win10
 
 # The programs that carry the package of size $1 into the work folder (the
 # floor reads the package from there), each run once.
 stage_size() {
 size=$1
 size_bin="$(size_build "$size")/bin"
-package="$(size_build "$size")/package/lvm0/lvm0.pak"
+package_path="$(size_build "$size")/package/$package/$package_file"
 package_bytes=$(bytes_of_size "$size")
 size_repeats=$(repeats_of_size "$size")
-rm -f "$app/lvm0.pak"
-cp "$size_bin/lvm0-setup.exe" "$size_bin/lvm-nothing.exe" "$size_bin/lvm0-nsis.exe" "$package" "$work/"
-cp "$size_bin/lvm0-setup.exe" "$work/lvm0-setup10.exe"
+rm -f "$app/$package_file"
+cp "$size_bin/$package-setup.exe" "$size_bin/lvm-nothing.exe" "$size_bin/$package-nsis.exe" "$package_path" "$work/"
+cp "$size_bin/$package-setup.exe" "$work/$package-setup10.exe"
 
 # One checked run of each first, through the runner that answers message
 # boxes: a run that shows a box (a failure) would otherwise wait for ever.
 for setup in "$setup_win" "$setup10_win"; do
-    rm -f "$app/lvm0.pak"
+    rm -f "$app/$package_file"
     checked=$(wine "$bin/lvm-run.exe" "$setup" modest | tr -d '\r')
     if ! printf '%s\n' "$checked" | grep -qx 'exit code: 0' || printf '%s\n' "$checked" | grep -q '^message box'; then
         echo "bench: the modest install ($setup) does not succeed:" >&2
@@ -230,10 +240,10 @@ ran() {
 }
 ours7() { ran "$setup_win" modest; }
 ours10() { ran "$setup10_win" modest; }
-floor() { ran "$floor_win" "$work_win\\lvm0.pak" "$app_win\\lvm0.pak"; }
+floor() { ran "$floor_win" "$work_win\\$package_file" "$app_win\\$package_file"; }
 nsis() { ran "$nsis_win" /S; }
 check_installed() {
-    if ! cmp -s "$package" "$app/lvm0.pak"; then
+    if ! cmp -s "$package_path" "$app/$package_file"; then
         echo "bench: the install did not leave the package in $app" >&2
         exit 1
     fi
@@ -249,7 +259,7 @@ install_rounds() {
 t7=""; t10=""; tfloor=""; tnsis=""; over7=""; over10=""; start=""
 for i in $(seq "$size_repeats"); do
     for program in ours7 ours10 floor nsis; do
-        rm -f "$app/lvm0.pak"
+        rm -f "$app/$package_file"
         # NSIS leaves its file unflushed; written back here, its data would
         # otherwise land in the next program's flush (ext4 commits the data
         # of every file with the journal).
@@ -273,12 +283,12 @@ ours10_ms=$(median_of "$t10")
 floor_ms=$(median_of "$tfloor")
 nsis_ms=$(median_of "$tnsis")
 # Both installers record the folder's size; the same figure shows both walked it.
-rm -f "$app/lvm0.pak"; ours7; ours_size=$(estimated_size)
-rm -f "$app/lvm0.pak"; nsis; nsis_size=$(estimated_size)
+rm -f "$app/$package_file"; ours7; ours_size=$(estimated_size)
+rm -f "$app/$package_file"; nsis; nsis_size=$(estimated_size)
 
 section "1. modest install end to end, package x$size: wall clock of 'wine PROGRAM' (warm wineserver, $size_repeats interleaved rounds)"
-row "lvm0-setup.exe modest, told Windows 7, no package yet" "$(shown_list "$t7")"
-row "lvm0-setup.exe modest, told Windows 10, no package yet" "$(shown_list "$t10")"
+row "$package-setup.exe modest, told Windows 7, no package yet" "$(shown_list "$t7")"
+row "$package-setup.exe modest, told Windows 10, no package yet" "$(shown_list "$t10")"
 row "floor: lvm-floor.exe (read, CNG SHA-256, write + flush)" "$(shown_list "$tfloor")"
 row "peer: NSIS installer /S (stored payload, CRC-32 check)" "$(shown_list "$tnsis")"
 row "ours / floor, Windows 7 | Windows 10 (medians)" "$(ratio "$ours7_ms" "$floor_ms") | $(ratio "$ours10_ms" "$floor_ms")"
@@ -304,12 +314,12 @@ read_ms=$(figure "$out" plain_read_ms)
 setup_bytes=$(figure "$out" file_bytes)
 sha="" ; cat_ms=""
 for i in $(seq "$size_repeats"); do
-    t=$(now_ns); sha256sum "$work/lvm0-setup.exe" >/dev/null; sha="$sha $(ms_since "$t")"
-    t=$(now_ns); cat "$work/lvm0-setup.exe" >/dev/null; cat_ms="$cat_ms $(ms_since "$t")"
+    t=$(now_ns); sha256sum "$work/$package-setup.exe" >/dev/null; sha="$sha $(ms_since "$t")"
+    t=$(now_ns); cat "$work/$package-setup.exe" >/dev/null; cat_ms="$cat_ms $(ms_since "$t")"
 done
 sha_ms=$(median_of "$sha")
 
-section "2. self-check alone, package x$size: CheckFileIntegrity on lvm0-setup.exe ($setup_bytes bytes, in the page cache)"
+section "2. self-check alone, package x$size: CheckFileIntegrity on $package-setup.exe ($setup_bytes bytes, in the page cache)"
 row "CheckFileIntegrity (inside Wine)" "$(shown "$(timing "$out" selfcheck_ms)")"
 row "baseline: plain read of the file, 1 MiB pieces (inside Wine)" "$(shown "$(timing "$out" plain_read_ms)")"
 row "baseline: the same reads, every byte through CNG SHA-256 (inside Wine)" "$(shown "$(timing "$out" read_and_hash_ms)")"
@@ -395,11 +405,11 @@ row "memory: bench's peak working set before -> after the walk" "$(mib "$ws_befo
 peak_memory() {
 ws=""; priv=""; nothing_ws=""; nothing_priv=""; floor_ws=""
 for i in 1 2 3; do
-    rm -f "$app/lvm0.pak"
-    out=$(wine "$bin/lvm-bench.exe" run "$floor_win" "$work_win\\lvm0.pak" "$app_win\\lvm0.pak")
+    rm -f "$app/$package_file"
+    out=$(wine "$bin/lvm-bench.exe" run "$floor_win" "$work_win\\$package_file" "$app_win\\$package_file")
     [ "$(figure "$out" exit_code)" = 0 ] || { echo "bench: floor failed: $out" >&2; exit 1; }
     floor_ws="$floor_ws $(figure "$out" peak_working_set_bytes)"
-    rm -f "$app/lvm0.pak"
+    rm -f "$app/$package_file"
     out=$(wine "$bin/lvm-bench.exe" run "$setup10_win" modest)
     [ "$(figure "$out" exit_code)" = 0 ] || { echo "bench: install failed: $out" >&2; exit 1; }
     check_installed
@@ -415,7 +425,7 @@ nothing_ws=$(median_of "$nothing_ws")
 nothing_priv=$(median_of "$nothing_priv")
 floor_ws=$(median_of "$floor_ws")
 # A cross-check from outside Wine: the largest resident set among the processes of the run.
-rm -f "$app/lvm0.pak"
+rm -f "$app/$package_file"
 /usr/bin/time -o "$build/bench-maxrss.txt" -f '%M' wine "$setup_win" modest >/dev/null 2>&1
 rss_kib=$(tail -n 1 "$build/bench-maxrss.txt")
 check_installed
@@ -432,7 +442,7 @@ row "installer's peak working set above the floor's" "$(mib "$(awk -v a="$ws" -v
 row "package size" "$(mib "$package_bytes") ($package_bytes bytes)"
 row "ratio peak working set / package" "$(ratio "$ws" "$package_bytes")"
 row "ratio (peak - do-nothing) / package" "$(ratio "$added" "$package_bytes")"
-row "cross-check: max RSS of 'wine lvm0-setup.exe modest' (/usr/bin/time)" \
+row "cross-check: max RSS of 'wine $package-setup.exe modest' (/usr/bin/time)" \
     "$(mib "$(awk -v k="$rss_kib" 'BEGIN { printf "%d", k * 1024 }')")"
 keep "$size" ws "$ws"; keep "$size" priv "$priv"; keep "$size" nothing_priv "$nothing_priv"
 keep "$size" nothing_ws "$nothing_ws"; keep "$size" floor_ws "$floor_ws"

@@ -2,10 +2,13 @@
 # Configures and builds the installer, the stand-in application and the tests
 # in build/ (set LVM_BUILD_TYPE=Release for a release build).
 #
-#   scripts/build.sh [--package packages/NAME.ini] [cmake options...]
+#   scripts/build.sh [--package DESCRIPTION] [cmake options...]   (in any order)
 #
 # builds NAME-setup.exe from that package description (packages/lvm0.ini
-# when none is given; README "Packages").
+# when none is given; README "Packages"). A build that fails, such as one
+# whose description is refused, removes that add-on's earlier installer, so
+# no stale one stands where the new one was expected; a refused description
+# is told in its one line.
 #
 # On a host that cannot execute 32-bit user code (see cmake/wine-host.sh) Wine
 # cannot run the i686 programs: build/ still holds the shipped i686 installer
@@ -15,31 +18,38 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 build="${LVM_BUILD_DIR:-$root/build}"
-description="$root/packages/lvm0.ini"
-if [ "${1:-}" = --package ]; then
-    [ $# -ge 2 ] || { echo "build: --package needs a package description (packages/NAME.ini)" >&2; exit 2; }
-    description=$(realpath -- "$2")
-    shift 2
-fi
+. "$root/scripts/package-options.sh"
+forget_installer() { rm -f "$build/bin/$package-setup.exe" "$build/x86_64/bin/$package-setup.exe"; }
+lvm_take_package_option "$@" || { forget_installer; exit 1; }
+eval "set -- $lvm_other_arguments"
 # Given every time: the cache would otherwise keep the last build's package.
 set -- -DLVM_PACKAGE_DESCRIPTION="$description" "$@"
-package=$(basename "$description" .ini)
 lvm_cmake_dir="$root/cmake"
 . "$root/cmake/wine-host.sh"
 
+# The build's own output goes to TREE/build.log; on success only the
+# installers' digests are shown, on failure the description's one line when
+# it was refused, else the end of what CMake said.
 configure_and_build() {
     tree="$1"; shift
-    cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE="${LVM_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
-    cmake --build "$tree" --parallel "$(nproc)"
+    mkdir -p "$tree"
+    log="$tree/build.log"
+    if cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE="${LVM_BUILD_TYPE:-RelWithDebInfo}" "$@" >"$log" 2>&1 &&
+        cmake --build "$tree" --parallel "$(nproc)" >>"$log" 2>&1; then
+        grep "SHA-256 of" "$log" || true
+        return 0
+    fi
+    forget_installer
+    refusal=$(grep -F "$description: " "$log" | head -n 1)
+    if [ -n "$refusal" ]; then echo "$refusal" >&2; else tail -n 40 "$log" >&2; fi
+    exit 1
 }
 
-if [ "$LVM_HOST_RUNS_32BIT" = yes ]; then
-    configure_and_build "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$@"
-else
+configure_and_build "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$@"
+if [ "$LVM_HOST_RUNS_32BIT" = no ]; then
     echo "build: this host runs no 32-bit user code; the tests will run against the x86_64 build in $build/x86_64"
     # Test lists are read when the tests run (cmake/GTestSuites.cmake), never
     # at build time, so the i686 tests build although Wine cannot start them.
-    configure_and_build "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$@"
     configure_and_build "$build/x86_64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
         -DLVM_SHIPPED_SETUP="$build/bin/$package-setup.exe" "$@"
 fi

@@ -1,13 +1,24 @@
 #!/bin/sh
 # Checks that the installer is reproducible: builds the installer targets
 # again from a clone in another folder, now, and compares the bytes with the
-# ones scripts/build.sh made (build/bin/lvm0-setup.exe, and the x86_64 twin
+# ones scripts/build.sh made (build/bin/NAME-setup.exe, and the x86_64 twin
 # where it was built). Any time or path that reaches the file makes them differ.
 #
-#   scripts/check-reproducible.sh        (after scripts/build.sh or scripts/test.sh)
+#   scripts/check-reproducible.sh [--package DESCRIPTION]
+#       after scripts/build.sh [--package DESCRIPTION] (or scripts/test.sh),
+#       with the same description (packages/lvm0.ini by default)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LVM_BUILD_DIR:-$root/build}"
+. "$root/scripts/package-options.sh"
+lvm_take_package_option "$@" || exit 1
+eval "set -- $lvm_other_arguments"
+[ $# -eq 0 ] || { echo "usage: scripts/check-reproducible.sh [--package DESCRIPTION]" >&2; exit 2; }
+# The second build takes the clone's copy of a description in the tree.
+case "$description" in
+    "$root"/*) second_description="${description#"$root"/}" ;;
+    *) second_description="$description" ;;
+esac
 "$root/scripts/setup.sh" >/dev/null
 
 other=$(mktemp -d "${TMPDIR:-/tmp}/lvm-reproduce.XXXXXX")
@@ -26,26 +37,28 @@ fi
 
 status=0
 compare() {  # ARCH FIRST_BUILD_TREE
-    arch="$1"; first="$2/bin/lvm0-setup.exe"
+    arch="$1"; first="$2/bin/$package-setup.exe"
+    [ -f "$first" ] || { echo "reproduce: $first is not built: run scripts/build.sh --package $description first" >&2; exit 1; }
     second_tree="$other/build-$arch"
     echo "reproduce: building the $arch installer again in $second_tree ..."
     cmake -S "$other/clone" -B "$second_tree" -DCMAKE_TOOLCHAIN_FILE="$other/clone/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE="${LVM_BUILD_TYPE:-RelWithDebInfo}" -DLVM_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$second_tree" --target lvm0-setup --parallel "$(nproc)" >"$other/build-$arch.log" 2>&1 ||
+        -DCMAKE_BUILD_TYPE="${LVM_BUILD_TYPE:-RelWithDebInfo}" -DLVM_BUILD_TESTS=OFF \
+        -DLVM_PACKAGE_DESCRIPTION="$(cd "$other/clone" && realpath -- "$second_description")" >/dev/null
+    cmake --build "$second_tree" --target "$package-setup" --parallel "$(nproc)" >"$other/build-$arch.log" 2>&1 ||
         { tail -30 "$other/build-$arch.log"; echo "reproduce: the second $arch build failed" >&2; exit 1; }
     a=$(sha256sum <"$first" | cut -d' ' -f1)
-    b=$(sha256sum <"$second_tree/bin/lvm0-setup.exe" | cut -d' ' -f1)
+    b=$(sha256sum <"$second_tree/bin/$package-setup.exe" | cut -d' ' -f1)
     if [ "$a" = "$b" ]; then
-        echo "reproduce: $arch lvm0-setup.exe is the same in both builds: SHA-256 $a"
+        echo "reproduce: $arch $package-setup.exe is the same in both builds: SHA-256 $a"
     else
-        echo "reproduce: FAIL: $arch lvm0-setup.exe differs: $a ($first) against $b (built in $second_tree)"
-        cmp -l "$first" "$second_tree/bin/lvm0-setup.exe" | head -5
+        echo "reproduce: FAIL: $arch $package-setup.exe differs: $a ($first) against $b (built in $second_tree)"
+        cmp -l "$first" "$second_tree/bin/$package-setup.exe" | head -5
         status=1
     fi
 }
 
 compare i686 "$build"
-if [ -f "$build/x86_64/bin/lvm0-setup.exe" ]; then
+if [ -f "$build/x86_64/bin/$package-setup.exe" ]; then
     compare x86_64 "$build/x86_64"
 fi
 exit $status

@@ -7,14 +7,18 @@
 #   scripts/demo.sh          install in modest mode (no questions)
 #   scripts/demo.sh --ask    ask the questions; answer them on the display
 #                            (needs a display: DISPLAY must be set)
+#   --package DESCRIPTION    the add-on to build and install (packages/lvm0.ini)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LVM_BUILD_DIR:-$root/build}"
+. "$root/scripts/package-options.sh"
+lvm_take_package_option "$@" || exit 1
+eval "set -- $lvm_other_arguments"
 ask=false
 case "${1:-}" in
     --ask) ask=true ;;
     "") ;;
-    *) echo "usage: scripts/demo.sh [--ask]" >&2; exit 2 ;;
+    *) echo "usage: scripts/demo.sh [--ask] [--package DESCRIPTION]" >&2; exit 2 ;;
 esac
 if $ask && [ -z "${DISPLAY:-}" ]; then
     echo "demo: --ask needs a display to answer the questions on (set DISPLAY)" >&2
@@ -24,7 +28,7 @@ fi
 export LVM_BUILD_DIR="$build"
 mkdir -p "$build"
 echo "demo: building (log in $build/demo-build.log) ..."
-if ! "$root/scripts/build.sh" >"$build/demo-build.log" 2>&1; then
+if ! "$root/scripts/build.sh" --package "$description" >"$build/demo-build.log" 2>&1; then
     tail -40 "$build/demo-build.log"
     echo "demo: the build failed" >&2
     exit 1
@@ -42,24 +46,24 @@ bin="$(lvm_runnable_build "$build")/bin"
 . "$root/scripts/demo-installation.sh"
 lvm_make_demo_installation "$bin"
 
-cp "$bin/lvm0-setup.exe" "$WINEPREFIX/drive_c/lvm0-setup.exe"
-echo "demo: running lvm0-setup.exe $(if $ask; then echo '(answer the questions on the display)'; else echo modest; fi)"
+cp "$bin/$package-setup.exe" "$WINEPREFIX/drive_c/$package-setup.exe"
+echo "demo: running $package-setup.exe $(if $ask; then echo '(answer the questions on the display)'; else echo modest; fi)"
 if $ask; then
-    wine "$bin/lvm-run.exe" --manual 'C:\lvm0-setup.exe' | tr -d '\r'
+    wine "$bin/lvm-run.exe" --manual "C:\\$package-setup.exe" | tr -d '\r'
 else
-    wine "$bin/lvm-run.exe" 'C:\lvm0-setup.exe' modest | tr -d '\r'
+    wine "$bin/lvm-run.exe" "C:\\$package-setup.exe" modest | tr -d '\r'
 fi
 
 echo
 echo "demo: what the installation folder holds now:"
 ls -l "$app_dir" | sed 's/^/  /'
-if [ -f "$app_dir/lvm0.pak" ]; then
-    size=$(stat -c %s "$app_dir/lvm0.pak")
-    version=$(od -An -tu2 -j6 -N2 "$app_dir/lvm0.pak" | tr -d ' ')
-    magic=$(head -c 4 "$app_dir/lvm0.pak")
-    echo "demo: lvm0.pak: $size bytes, magic \"$magic\", header version $version"
+installed="$app_dir/$package_file"
+if cmp -s "$installed" "$build/package/$package/$package_file"; then
+    echo "demo: $package_file: $(stat -c %s "$installed") bytes, the $package_kind package of version $package_version byte for byte"
+elif [ -f "$installed" ]; then
+    echo "demo: $package_file is there, but it is not the package the installer carries"
 else
-    echo "demo: lvm0.pak was not installed"
+    echo "demo: $package_file was not installed"
 fi
 echo "demo: the uninstall entry:"
 wine reg query "$key" /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}/  /p'

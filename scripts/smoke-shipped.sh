@@ -3,15 +3,17 @@
 # cannot show, a 32-bit process's calls through the function tables, its PE32
 # self-check, its WOW64 registry view. In a prefix of its own, into a demo
 # installation:
-#   1. `modest`: exit 0, no box, lvm0.pak the embedded package byte for byte;
+#   1. `modest`: exit 0, no box, the package file the embedded one byte for byte;
 #   2. a copy with one byte changed: the "distorted" box, answered, exit 1603.
 # Each run must also have finished: its log ends with its exit code. Wine
 # reports 0 for a process that a Unix signal ended, so the code alone would
 # count a crash as an install.
-#   scripts/smoke-shipped.sh BUILD_DIR [INSTALLER_TREE [INSTALLER]]
+#   scripts/smoke-shipped.sh [--package DESCRIPTION] BUILD_DIR [INSTALLER_TREE [INSTALLER]]
+# DESCRIPTION (packages/lvm0.ini by default) names the add-on whose installer
+# BUILD_DIR holds.
 # INSTALLER_TREE (BUILD_DIR by default) is the tree whose installer is run:
 # BUILD_DIR/x86_64 tries the smoke itself on a host without 32-bit code.
-# INSTALLER (that tree's bin/lvm0-setup.exe by default) is another copy of its
+# INSTALLER (that tree's bin/NAME-setup.exe by default) is another copy of its
 # installer to run, such as a signed one. LVM_SMOKE_PREFIX names the prefix
 # (BUILD_DIR/smoke-prefix by default), made afresh.
 #
@@ -21,9 +23,12 @@
 # twin's. Where that cannot be, it says why in one line and exits 77.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/package-options.sh"
+lvm_take_package_option "$@" || exit 1
+eval "set -- $lvm_other_arguments"
 build=$(cd "$1" && pwd)
 tree=$(cd "${2:-$build}" && pwd)
-setup="${3:-$tree/bin/lvm0-setup.exe}"
+setup="${3:-$tree/bin/$package-setup.exe}"
 lvm_cmake_dir="$root/cmake"
 . "$lvm_cmake_dir/wine-host.sh"
 
@@ -40,7 +45,7 @@ if [ "$LVM_HOST_RUNS_32BIT" = no ] && [ -z "${LVM_SMOKE_EMULATED:-}" ] && is_pe3
     export LVM_SMOKE_EMULATED=$lvm_i386_emulation
     if [ "$lvm_i386_emulation" = namespace ]; then
         echo "smoke: this host runs no 32-bit user code: the i686 installer runs under qemu-i386 in a namespace of its own (minutes, not seconds)"
-        exec "$root/scripts/i386-namespace.sh" "$0" "$@"
+        exec "$root/scripts/i386-namespace.sh" "$0" --package "$description" "$@"
     fi
     echo "smoke: this host runs no 32-bit user code: the i686 installer runs under the qemu-i386 the machine has registered (minutes, not seconds)"
 fi
@@ -101,26 +106,26 @@ run_installer() {  # NAME RUNNER-ARGUMENTS...
     failed=1
 }
 
-cp "$setup" "$WINEPREFIX/drive_c/lvm0-setup.exe"
-rm -f "$app_dir/lvm0.pak"
-run_installer modest 'C:\lvm0-setup.exe' modest
+cp "$setup" "$WINEPREFIX/drive_c/$package-setup.exe"
+rm -f "$app_dir/$package_file"
+run_installer modest "C:\\$package-setup.exe" modest
 check "modest install: exit code" "exit code: 0" "$(echo "$out" | grep '^exit code:')"
 check "modest install: the log ends with it" "exit code 0" "$last"
 check "modest install: no box" "" "$(echo "$out" | grep '^message box')"
-if cmp -s "$tree/package/lvm0/lvm0.pak" "$app_dir/lvm0.pak"; then
-    echo "smoke: ok: lvm0.pak is the embedded package"
+if cmp -s "$tree/package/$package/$package_file" "$app_dir/$package_file"; then
+    echo "smoke: ok: $package_file is the embedded package"
 else
-    echo "smoke: FAIL: lvm0.pak is not the embedded package"; failed=1
+    echo "smoke: FAIL: $package_file is not the embedded package"; failed=1
 fi
 
 # One bit changed a third of the way in: the self-check must refuse the copy.
-distorted="$WINEPREFIX/drive_c/lvm0-distorted.exe"
+distorted="$WINEPREFIX/drive_c/$package-distorted.exe"
 cp "$setup" "$distorted"
 at=$(($(stat -c %s "$setup") / 3))
 byte=$(od -An -tu1 -j"$at" -N1 "$setup" | tr -d ' ')
 # shellcheck disable=SC2059 # the format is the byte itself, in octal
 printf "\\$(printf %o $((byte ^ 128)))" | dd of="$distorted" bs=1 seek="$at" conv=notrunc status=none
-run_installer distorted --answers=ok 'C:\lvm0-distorted.exe' modest
+run_installer distorted --answers=ok "C:\\$package-distorted.exe" modest
 check "distorted copy: the box" "The package file has been distorted!" "$(echo "$out" | sed -n '2s/^  //p')"
 check "distorted copy: exit code" "exit code: 1603" "$(echo "$out" | grep '^exit code:')"
 check "distorted copy: the log ends with it" "exit code 1603" "$last"

@@ -118,6 +118,26 @@ class PackageCheck(unittest.TestCase):
                 self.assertEqual((result.returncode, result.stderr), (0, ""))
                 self.assertEqual(result.stdout.splitlines(), [name, package])
 
+    def test_the_detection_script_reads_each_kind_by_its_own_rule(self):
+        with open(SHIPPED_SETUP, "rb") as f:
+            setup = f.read()
+        rows = [
+            # name, kind, version, file content, what the script must say
+            ("lvm0", "pak", 215, b"lvm0\x22\x02\xd7\x00", ["'lvm0.pak'", "byte[] 8", "$bytes[6 + $i]", "$i = 2 - 1", "-ge 215"]),
+            ("lvm7", "cok", 7, b"lvm7\0\x07\0", ["'lvm7.cok'", "byte[] 7", "$bytes[5 + $i]", "-ge 7"]),
+            ("lvm3", "3bs", 8, b"lvm3\0\0\x08", ["'lvm3.3bs'", "$bytes[6 + $i]", "$i = 1 - 1", "-ge 8"]),
+            ("lvl", "lng", 13, b"[LangVer]\r\n13\r\n", ["'lvl.lng'", "StartsWith('[langver]')", "-ge 13"]),
+            ("lvx", "exe", "215", setup, ["'lvx.exe'", "FileVersionInfo", "'215'.Split('.')"]),
+            ("lvd", "dat", 1, b"data", ["'lvd.dat'", "'3a6eb0790f39ac87c94f3856b2dd2c5d110e6811602261a9a923d3bb23adc8b7'"]),
+        ]
+        for name, kind, version, data, says in rows:
+            with self.subTest(kind=kind), tempfile.TemporaryDirectory() as tmp:
+                extra = "" if kind != "dat" else "versionless = yes\n"
+                _, _, result = self.generate(tmp, name, kind, version, data, extra=extra, step="detection")
+                self.assertEqual(result.returncode, 0, result.stderr)
+                for text in says + ["'Lingvaro.exe'", "Write-Output 'Installed'"]:
+                    self.assertIn(text, result.stdout)
+
     def test_a_matching_package_becomes_its_resource_entry_under_russian(self):
         with tempfile.TemporaryDirectory() as tmp:
             data = b"lvm7\0\x07\0" + bytes(range(10))
