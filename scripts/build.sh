@@ -5,7 +5,7 @@
 #   scripts/build.sh [--package DESCRIPTION] [cmake options...]   (in any order)
 #
 # builds NAME-setup.exe from that package description (packages/lvm0.ini
-# when none is given; README "Packages"). A build that fails, such as one
+# when none is given; docs/releasing.md "Packages"). A build that fails, such as one
 # whose description is refused, removes that add-on's earlier installer, so
 # no stale one stands where the new one was expected; a refused description
 # is told in its one line.

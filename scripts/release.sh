@@ -17,7 +17,7 @@
 #
 # Signing is a step of its own over the release folder, so that keys never
 # reach the build: sign each installer (scripts/sign.sh), then write the
-# digests again (README "Releasing").
+# digests again (docs/releasing.md "Releasing: build, sign, verify").
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 say() { echo "release: $*"; }

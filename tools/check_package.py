@@ -69,7 +69,7 @@ OTHER_KIND_RANGE = (-2**31, 2**31 - 1)
 # The largest package the shipped i686 installer carries and installs: its
 # image (package included) must load whole into a 32-bit process's 2 GiB, below
 # the system DLLs. Under Wine 1.75 GiB still installed; 1.5 GiB leaves room for
-# where Windows puts its own DLLs (README "Packages").
+# where Windows puts its own DLLs (docs/releasing.md "Packages").
 MAX_PACKAGE_BYTES = 1536 * 1024 * 1024
 # The package resource's language: Russian, as the application's own packages.
 RESOURCE_LANGUAGE = 0x0419
