@@ -1,9 +1,9 @@
 #include "progress/progress_form.h"
 
 #include <commctrl.h>  // class names only; the DLL is loaded from the system folder
-#include <process.h>
 
 #include "common/display_dpi.h"
+#include "common/installer_thread.h"
 #include "common/scoped_handle.h"
 #include "common/system_library.h"
 #include "common/text.h"
@@ -193,13 +193,10 @@ bool TSetupForm::Start(const std::shared_ptr<ProgressState>& state) {
     if (!state->shownEvent) state->shownEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state->shownEvent) return false;
     auto form = std::make_unique<TSetupForm>(state);
-    // _beginthreadex rather than CreateThread: the body uses the C runtime
-    // (strings, exceptions), which sets itself up per thread through it.
-    const uintptr_t thread =
-        _beginthreadex(nullptr, 0, &TSetupForm::ThreadEntry, form.get(), 0, nullptr);
-    if (thread == 0) return false;
+    ScopedHandle thread = StartInstallerThread(&TSetupForm::ThreadEntry, form.get());
+    if (!thread) return false;
     form.release();  // the thread owns it now and frees it when it ends
-    state->windowThread.reset(reinterpret_cast<HANDLE>(thread));
+    state->windowThread = std::move(thread);
     return true;
 }
 

@@ -2,11 +2,10 @@
 
 #include <windows.h>
 
-#include <process.h>
-
 #include <algorithm>
 #include <vector>
 
+#include "common/installer_thread.h"
 #include "common/scoped_handle.h"
 #include "common/sha256.h"
 #include "common/text.h"
@@ -128,11 +127,9 @@ SelfCheckResult CheckFileIntegrity(const std::wstring& path) { return CheckFileI
 
 BackgroundSelfCheck::BackgroundSelfCheck(std::wstring path, std::function<void()> beforeEachChunk)
     : path_(std::move(path)), beforeEachChunk_(std::move(beforeEachChunk)) {
-    // _beginthreadex rather than CreateThread: the check uses the C runtime
-    // (vectors, exceptions). A thread that cannot start leaves the check to
-    // Verdict(), on the caller's thread.
-    const uintptr_t thread = _beginthreadex(nullptr, 0, &BackgroundSelfCheck::ThreadEntry, this, 0, nullptr);
-    thread_.reset(reinterpret_cast<HANDLE>(thread));
+    // A thread that cannot start leaves the check to Verdict(), on the
+    // caller's thread.
+    thread_ = StartInstallerThread(&BackgroundSelfCheck::ThreadEntry, this);
 }
 
 BackgroundSelfCheck::~BackgroundSelfCheck() {

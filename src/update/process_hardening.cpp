@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/installer_thread.h"
 #include "common/system_library.h"
 
 namespace lvm {
@@ -13,12 +14,9 @@ void HardenProcess() {
     RestrictDllSearchToSystemFolder();
     // A corrupted heap ends the process rather than letting it run on.
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
-    // A path on a missing drive or an empty card reader fails quietly
-    // instead of putting a system dialog in front of the run. Set for this
-    // thread, which does all the file work, and not for the process: every
-    // process started from here inherits the process's error mode, and the
-    // application started after the update must get its own dialogs.
-    SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, nullptr);
+    // The main thread's share of the quiet error mode; the threads it starts
+    // take theirs as they start (StartInstallerThread).
+    QuietCriticalErrorsOnThisThread();
 }
 
 }  // namespace lvm
