@@ -91,10 +91,16 @@ run_installer() {  # NAME RUNNER-ARGUMENTS...
         console=$(cd "$cores" && { ulimit -c unlimited 2>/dev/null || true; } && wine "$bin/lvm-run.exe" "$@" "/log=C:\\$name.log" 2>&1 >"$cores/out") || true
         out=$(tr -d '\r' <"$cores/out")
         last=$(tail -n 1 "$log" 2>/dev/null | tr -d '\r' | sed 's/^.* exit code /exit code /')
-        # qemu names the signal: "uncaught target signal 11 (Segmentation fault)".
-        signal=$(echo "$console" | sed -n 's/.*uncaught target signal \([0-9]* ([^)]*)\).*/\1/p' | head -n 1)
-        [ -z "$signal" ] && return 0
+        # A death by a signal under qemu leaves the guest's core here, and
+        # qemu's line "uncaught target signal 11 (Segmentation fault)" (which
+        # it leaves out when it also dumps its own core).
         core=$(ls "$cores"/qemu_*.core 2>/dev/null | head -n 1)
+        signal=$(echo "$console" | sed -n 's/.*uncaught target signal \([0-9]* ([^)]*)\).*/\1/p' | head -n 1)
+        if [ -z "$signal" ] && [ -n "$core" ]; then
+            signal=$(gdb-multiarch -batch "$core" 2>/dev/null | sed -n 's/^Program terminated with signal \(.*\)\.$/\1/p')
+            signal=${signal:-"(unknown)"}
+        fi
+        [ -z "$signal" ] && return 0
         if [ -z "$core" ] || ! emulator_fault "$core"; then
             echo "smoke: FAIL: $name: the installer's process was ended by signal $signal"
             failed=1
