@@ -55,23 +55,18 @@ struct FindHandleTraits {
     static void Close(Handle h) noexcept { ::FindClose(h); }
 };
 
-struct RegKeyTraits {
-    using Handle = HKEY;
+// A handle that is null when there is none, given back by `CloseFunction`.
+template <typename H, auto CloseFunction>
+struct NullWhenInvalidTraits {
+    using Handle = H;
     static Handle Invalid() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+    static void Close(Handle h) noexcept { CloseFunction(h); }
 };
 
 using ScopedHandle = ScopedGeneric<KernelHandleTraits>;
 using ScopedFindHandle = ScopedGeneric<FindHandleTraits>;
-using ScopedRegKey = ScopedGeneric<RegKeyTraits>;
-using ScopedModule = ScopedGeneric<ModuleTraits>;
+using ScopedRegKey = ScopedGeneric<NullWhenInvalidTraits<HKEY, &::RegCloseKey>>;
+using ScopedModule = ScopedGeneric<NullWhenInvalidTraits<HMODULE, &::FreeLibrary>>;
 
 }  // namespace lvm

@@ -52,12 +52,7 @@ const User32Functions& User32();
 const Gdi32Functions& Gdi32();
 const Shell32Functions& Shell32();
 
-struct HookTraits {
-    using Handle = HHOOK;
-    static Handle Invalid() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { User32().UnhookWindowsHookEx(h); }
-};
-using ScopedHook = ScopedGeneric<HookTraits>;
+inline void UnhookThroughUser32(HHOOK hook) { User32().UnhookWindowsHookEx(hook); }
+using ScopedHook = ScopedGeneric<NullWhenInvalidTraits<HHOOK, &UnhookThroughUser32>>;
 
 }  // namespace lvm

@@ -46,13 +46,8 @@ struct CreationContext {
     HWND textLine = nullptr;
 };
 
-struct FontTraits {
-    using Handle = HFONT;
-    static Handle Invalid() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { Gdi32().DeleteObject(h); }
-};
-using ScopedFont = ScopedGeneric<FontTraits>;
+void DeleteFontThroughGdi32(HFONT font) { Gdi32().DeleteObject(font); }
+using ScopedFont = ScopedGeneric<NullWhenInvalidTraits<HFONT, &DeleteFontThroughGdi32>>;
 
 HWND CreateChild(HWND parent, HINSTANCE module, const wchar_t* className, const wchar_t* text,
                  DWORD style, const ChildRect& rect) {

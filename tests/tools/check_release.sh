@@ -45,5 +45,13 @@ status=0
 [ ! -e "$work/rel2" ] || fail "a refused release left its folder behind"
 [ "$(wc -l <"$work/err2")" = 1 ] && grep -q "^$work/bad/lvm5.ini: .*216.*215" "$work/err2" ||
     fail "the refusal is not one line naming the description and both versions: $(cat "$work/err2")"
-[ $failed = 0 ] && echo "ok: two add-ons released; a contradicted description refused in one line"
+# A build whose description is refused leaves no stale installer of that add-on.
+mkdir -p "$work/typo" "$work/build/bin"
+sed 's/^kind.*/kind = pka/' "$work/bad/lvm5.ini" >"$work/typo/lvm5.ini"
+: >"$work/build/bin/lvm5-setup.exe"
+LVM_BUILD_DIR="$work/build" "$scripts/build.sh" -DANY=1 --package "$work/typo/lvm5.ini" >/dev/null 2>"$work/err3" &&
+    fail "a build of a refused description succeeded"
+[ ! -e "$work/build/bin/lvm5-setup.exe" ] || fail "a refused build left the add-on's earlier installer in place"
+grep -q "^$work/typo/lvm5.ini: kind 'pka' has no version rule" "$work/err3" || fail "the build's refusal: $(cat "$work/err3")"
+[ $failed = 0 ] && echo "ok: two add-ons released; a contradicted description refused in one line; no stale installer"
 exit $failed
