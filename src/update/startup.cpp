@@ -22,7 +22,7 @@ void CommonStartup(TRunContext& run) {
 
     run.UseRussian = IsRussianLocale(run.facts.UserDefaultLcid());
     // Only the 64-bit flag is wanted from the description.
-    run.IsWin64 = DescriptionMeans64Bit(DescribeWindows(false));
+    run.IsWin64 = DescriptionMeans64Bit(DescribeWindows());
     run.SharedRegistry.SetAccess(run.IsWin64 ? kRegistryAccess64 : kDefaultRegistryAccess);
 }
 
