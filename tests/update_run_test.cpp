@@ -70,9 +70,8 @@ protected:
             return std::make_unique<RecordedLock>(calls);
         };
         ops.writeResource = [this](const std::string& name, const std::string& kind,
-                                   const std::string& destination, bool checkExisting) {
-            calls.push_back("write:" + name + ":" + kind + ":" + destination + ":" +
-                            (checkExisting ? "check" : "direct"));
+                                   const std::string& destination) {
+            calls.push_back("write:" + name + ":" + kind + ":" + destination);
             return writeOutcome;
         };
         ops.writeSplitResource = [this](const std::string&, const std::string&, const std::string&) {
@@ -145,7 +144,7 @@ TEST_F(UpdateFlow, FullRunAsksBothQuestionsWritesAndRecordsTheSize) {
     EXPECT_EQ(ui.Shown()[1].style, 0x42024u);
     EXPECT_EQ(ui.Shown()[1].languageId, 0x0019);
 
-    EXPECT_TRUE(Called("write:lvm0:pak:" + installDir + "lvm0.pak:check"));
+    EXPECT_TRUE(Called("write:lvm0:pak:" + installDir + "lvm0.pak"));
     EXPECT_TRUE(Called("size:" + installDir));
     EXPECT_TRUE(Called("launch"));
     EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123));

@@ -65,10 +65,9 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     };
     ops.takeInstallLock = [] { return TakeInstallLock(); };
     ops.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
-                                          const std::string& destination, bool checkExisting) {
+                                          const std::string& destination) {
         const TMessenger messages = run.Messenger();
-        return WriteResourceToFile(PayloadServices(messages, progress), name, kind, destination,
-                                   checkExisting);
+        return WriteResourceToFile(PayloadServices(messages, progress), name, kind, destination);
     };
     ops.writeSplitResource = [&run, &progress](const std::string& name, const std::string& kind,
                                                const std::string& destination) {
@@ -204,7 +203,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     if (config.ResourceName == "lvq") {
         written = ops.writeSplitResource(config.ResourceName, config.ResourceType, target);
     } else {
-        written = ops.writeResource(config.ResourceName, config.ResourceType, target, true);
+        written = ops.writeResource(config.ResourceName, config.ResourceType, target);
     }
 
     run.Log.Write("package " + target + ": " + OutcomeText(written));

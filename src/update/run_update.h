@@ -41,7 +41,7 @@ struct TUpdateOperations {
     // Null when another run holds the lock for the whole limit.
     std::function<std::unique_ptr<TInstallLock>()> takeInstallLock;
     std::function<PayloadOutcome(const std::string& name, const std::string& kind,
-                                 const std::string& destination, bool checkExisting)>
+                                 const std::string& destination)>
         writeResource;
     std::function<PayloadOutcome(const std::string& name, const std::string& kind,
                                  const std::string& destination)>
