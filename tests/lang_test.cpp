@@ -81,6 +81,30 @@ TEST(CommandLineOptions, TakenOutWhereverTheyStand) {
     EXPECT_EQ(LoweredArgument(mixed, 3), "");
 }
 
+// "modest" only as the first argument and "runapp" only as the second count,
+// in any letter case, after the options are taken out.
+TEST(CommandLineOptions, ModestAndRunAppCountOnlyInTheirPositions) {
+    const struct {
+        std::vector<std::string> split;
+        bool modest, runApp, quiet;
+    } rows[] = {
+        {{"setup.exe", "MODEST", "/log=x", "RunApp"}, true, true, false},
+        {{"setup.exe", "modest", "/quiet", "runapp"}, true, true, true},
+        {{"setup.exe", "modest", "other"}, true, false, false},
+        {{"setup.exe", "modest2", "runapp"}, false, true, false},
+        {{"setup.exe", "runapp", "modest"}, false, false, false},
+        {{"setup.exe", "/quiet"}, false, false, true},
+    };
+    for (const auto& row : rows) {
+        const TRunOptions options = ResolveRunOptions(ParseCommandLine(row.split));
+        SCOPED_TRACE(row.split[1]);
+        EXPECT_EQ(options.modest, row.modest);
+        EXPECT_EQ(options.runApp, row.runApp);
+        EXPECT_EQ(options.quiet, row.quiet);
+    }
+    EXPECT_EQ(ResolveRunOptions(ParseCommandLine({"setup.exe", "/LOG=C:\\a b.log"})).logPath, "C:\\a b.log");
+}
+
 TEST(CommandLineSplit, LoweringTouchesOnlyAsciiCapitals) {
     EXPECT_EQ(LowerAscii("MODEST"), "modest");
     EXPECT_EQ(LowerAscii("RunApp"), "runapp");
@@ -188,13 +212,17 @@ TEST(Messages, ValuesAreNeverReadForPlaceholders) {
 }
 
 TEST(PackageConfiguration, TitleAndCaptionsAreTheShippedTexts) {
-    TPackageConfig config;
-    SetPackageValues(config);
-    CompletePackageConfig(config);
+    const TPackageConfig config = PackageValues();
     EXPECT_EQ(config.FullTitle, "\"Звуковые комментарии к оценке 0\" версии 215");
-    EXPECT_EQ(PackageFileName(config), "lvm0.pak");
+    EXPECT_EQ(config.PackageFileName, "lvm0.pak");
     EXPECT_EQ(config.MainWindowClass, "TLVMainForm");
     EXPECT_EQ(config.PackageVersion, 215);
+    EXPECT_EQ(config.PackageVersionText, "215");
+    EXPECT_EQ(config.CaptionEn, "Lingvaro update");
+    EXPECT_EQ(config.CaptionRu, "Обновление Lingvaro");
+    EXPECT_EQ(config.ProductShortName, "Lingvaro");
+    EXPECT_EQ(config.ApplicationExecutable, "Lingvaro.exe");
+    EXPECT_FALSE(config.SplitPackage);
 }
 
 }  // namespace
