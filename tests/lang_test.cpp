@@ -81,30 +81,6 @@ TEST(CommandLineOptions, TakenOutWhereverTheyStand) {
     EXPECT_EQ(LoweredArgument(mixed, 3), "");
 }
 
-// "modest" only as the first argument and "runapp" only as the second count,
-// in any letter case, after the options are taken out.
-TEST(CommandLineOptions, ModestAndRunAppCountOnlyInTheirPositions) {
-    const struct {
-        std::vector<std::string> split;
-        bool modest, runApp, quiet;
-    } rows[] = {
-        {{"setup.exe", "MODEST", "/log=x", "RunApp"}, true, true, false},
-        {{"setup.exe", "modest", "/quiet", "runapp"}, true, true, true},
-        {{"setup.exe", "modest", "other"}, true, false, false},
-        {{"setup.exe", "modest2", "runapp"}, false, true, false},
-        {{"setup.exe", "runapp", "modest"}, false, false, false},
-        {{"setup.exe", "/quiet"}, false, false, true},
-    };
-    for (const auto& row : rows) {
-        const TRunOptions options = ResolveRunOptions(ParseCommandLine(row.split));
-        SCOPED_TRACE(row.split[1]);
-        EXPECT_EQ(options.modest, row.modest);
-        EXPECT_EQ(options.runApp, row.runApp);
-        EXPECT_EQ(options.quiet, row.quiet);
-    }
-    EXPECT_EQ(ResolveRunOptions(ParseCommandLine({"setup.exe", "/LOG=C:\\a b.log"})).logPath, "C:\\a b.log");
-}
-
 TEST(CommandLineSplit, LoweringTouchesOnlyAsciiCapitals) {
     EXPECT_EQ(LowerAscii("MODEST"), "modest");
     EXPECT_EQ(LowerAscii("RunApp"), "runapp");

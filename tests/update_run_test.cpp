@@ -177,7 +177,7 @@ TEST_F(UpdateFlow, ConsentNoWritesNothingAndOnlyYesCounts) {
 }
 
 TEST_F(UpdateFlow, ModestAsksNothingAndStartsTheAppOnlyWithRunApp) {
-    Arguments({"modest"});
+    Arguments({"Modest"});  // in any letter case
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
     EXPECT_TRUE(ui.Shown().empty());
     EXPECT_TRUE(Called("write"));
