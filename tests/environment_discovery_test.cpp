@@ -36,7 +36,8 @@ protected:
             return false;
         };
         return DiscoverEnvironment(t.run.SharedRegistry, t.facts, t.Messenger(),
-                                   t.run.PackageConfig.ProductShortName, t.run.Environment, exists);
+                                   t.run.PackageConfig.ProductShortName, t.run.PackageConfig.ApplicationExecutable,
+                                   t.run.Environment, exists);
     }
     bool Discover(const std::vector<std::string>& files = {}) { return Discover(t_, files); }
 

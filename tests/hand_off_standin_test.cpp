@@ -49,7 +49,7 @@ protected:
     }
     // The stand-in as the installer knows the application.
     static TAppLocation StandInApp(const std::string& installDir = std::string()) {
-        return {installDir, "Lingvaro", "TLVMainForm"};
+        return {installDir, "Lingvaro.exe", "TLVMainForm"};
     }
     // Starts the stand-in from the build folder and waits for its window.
     ScopedHandle StartStandIn(const std::wstring& options = L"") {

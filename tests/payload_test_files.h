@@ -94,9 +94,8 @@ public:
     TPayloadServices Services() {
         return {messages_, progress, GetModuleHandleW(nullptr), staging, retry, whenHeld, "run"};
     }
-    PayloadOutcome Write(const std::string& name, const std::string& kind, const std::string& destination,
-                         bool checkExisting) {
-        return WriteResourceToFile(Services(), name, kind, destination, checkExisting);
+    PayloadOutcome Write(const std::string& name, const std::string& kind, const std::string& destination) {
+        return WriteResourceToFile(Services(), name, kind, destination);
     }
     PayloadOutcome WriteSplit(const std::string& name, const std::string& kind, const std::string& destination) {
         return WriteSplitResourceToFile(Services(), name, kind, destination);

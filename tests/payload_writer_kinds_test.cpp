@@ -52,7 +52,7 @@ TEST(PayloadWriterKinds, EachKindComparesItsOwnVersion) {
         test::ScriptedUserInterface& ui = writer.ui;
         const bool asked = !c.installedVersion.empty();
         if (asked) ui.Answer(kIdNo);
-        EXPECT_EQ(writer.Write("lvt0", c.kind, destination, true),
+        EXPECT_EQ(writer.Write("lvt0", c.kind, destination),
                   asked ? PayloadOutcome::KeptNewer : PayloadOutcome::Written);
         if (asked) {
             ASSERT_EQ(ui.Texts().size(), 1u);
@@ -81,7 +81,7 @@ TEST(PayloadWriterKinds, UnreadableInstalledLanguageFileIsReplaced) {
         ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
         test::WriterHarness writer;
         test::ScriptedUserInterface& ui = writer.ui;
-        EXPECT_EQ(writer.Write("lvt0", "lng", destination, true), PayloadOutcome::Written);
+        EXPECT_EQ(writer.Write("lvt0", "lng", destination), PayloadOutcome::Written);
         // The probe of the installed file reports; its 0 is not newer than 5.
         const std::vector<std::string> reported{"Can't handle the language support file " + destination};
         EXPECT_EQ(ui.Texts(), underExclamationMark ? std::vector<std::string>() : reported);
@@ -97,7 +97,7 @@ TEST(PayloadWriterKinds, ExecutableWithoutVersionAgainstAVersionedInstalledOneIs
     test::WriterHarness writer;
     test::ScriptedUserInterface& ui = writer.ui;
     ui.Answer(kIdNo);
-    EXPECT_EQ(writer.Write("lvt0", "exe", destination, true), PayloadOutcome::KeptNewer);
+    EXPECT_EQ(writer.Write("lvt0", "exe", destination), PayloadOutcome::KeptNewer);
     ASSERT_EQ(ui.Texts().size(), 1u);
     EXPECT_NE(ui.Texts()[0].find("new file version 2.5.0.7 with an older file version ?"), std::string::npos)
         << ui.Texts()[0];
@@ -111,7 +111,7 @@ TEST(PayloadWriterKinds, ExecutableWithoutAnInstalledVersionIsReplaced) {
     ASSERT_TRUE(WriteFileBytes(destination, "an old text, no executable"));
     test::WriterHarness writer;
     test::ScriptedUserInterface& ui = writer.ui;
-    EXPECT_EQ(writer.Write("lvt0", "exe", destination, true), PayloadOutcome::Written);
+    EXPECT_EQ(writer.Write("lvt0", "exe", destination), PayloadOutcome::Written);
     EXPECT_TRUE(ui.Shown().empty());
     EXPECT_EQ(ReadFileBytes(destination), test::TestResource("LVT0", "EXE"));
 }

@@ -166,7 +166,9 @@ enum class Expect { Absent, NewData, InstalledData, Leftover };
 struct OutcomeCase {
     const char* name;
     Installed installed;
-    bool checkExisting;
+    // "dat" has no version rule: an installed file is never compared, the
+    // new one goes straight in its place.
+    const char* kind;
     Obstacle obstacle;
     int answer;  // to the older-version question, when it is asked
     PayloadOutcome outcome;
@@ -180,79 +182,79 @@ const std::vector<std::string> kNoProgress;
 const std::vector<std::string> kHiddenOnly{"hide"};
 
 const OutcomeCase kOutcomeCases[] = {
-    {"no installed file: direct write", Installed::None, true, Obstacle::None, 0, PayloadOutcome::Written,
+    {"no installed file: direct write", Installed::None, "pak", Obstacle::None, 0, PayloadOutcome::Written,
      Expect::NewData, Expect::Absent, false, kNoProgress},
-    {"without checkExisting a newer file is overwritten", Installed::Newer, false, Obstacle::None, 0,
+    {"no version rule: a newer file is overwritten", Installed::Newer, "dat", Obstacle::None, 0,
      PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
-    {"equal version: replaced without a question", Installed::Equal, true, Obstacle::None, 0,
+    {"equal version: replaced without a question", Installed::Equal, "pak", Obstacle::None, 0,
      PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
-    {"older installed: replaced without a question", Installed::Older, true, Obstacle::None, 0,
+    {"older installed: replaced without a question", Installed::Older, "pak", Obstacle::None, 0,
      PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
-    {"newer installed, answer No", Installed::Newer, true, Obstacle::None, kIdNo, PayloadOutcome::KeptNewer,
+    {"newer installed, answer No", Installed::Newer, "pak", Obstacle::None, kIdNo, PayloadOutcome::KeptNewer,
      Expect::InstalledData, Expect::Absent, true, kHiddenAndShown},
-    {"newer installed, answer Cancel", Installed::Newer, true, Obstacle::None, kIdCancel,
+    {"newer installed, answer Cancel", Installed::Newer, "pak", Obstacle::None, kIdCancel,
      PayloadOutcome::KeptNewer, Expect::InstalledData, Expect::Absent, true, kHiddenAndShown},
-    {"newer installed, answer Yes", Installed::Newer, true, Obstacle::None, kAnswerYes, PayloadOutcome::Written,
+    {"newer installed, answer Yes", Installed::Newer, "pak", Obstacle::None, kAnswerYes, PayloadOutcome::Written,
      Expect::NewData, Expect::Absent, true, kHiddenAndShown},
-    {"saving the temporary file fails", Installed::Equal, true, Obstacle::TemporaryIsFolder, 0,
+    {"saving the temporary file fails", Installed::Equal, "pak", Obstacle::TemporaryIsFolder, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"saving the temporary file fails part-way", Installed::Equal, true, Obstacle::WriteFailsPartWay, 0,
+    {"saving the temporary file fails part-way", Installed::Equal, "pak", Obstacle::WriteFailsPartWay, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"read-only installed file", Installed::Equal, true, Obstacle::ReadOnlyInstalled, 0, PayloadOutcome::Failed,
+    {"read-only installed file", Installed::Equal, "pak", Obstacle::ReadOnlyInstalled, 0, PayloadOutcome::Failed,
      Expect::InstalledData, Expect::NewData, false, kNoProgress},
-    {"installed file held open", Installed::Equal, true, Obstacle::HeldInstalled, 0, PayloadOutcome::Failed,
+    {"installed file held open", Installed::Equal, "pak", Obstacle::HeldInstalled, 0, PayloadOutcome::Failed,
      Expect::InstalledData, Expect::NewData, false, kNoProgress},
-    {"read-only newer installed file, answer Yes", Installed::Newer, true, Obstacle::ReadOnlyInstalled,
+    {"read-only newer installed file, answer Yes", Installed::Newer, "pak", Obstacle::ReadOnlyInstalled,
      kAnswerYes, PayloadOutcome::Failed, Expect::InstalledData, Expect::NewData, true, kHiddenOnly},
-    {"held newer installed file, answer Yes", Installed::Newer, true, Obstacle::HeldInstalled, kAnswerYes,
+    {"held newer installed file, answer Yes", Installed::Newer, "pak", Obstacle::HeldInstalled, kAnswerYes,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::NewData, true, kHiddenOnly},
-    {"held, Continue, the kept name taken in advance", Installed::Equal, true,
+    {"held, Continue, the kept name taken in advance", Installed::Equal, "pak",
      Obstacle::HeldAndNameKeptForRestartTaken, 0, PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent,
      false, kNoProgress},
-    {"direct write over a read-only file", Installed::Equal, false, Obstacle::ReadOnlyInstalled, 0,
+    {"no version rule: direct write over a read-only file", Installed::Equal, "dat", Obstacle::ReadOnlyInstalled, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"direct write over a file held open", Installed::Equal, false, Obstacle::HeldInstalled, 0,
+    {"no version rule: direct write over a file held open", Installed::Equal, "dat", Obstacle::HeldInstalled, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"the flush fails", Installed::Equal, true, Obstacle::FlushFails, 0, PayloadOutcome::Failed,
+    {"the flush fails", Installed::Equal, "pak", Obstacle::FlushFails, 0, PayloadOutcome::Failed,
      Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"direct write fails part-way", Installed::None, true, Obstacle::WriteFailsPartWay, 0,
+    {"direct write fails part-way", Installed::None, "pak", Obstacle::WriteFailsPartWay, 0,
      PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
     // The new data go to a file of their own first: the old file stays whole.
-    {"direct overwrite fails part-way", Installed::Equal, false, Obstacle::WriteFailsPartWay, 0,
+    {"no version rule: direct overwrite fails part-way", Installed::Equal, "dat", Obstacle::WriteFailsPartWay, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"a leftover temporary file is overwritten", Installed::Equal, true, Obstacle::LeftoverTemporary, 0,
+    {"a leftover temporary file is overwritten", Installed::Equal, "pak", Obstacle::LeftoverTemporary, 0,
      PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
-    {"a read-only leftover temporary file stops the write", Installed::Equal, true,
+    {"a read-only leftover temporary file stops the write", Installed::Equal, "pak",
      Obstacle::ReadOnlyLeftoverTemporary, 0, PayloadOutcome::Failed, Expect::InstalledData, Expect::Leftover,
      false, kNoProgress},
     // Whatever lies at the temporary name is never written through.
-    {"a hard link at the temporary name loses only that name", Installed::Equal, true,
+    {"a hard link at the temporary name loses only that name", Installed::Equal, "pak",
      Obstacle::HardLinkAtTemporary, 0, PayloadOutcome::Written, Expect::NewData, Expect::Absent, false,
      kNoProgress},
-    {"a hard link at the temporary name, no installed file", Installed::None, true, Obstacle::HardLinkAtTemporary,
+    {"a hard link at the temporary name, no installed file", Installed::None, "pak", Obstacle::HardLinkAtTemporary,
      0, PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
-    {"a junction at the temporary name goes as a link", Installed::Equal, true, Obstacle::JunctionAtTemporary, 0,
+    {"a junction at the temporary name goes as a link", Installed::Equal, "pak", Obstacle::JunctionAtTemporary, 0,
      PayloadOutcome::Written, Expect::NewData, Expect::Absent, false, kNoProgress},
-    {"the name taken again after clearing", Installed::Equal, true, Obstacle::NameTakenAgainAfterClearing, 0,
+    {"the name taken again after clearing", Installed::Equal, "pak", Obstacle::NameTakenAgainAfterClearing, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Leftover, false, kNoProgress},
-    {"the name taken again, no installed file", Installed::None, true, Obstacle::NameTakenAgainAfterClearing, 0,
+    {"the name taken again, no installed file", Installed::None, "pak", Obstacle::NameTakenAgainAfterClearing, 0,
      PayloadOutcome::Failed, Expect::Absent, Expect::Leftover, false, kNoProgress},
-    {"a new file with a second name is refused", Installed::Equal, true, Obstacle::NewFileHasASecondName, 0,
+    {"a new file with a second name is refused", Installed::Equal, "pak", Obstacle::NewFileHasASecondName, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"a new file that is a reparse point is refused", Installed::Equal, true, Obstacle::NewFileIsAReparsePoint, 0,
+    {"a new file that is a reparse point is refused", Installed::Equal, "pak", Obstacle::NewFileIsAReparsePoint, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"a new file in another folder is refused", Installed::Equal, true, Obstacle::NewFileInAnotherFolder, 0,
+    {"a new file in another folder is refused", Installed::Equal, "pak", Obstacle::NewFileInAnotherFolder, 0,
      PayloadOutcome::Failed, Expect::InstalledData, Expect::Absent, false, kNoProgress},
-    {"a new file in another folder, no installed file", Installed::None, true, Obstacle::NewFileInAnotherFolder,
+    {"a new file in another folder, no installed file", Installed::None, "pak", Obstacle::NewFileInAnotherFolder,
      0, PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false, kNoProgress},
-    {"a sharing violation counts as held", Installed::Equal, true, Obstacle::HeldBySharingViolation, 0,
+    {"a sharing violation counts as held", Installed::Equal, "pak", Obstacle::HeldBySharingViolation, 0,
      PayloadOutcome::Cancelled, Expect::InstalledData, Expect::Absent, false, kNoProgress},
     // Only a file can be held: a folder there fails at once, with no tries and no question.
-    {"access denied over a folder at the destination", Installed::None, true,
+    {"access denied over a folder at the destination", Installed::None, "pak",
      Obstacle::FolderAtDestinationAccessDenied, 0, PayloadOutcome::Failed, Expect::Absent, Expect::Absent, false,
      kNoProgress},
     // Once replaced, only the names kept for a restart go; every other file beside it stays.
-    {"a replace clears only the names kept for a restart", Installed::Equal, true,
+    {"a replace clears only the names kept for a restart", Installed::Equal, "pak",
      Obstacle::KeptForRestartAndOtherFilesBeside, 0, PayloadOutcome::Written, Expect::NewData, Expect::Absent,
      false, kNoProgress},
 };
@@ -283,10 +285,10 @@ uint16_t InstalledVersion(Installed installed) {
 }
 
 TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
-    const std::string newData = NewData();
-    ASSERT_EQ(newData.size(), 48u);
+    ASSERT_EQ(NewData().size(), 48u);
     for (const OutcomeCase& c : kOutcomeCases) {
         SCOPED_TRACE(c.name);
+        const std::string newData = test::TestResource("LVT0", c.kind);
         ScratchFolder folder;
         const std::string destination = folder / "lvt0.pak";
         const std::string temporary = folder / "~lvt0.pak";
@@ -349,7 +351,7 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
         if (c.obstacle == Obstacle::JunctionAtTemporary) writer.staging.describe = DescribeFoldersAsJunctions;
         test::ScriptedUserInterface& ui = writer.ui;
         if (c.asked) ui.Answer(c.answer);
-        EXPECT_EQ(writer.Write("lvt0", "pak", destination, c.checkExisting), c.outcome);
+        EXPECT_EQ(writer.Write("lvt0", c.kind, destination), c.outcome);
         hold.reset();
 
         std::vector<std::string> expectedTexts;
@@ -407,7 +409,7 @@ TEST_F(PayloadWriter, FileIsWrittenFlushedMadeLastingAndThenRenamed) {
         writer.staging = {RecordWrite, SystemDescribeFile, SystemClearLeftover, RecordFlush, RecordDeleteOnClose,
                           RecordRename};
         g_fileCalls.clear();
-        EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Written);
+        EXPECT_EQ(writer.Write("lvt0", "pak", destination), PayloadOutcome::Written);
         const std::vector<std::string> expected{"delete on close", "write 48", "flush", "keep on close",
                                                 "replace lvt0.pak"};
         EXPECT_EQ(g_fileCalls, expected) << installed;
@@ -477,7 +479,7 @@ TEST_F(PayloadWriter, QuestionAndFailureBoxesHaveTheirStyles) {
     test::WriterHarness writer;
     test::ScriptedUserInterface& ui = writer.ui;
     ui.Answer(kAnswerYes);
-    EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.Write("lvt0", "pak", destination), PayloadOutcome::Failed);
     ASSERT_EQ(ui.Shown().size(), 2u);
     EXPECT_EQ(ui.Shown()[0].caption, "Sound question");
     EXPECT_EQ(ui.Shown()[0].style, kQuestionBoxStyle);
@@ -494,7 +496,7 @@ TEST_F(PayloadWriter, RussianQuestionAndFailure) {
     test::WriterHarness writer(/*russian=*/true);
     test::ScriptedUserInterface& ui = writer.ui;
     ui.Answer(kAnswerYes);
-    EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.Write("lvt0", "pak", destination), PayloadOutcome::Failed);
     ASSERT_EQ(ui.Shown().size(), 2u);
     EXPECT_EQ(ui.Shown()[0].text,
               "Устанавливаемый файл " + destination +
@@ -513,8 +515,8 @@ TEST_F(PayloadWriter, MissingResourceIsReportedAndTouchesNothing) {
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(100)));
     test::WriterHarness writer;
     test::ScriptedUserInterface& ui = writer.ui;
-    EXPECT_EQ(writer.Write("none", "pak", destination, true), PayloadOutcome::Failed);
-    EXPECT_EQ(writer.Write("lvt0", "zzz", destination, false), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.Write("none", "pak", destination), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.Write("lvt0", "zzz", destination), PayloadOutcome::Failed);
     EXPECT_EQ(ui.Texts(), std::vector<std::string>(2, "Can't install file " + destination));
     EXPECT_EQ(ReadFileBytes(destination), InstalledPackage(100));
     EXPECT_FALSE(PathExists(folder / "~none.pak"));
@@ -559,7 +561,7 @@ TEST_F(PayloadWriter, DestinationThatIsAFolderIsReported) {
     const std::string destination = folder.Path();
     test::WriterHarness writer;
     test::ScriptedUserInterface& ui = writer.ui;
-    EXPECT_EQ(writer.Write("lvt0", "pak", destination, true), PayloadOutcome::Failed);
+    EXPECT_EQ(writer.Write("lvt0", "pak", destination), PayloadOutcome::Failed);
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Can't install file " + destination});
 }
 

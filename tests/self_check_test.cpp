@@ -57,7 +57,7 @@ protected:
 
     SelfCheckResult Check(const std::string& bytes) {
         folder.WriteFile("copy.exe", bytes);
-        return CheckFileIntegrity(Widen(folder.PathOf("copy.exe")));
+        return BackgroundSelfCheck(Widen(folder.PathOf("copy.exe"))).Verdict();
     }
 
     std::string original;
@@ -105,14 +105,13 @@ TEST_F(SelfCheck, CutOrExtendedFilesFail) {
 }
 
 TEST_F(SelfCheck, MissingOrLockedFilesAreUnreadable) {
-    EXPECT_EQ(CheckFileIntegrity(Widen(folder.PathOf("absent.exe"))), SelfCheckResult::Unreadable);
+    EXPECT_EQ(BackgroundSelfCheck(Widen(folder.PathOf("absent.exe"))).Verdict(), SelfCheckResult::Unreadable);
     folder.WriteFile("locked.exe", original);
     HANDLE exclusive = CreateFileW(Widen(folder.PathOf("locked.exe")).c_str(), GENERIC_READ, 0, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CheckFileIntegrity(Widen(folder.PathOf("locked.exe"))), SelfCheckResult::Unreadable);
+    EXPECT_EQ(BackgroundSelfCheck(Widen(folder.PathOf("locked.exe"))).Verdict(), SelfCheckResult::Unreadable);
     CloseHandle(exclusive);
-    EXPECT_EQ(BackgroundSelfCheck(Widen(folder.PathOf("absent.exe"))).Verdict(), SelfCheckResult::Unreadable);
 }
 
 // Only a check that passed lets the run go on; each failure has its own box.

@@ -37,20 +37,24 @@ TEST(WindowsOnThisSystem, StartupSetsIsWin64ByTheRealArchitecture) {
     CommonStartup(t.run);
     EXPECT_EQ(t.run.IsWin64, SystemIs64Bit());
     EXPECT_EQ(t.run.SharedRegistry.Access(), SystemIs64Bit() ? kRegistryAccess64 : kDefaultRegistryAccess);
-    const std::string description = DescribeWindows(false);
+    const std::string description = DescribeWindows();
     EXPECT_NE(description, "unknown");
     EXPECT_EQ(description.find(" 64-bit") != std::string::npos, SystemIs64Bit()) << description;
 }
 
 TEST(WindowsOnThisSystem, PartsAndTheDetailedDescriptionAgree) {
-    std::string name = "stale", version = "stale", servicePack = "stale";
-    ASSERT_TRUE(GetWindowsVersionParts(name, version, servicePack));
+    const std::optional<WindowsFacts> facts = GatherWindowsFacts(/*detail=*/true);
+    ASSERT_TRUE(facts.has_value());
+    const std::optional<WindowsVersionParts> parts = ComposeWindowsVersionParts(*facts);
+    ASSERT_TRUE(parts.has_value());
+    const std::string& name = parts->name;
+    const std::string& version = parts->version;
     EXPECT_FALSE(name.empty());
     ASSERT_FALSE(version.empty());
     EXPECT_NE(version.find('.'), std::string::npos) << version;
-    const std::string detailed = DescribeWindows(true);
+    const std::string detailed = JoinWindowsDescription(*parts, /*detail=*/true);
     EXPECT_EQ(detailed.rfind(name + " " + version, 0), 0u) << detailed;
-    EXPECT_EQ(DescribeWindows(false).rfind(name, 0), 0u);
+    EXPECT_EQ(DescribeWindows().rfind(name, 0), 0u);
 }
 
 class WindowsRegistryFacts : public testing::Test {
@@ -84,10 +88,10 @@ TEST_F(WindowsRegistryFacts, DescriptionTakesTheProductNameAndAWrongTypeLeavesAs
     RegistryOverride::SetString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName",
                                 "Stand-in Windows Name");
     const std::string suffix = SystemIs64Bit() ? " 64-bit" : " 32-bit";
-    EXPECT_EQ(DescribeWindows(false).rfind("Stand-in Windows Name" + suffix, 0), 0u);
+    EXPECT_EQ(DescribeWindows().rfind("Stand-in Windows Name" + suffix, 0), 0u);
 
     RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", 7);
-    EXPECT_THROW(DescribeWindows(false), RegistryError);
+    EXPECT_THROW(DescribeWindows(), RegistryError);
 }
 
 TEST_F(WindowsRegistryFacts, ProductOptionsTypeIsAStringThatFits) {

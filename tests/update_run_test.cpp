@@ -70,9 +70,8 @@ protected:
             return std::make_unique<RecordedLock>(calls);
         };
         ops.writeResource = [this](const std::string& name, const std::string& kind,
-                                   const std::string& destination, bool checkExisting) {
-            calls.push_back("write:" + name + ":" + kind + ":" + destination + ":" +
-                            (checkExisting ? "check" : "direct"));
+                                   const std::string& destination) {
+            calls.push_back("write:" + name + ":" + kind + ":" + destination);
             return writeOutcome;
         };
         ops.writeSplitResource = [this](const std::string&, const std::string&, const std::string&) {
@@ -84,7 +83,12 @@ protected:
             return size;
         };
         ops.launchAndActivateApp = [this] { calls.push_back("launch"); };
-        ops.loweredArgument = [this](size_t index) { return index == 2 ? secondArgument : std::string(); };
+    }
+
+    // The options as the entry resolves them from these arguments.
+    void Arguments(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "lvm0-setup.exe");
+        t.options = ResolveRunOptions(ParseCommandLine(arguments));
     }
 
     // Records when the run lets go of the lock.
@@ -127,7 +131,6 @@ protected:
     std::vector<ScopedHandle> elsewhere;  // the application in other sessions, asked to close
     PayloadOutcome writeOutcome = PayloadOutcome::Written;
     int32_t size = 123;
-    std::string secondArgument;
 };
 
 TEST_F(UpdateFlow, FullRunAsksBothQuestionsWritesAndRecordsTheSize) {
@@ -145,7 +148,7 @@ TEST_F(UpdateFlow, FullRunAsksBothQuestionsWritesAndRecordsTheSize) {
     EXPECT_EQ(ui.Shown()[1].style, 0x42024u);
     EXPECT_EQ(ui.Shown()[1].languageId, 0x0019);
 
-    EXPECT_TRUE(Called("write:lvm0:pak:" + installDir + "lvm0.pak:check"));
+    EXPECT_TRUE(Called("write:lvm0:pak:" + installDir + "lvm0.pak"));
     EXPECT_TRUE(Called("size:" + installDir));
     EXPECT_TRUE(Called("launch"));
     EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123));
@@ -174,7 +177,7 @@ TEST_F(UpdateFlow, ConsentNoWritesNothingAndOnlyYesCounts) {
 }
 
 TEST_F(UpdateFlow, ModestAsksNothingAndStartsTheAppOnlyWithRunApp) {
-    run.StartSwitch = "modest";
+    Arguments({"Modest"});  // in any letter case
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
     EXPECT_TRUE(ui.Shown().empty());
     EXPECT_TRUE(Called("write"));
@@ -182,7 +185,7 @@ TEST_F(UpdateFlow, ModestAsksNothingAndStartsTheAppOnlyWithRunApp) {
 
     for (const char* second : {"runapp", "other", ""}) {
         calls.clear();
-        secondArgument = second;
+        Arguments({"modest", second});
         RunUpdate(run, ops);
         EXPECT_EQ(Called("launch"), std::string(second) == "runapp") << second;
     }
@@ -190,8 +193,7 @@ TEST_F(UpdateFlow, ModestAsksNothingAndStartsTheAppOnlyWithRunApp) {
 }
 
 TEST_F(UpdateFlow, OtherFirstArgumentsAreNotModest) {
-    run.StartSwitch = "modest2";
-    secondArgument = "runapp";
+    Arguments({"modest2", "runapp"});
     ui.Answer(kNo);
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Declined);
     EXPECT_EQ(ui.Shown().size(), 1u);
@@ -256,8 +258,7 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
         ui = test::ScriptedUserInterface();
         calls.clear();
         writeOutcome = c.written;
-        run.StartSwitch = c.modest ? "modest" : "";
-        secondArgument = "runapp";
+        Arguments({c.modest ? "modest" : "", "runapp"});
         ui.Answer(kYes);
         ui.Answer(kYes);
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro");
@@ -275,7 +276,7 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
 }
 
 TEST_F(UpdateFlow, SizeZeroIsWrittenAndMinusOneIsNot) {
-    run.StartSwitch = "modest";
+    Arguments({"modest"});
     size = 0;
     RunUpdate(run, ops);
     EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(0));
@@ -287,7 +288,7 @@ TEST_F(UpdateFlow, SizeZeroIsWrittenAndMinusOneIsNot) {
 }
 
 TEST_F(UpdateFlow, AbsentUninstallKeyIsCreatedHoldingOnlyTheSize) {
-    run.StartSwitch = "modest";
+    Arguments({"modest"});
     ASSERT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
     RunUpdate(run, ops);
     HKEY key = nullptr;
@@ -344,7 +345,7 @@ TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestionAndWaitedForBeforeTheW
 
     // Modest: straight after the check and the lock. Nothing running: no wait at all.
     calls.clear();
-    run.StartSwitch = "modest";
+    Arguments({"modest"});
     RunUpdate(run, ops);
     ASSERT_GE(calls.size(), 6u);
     EXPECT_EQ(calls[5], "waitForApp:3");
@@ -390,10 +391,10 @@ TEST_F(UpdateFlow, UnattendedRunsShowNothingAndEndWithTheCodesOfTheirSituation) 
         ui = test::ScriptedUserInterface();
         ui.Answer(kNo);
         calls.clear();
-        run.CommandLine.quiet = row.session == Session::Quiet || row.session == Session::QuietNotInteractive;
+        Arguments({row.situation == Situation::NoArguments ? "" : "modest",
+                   row.situation == Situation::ModestRunApp ? "runapp" : ""});
+        t.options.quiet = row.session == Session::Quiet || row.session == Session::QuietNotInteractive;
         t.facts.stationVisible = row.session == Session::Interactive || row.session == Session::Quiet;
-        run.StartSwitch = row.situation == Situation::NoArguments ? "" : "modest";
-        secondArgument = row.situation == Situation::ModestRunApp ? "runapp" : "";
         if (row.situation == Situation::ModestWithoutApplication) folder.Remove("Lingvaro.exe");
         EXPECT_EQ(RunUpdate(run, ops), row.outcome);
         EXPECT_EQ(ui.Shown().size(), row.boxes);
@@ -406,7 +407,7 @@ TEST_F(UpdateFlow, UnattendedRunsShowNothingAndEndWithTheCodesOfTheirSituation) 
 // the size is written; a run that cannot take it changes nothing and ends
 // with 1618, saying so only where somebody can read it.
 TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
-    run.StartSwitch = "modest";
+    Arguments({"modest"});
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
     std::vector<std::string> order;
     for (const std::string& call : calls) {
@@ -420,7 +421,7 @@ TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
     for (const bool quiet : {false, true}) {
         ui = test::ScriptedUserInterface();
         calls.clear();
-        run.CommandLine.quiet = quiet;
+        t.options.quiet = quiet;
         EXPECT_EQ(RunUpdate(run, ops), RunOutcome::AnotherInstallation);
         EXPECT_FALSE(Called("write"));
         EXPECT_FALSE(Called("size"));
@@ -439,7 +440,7 @@ TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
 // The application in another session (found through the installed package)
 // is waited for before the write even where this session shows no sign of it.
 TEST_F(UpdateFlow, ApplicationInAnotherSessionIsWaitedForBeforeTheWrite) {
-    run.StartSwitch = "modest";
+    Arguments({"modest"});
     elsewhere.emplace_back(CreateEventW(nullptr, TRUE, TRUE, nullptr));
     RunUpdate(run, ops);
     ASSERT_GE(calls.size(), 5u);
@@ -451,9 +452,9 @@ TEST_F(UpdateFlow, ApplicationInAnotherSessionIsWaitedForBeforeTheWrite) {
     EXPECT_FALSE(Called("waitForApp"));
 }
 
-TEST_F(UpdateFlow, SplitPayloadNameUsesTheSplitWriter) {
-    run.PackageConfig.ResourceName = "lvq";
-    run.StartSwitch = "modest";
+TEST_F(UpdateFlow, SplitPackageUsesTheSplitWriter) {
+    t.config.SplitPackage = true;
+    Arguments({"modest"});
     RunUpdate(run, ops);
     EXPECT_TRUE(Called("writeSplit"));
     EXPECT_FALSE(Called("write"));

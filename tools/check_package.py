@@ -8,10 +8,10 @@
         time.
     check_package.py generate DESCRIPTION OUTPUT_DIR
         checks the description and the package file against each other and
-        writes, in OUTPUT_DIR, package_values.cpp (the values of TPackageConfig
-        that the entry point sets), version.rc (the installer's VERSIONINFO),
-        package.res (the package's resource entries) and NAME.KIND (the
-        package file as the installer writes it).
+        writes, in OUTPUT_DIR, package_values.cpp (PackageValues(): the whole
+        TPackageConfig that the entry point hands to the run), version.rc (the
+        installer's VERSIONINFO), package.res (the package's resource entries)
+        and NAME.KIND (the package file as the installer writes it).
     check_package.py join BASE.res PACKAGE.res OUTPUT.res
         appends the package's entries to the compiled resource script.
     check_package.py facts DESCRIPTION
@@ -73,8 +73,14 @@ OTHER_KIND_RANGE = (-2**31, 2**31 - 1)
 MAX_PACKAGE_BYTES = 1536 * 1024 * 1024
 # The package resource's language: Russian, as the application's own packages.
 RESOURCE_LANGUAGE = 0x0419
-CAPTION_EN = "Lingvaro update"
+# The application the packages are for, and the installer's captions: the
+# version resource and the installer's values (values_source) both take them
+# from here.
 PRODUCT_NAME = "Lingvaro"
+CAPTION_EN = "Lingvaro update"
+CAPTION_RU = "Обновление Lingvaro"
+APPLICATION_EXECUTABLE = "Lingvaro.exe"
+APPLICATION_WINDOW_CLASS = "TLVMainForm"
 # The name of the split payload, stored as two resources (NAME1, NAME2).
 SPLIT_NAME = "lvq"
 
@@ -247,24 +253,52 @@ def c_string(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
+def package_file_name(d):
+    return d["name"] + "." + d["kind"]
+
+
+def is_split(d):
+    return d["name"] == SPLIT_NAME
+
+
+def full_title(d):
+    """The title with its version, as the installer's texts show it."""
+    return d["title"] + str(d["version"])
+
+
 def values_source(path, d):
     version = d["version"]
+    version_text = str(version)
     lines = [
         "// Generated from %s by tools/check_package.py: edit the description." % os.path.basename(path),
         '#include "update/package_config.h"',
         "",
         "namespace lvm {",
         "",
-        "void SetPackageValues(TPackageConfig& config) {",
+        "TPackageConfig PackageValues() {",
+        "    TPackageConfig config;",
         "    config.PackageTitle = %s;" % c_string(d["title"]),
         "    config.ResourceName = %s;" % c_string(d["name"]),
         "    config.ResourceType = %s;" % c_string(d["kind"]),
+        "    config.PackageFileName = %s;" % c_string(package_file_name(d)),
+        "    config.SplitPackage = %s;" % ("true" if is_split(d) else "false"),
     ]
     if isinstance(version, int):
         lines.append("    config.PackageVersion = %d;" % version)
-    else:
-        lines.append("    config.PackageVersionText = %s;" % c_string(version))
-    lines += ["}", "", "}  // namespace lvm", ""]
+    lines += [
+        "    config.PackageVersionText = %s;" % c_string(version_text),
+        "    config.FullTitle = %s;" % c_string(full_title(d)),
+        "    config.ProductShortName = %s;" % c_string(PRODUCT_NAME),
+        "    config.ApplicationExecutable = %s;" % c_string(APPLICATION_EXECUTABLE),
+        "    config.MainWindowClass = %s;" % c_string(APPLICATION_WINDOW_CLASS),
+        "    config.CaptionEn = %s;" % c_string(CAPTION_EN),
+        "    config.CaptionRu = %s;" % c_string(CAPTION_RU),
+        "    return config;",
+        "}",
+        "",
+        "}  // namespace lvm",
+        "",
+    ]
     return "\n".join(lines)
 
 
@@ -291,7 +325,7 @@ def version_rc(d):
     exe_name = d["name"] + "-setup.exe"
     numbers = ",".join(str(n) for n in fixed_version(d["version"]))
     strings = [
-        ("FileDescription", "%s - %s%s" % (CAPTION_EN, d["title"], version_text)),
+        ("FileDescription", "%s - %s" % (CAPTION_EN, full_title(d))),
         ("FileVersion", version_text),
         ("InternalName", exe_name),
         ("OriginalFilename", exe_name),
@@ -345,7 +379,7 @@ def res_entry(type_name, name, data):
 
 
 def package_resources(d, data):
-    if d["name"] == SPLIT_NAME:
+    if is_split(d):
         half = len(data) // 2
         return res_entry(d["kind"], d["name"] + "1", data[:half]) + \
             res_entry(d["kind"], d["name"] + "2", data[half:])
@@ -373,7 +407,7 @@ def generate(path, out_dir):
     write_if_changed(os.path.join(out_dir, "version.rc"), version_rc(d).encode("ascii"))
     write_if_changed(os.path.join(out_dir, "package.res"), package_resources(d, data))
     # The package as the installer writes it, for the scripts that compare.
-    write_if_changed(os.path.join(out_dir, d["name"] + "." + d["kind"]), data)
+    write_if_changed(os.path.join(out_dir, package_file_name(d)), data)
 
 
 def shell_quote(text):
@@ -384,7 +418,7 @@ def facts(path):
     d = checked_description(path)
     return "".join("%s=%s\n" % (key, shell_quote(value)) for key, value in (
         ("package_name", d["name"]), ("package_kind", d["kind"]), ("package_version", d["version"]),
-        ("package_file", d["name"] + "." + d["kind"])))
+        ("package_file", package_file_name(d))))
 
 
 # How a detection script reads the installed file's version, by kind: the
@@ -453,7 +487,7 @@ def detection(path):
     with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "detection.ps1.in")) as f:
         template = f.read()
     version = d["version"] if d["kind"] in VERSION_KINDS else "as released"
-    for key, value in (("@NAME@", d["name"]), ("@FILE@", d["name"] + "." + d["kind"]),
+    for key, value in (("@NAME@", d["name"]), ("@FILE@", package_file_name(d)),
                        ("@VERSION@", str(version)), ("@DESCRIPTION@", os.path.basename(path)),
                        ("@TEST@", test)):
         template = template.replace(key, value)

@@ -69,7 +69,8 @@ bool FolderHoldsApplication(const std::string& folder, const std::string& appFil
 }  // namespace
 
 bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMessenger& messages,
-                         const std::string& productShortName, TEnvironmentRecord& environment,
+                         const std::string& productShortName, const std::string& appFileName,
+                         TEnvironmentRecord& environment,
                          const FileExists& isExistingFile) {
     const std::string programFiles = ReadProgramFilesDir(shared);
     environment.IsAdmin = facts.IsUserAnAdmin();
@@ -83,7 +84,6 @@ bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMes
     environment.InstallDir = programFiles + productShortName;
 
     const std::string plainEntry = environment.UninstallKey + productShortName;
-    const std::string appFileName = productShortName + ".exe";
     environment.SizeEntryKey = plainEntry;
     // An entry counts as found only when its command names a folder: a value
     // without one tells nothing, and the 32-bit view may still hold the

@@ -40,8 +40,11 @@ extern const char kCurrentVersionKey[];
 // holds no application and the 32-bit one's does (a stale entry left by a
 // removed copy must not hide the installed one). `isExistingFile` is the
 // file system's answer; tests give their own.
+// `productShortName` names the folder and the uninstall entry, `appFileName`
+// the application's file in the folder.
 bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMessenger& messages,
-                         const std::string& productShortName, TEnvironmentRecord& environment,
+                         const std::string& productShortName, const std::string& appFileName,
+                         TEnvironmentRecord& environment,
                          const std::function<bool(const std::string&)>& isExistingFile = IsExistingFile);
 
 }  // namespace lvm

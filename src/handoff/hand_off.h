@@ -15,11 +15,10 @@ namespace lvm {
 // Where the application is and how its main window is known.
 struct TAppLocation {
     std::string installDir;  // ends in a backslash
-    std::string productShortName;
+    std::string executableName;  // the application's file in installDir
     std::string mainWindowClass;
 
-    // installDir + productShortName + ".exe"
-    std::string ExecutablePath() const { return installDir + productShortName + ".exe"; }
+    std::string ExecutablePath() const { return installDir + executableName; }
 };
 
 // True when no mapping "lingvaro_memfile" exists at the moment of the call.
@@ -48,10 +47,10 @@ QuitRequest TellAppToQuit(const TAppLocation& app);
 // False when the limit ran out first.
 bool WaitForAppToExit(const QuitRequest& request);
 
-// Opens installDir + productShortName + ".exe" with the installation folder as
-// its current directory: through the desktop shell, so that it runs as the
-// signed-in user and not with this process's administrator rights, or, where
-// there is no desktop shell to ask, directly through the shell functions.
+// Opens ExecutablePath() with the installation folder as its current
+// directory: through the desktop shell, so that it runs as the signed-in user
+// and not with this process's administrator rights, or, where there is no
+// desktop shell to ask, directly through the shell functions.
 // Failures are not reported.
 void LaunchApp(const TAppLocation& app);
 

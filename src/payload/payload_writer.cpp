@@ -174,11 +174,11 @@ PayloadOutcome WriteInPlaceOf(const TPayloadServices& services, const std::vecto
 }
 
 PayloadOutcome WriteResource(const TPayloadServices& services, const std::string& name,
-                             const std::string& kind, const std::string& destination, bool checkExisting) {
+                             const std::string& kind, const std::string& destination) {
     // A resource the executable does not carry is a failure to install, not a crash.
     const std::optional<ByteRange> data = FindResourceBytes(services.resourceModule, name, kind);
     if (!data) return ReportFailure(services, destination);
-    if (checkExisting && HasVersionRule(kind) && IsExistingFile(destination)) {
+    if (HasVersionRule(kind) && IsExistingFile(destination)) {
         return CarefulReplace(services, *data, kind, destination);
     }
     return WriteInPlaceOf(services, {*data}, destination);
@@ -199,10 +199,9 @@ TRetryHooks SystemRetryHooks() {
 }
 
 PayloadOutcome WriteResourceToFile(const TPayloadServices& services, const std::string& name,
-                                   const std::string& kind, const std::string& destination,
-                                   bool checkExisting) {
+                                   const std::string& kind, const std::string& destination) {
     try {
-        return WriteResource(services, name, kind, destination, checkExisting);
+        return WriteResource(services, name, kind, destination);
     } catch (const std::exception&) {
         // Out of memory for a text, a conversion that failed: the same report.
         return ReportFailure(services, destination);

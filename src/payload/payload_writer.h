@@ -56,12 +56,11 @@ struct TPayloadServices {
 // destination's name in one step. While another program holds the
 // destination that step is tried again for a few seconds, and then
 // `whenHeld` decides: try again, cancel, or keep the new file under
-// RestartKeptName() to replace the destination at the next restart. With `checkExisting` and a kind that has a
-// version rule, an installed file is first compared with the new file, and the
-// user is asked before an older file replaces it.
+// RestartKeptName() to replace the destination at the next restart. For a
+// kind that has a version rule, an installed file is first compared with the
+// new file, and the user is asked before an older file replaces it.
 PayloadOutcome WriteResourceToFile(const TPayloadServices& services, const std::string& name,
-                                   const std::string& kind, const std::string& destination,
-                                   bool checkExisting);
+                                   const std::string& kind, const std::string& destination);
 // Writes resources name + "1" and name + "2", one after the other, to
 // `destination` the same way, replacing it without any comparison.
 PayloadOutcome WriteSplitResourceToFile(const TPayloadServices& services, const std::string& name,

@@ -123,8 +123,6 @@ SelfCheckResult CheckFileOrOwn(std::wstring path, const ChunkGate& gate) {
 
 }  // namespace
 
-SelfCheckResult CheckFileIntegrity(const std::wstring& path) { return CheckFileIntegrityThrough(path, ChunkGate()); }
-
 BackgroundSelfCheck::BackgroundSelfCheck(std::wstring path, std::function<void()> beforeEachChunk)
     : path_(std::move(path)), beforeEachChunk_(std::move(beforeEachChunk)) {
     // A thread that cannot start leaves the check to Verdict(), on the
@@ -163,8 +161,6 @@ SelfCheckResult BackgroundSelfCheck::Verdict() {
     }
     return result_;
 }
-
-bool RunSelfCheck(const TMessenger& messages) { return ReportSelfCheck(CheckFileOrOwn({}, ChunkGate()), messages); }
 
 bool ReportSelfCheck(SelfCheckResult result, const TMessenger& messages) {
     switch (result) {

@@ -28,8 +28,6 @@ enum class SelfCheckResult {
     Unreadable,  // the file could not be opened or read
 };
 
-SelfCheckResult CheckFileIntegrity(const std::wstring& path);
-
 // The check of the running executable on a thread of its own, started when
 // the run starts so that it goes on while the run reads the environment and
 // tells the application to quit. Verdict() waits for it; an owner that goes
@@ -61,8 +59,5 @@ private:
 
 // Reports a failed verdict with its message; true when the check passed.
 bool ReportSelfCheck(SelfCheckResult result, const TMessenger& messages);
-
-// Checks the running executable and reports a failure with its message.
-bool RunSelfCheck(const TMessenger& messages);
 
 }  // namespace lvm

@@ -57,11 +57,25 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& split) {
     return parsed;
 }
 
-TCommandLine ProcessCommandLine() { return ParseCommandLine(SplitCommandLine(Narrow(GetCommandLineW()))); }
-
 std::string LoweredArgument(const TCommandLine& commandLine, size_t index) {
     if (index >= commandLine.arguments.size()) return std::string();
     return LowerAscii(commandLine.arguments[index]);
+}
+
+TRunOptions ResolveRunOptions(const TCommandLine& commandLine) {
+    TRunOptions options;
+    options.modest = LoweredArgument(commandLine, 1) == "modest";
+    options.runApp = LoweredArgument(commandLine, 2) == "runapp";
+    options.quiet = commandLine.quiet;
+    options.logPath = commandLine.logPath;
+    return options;
+}
+
+TRunOptions ProcessRunOptions() {
+    const std::string text = Narrow(GetCommandLineW());
+    TRunOptions options = ResolveRunOptions(ParseCommandLine(SplitCommandLine(text)));
+    options.text = text;
+    return options;
 }
 
 }  // namespace lvm

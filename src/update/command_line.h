@@ -25,11 +25,25 @@ struct TCommandLine {
 };
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& split);
-// This process's command line.
-TCommandLine ProcessCommandLine();
 
 // Positional argument `index` (1 = first after the program), ASCII capitals
 // lowered; empty when there is none.
 std::string LoweredArgument(const TCommandLine& commandLine, size_t index);
+
+// What the command line asks of a run, resolved once at the entry:
+//   modest   the first argument is "modest": no question is asked
+//   runApp   the second argument is "runapp": a modest run starts the
+//            application afterwards
+struct TRunOptions {
+    bool modest = false;
+    bool runApp = false;
+    bool quiet = false;
+    std::string logPath;  // empty: no log
+    std::string text;     // the command line as given, for the log
+};
+
+TRunOptions ResolveRunOptions(const TCommandLine& commandLine);
+// The options of this process's command line.
+TRunOptions ProcessRunOptions();
 
 }  // namespace lvm

@@ -29,22 +29,23 @@ private:
 
 // The report for an error that no operation handles (registry failures of the
 // environment steps and of the size write): one box, then the run is over.
-void ReportUnhandledError(TRunContext& run, const std::string& text) {
-    // An error during start-up comes before the run has set its captions.
-    if (run.PackageConfig.CaptionEn.empty()) CompletePackageConfig(run.PackageConfig);
+void ReportUnhandledError(const TRunContext& run, const std::string& text) {
     run.Messenger().Tell(Message::UnhandledError, {text});
 }
 
 }  // namespace
 
 int RunInstaller() {
+    // Whole before anything else runs and read-only from here on, so that an
+    // error at any later point is reported under the package's captions.
+    const TPackageConfig config = PackageValues();
+    const TRunOptions options = ProcessRunOptions();
     SystemMessageBoxes boxes;
     WindowsSystemFacts facts;
-    TRunContext run(boxes, facts);
+    TRunContext run(config, options, boxes, facts);
     ProgressWindowCalls progress(run);
     int exitCode = kExitFailure;
     try {
-        SetPackageValues(run.PackageConfig);
         CommonStartup(run);
         exitCode = ExitCodeFor(RunUpdate(run, TUpdateOperations::Real(run, progress)));
     } catch (const std::exception& error) {

@@ -1,5 +1,6 @@
-// The package's fixed configuration: filled by the entry point and by the
-// first step of the run, read-only afterwards.
+// The package's fixed configuration: generated whole for each installer from
+// its package description (tools/check_package.py), made once at the entry
+// and read-only from there on.
 #pragma once
 
 #include <cstdint>
@@ -10,26 +11,27 @@ namespace lvm {
 struct TPackageConfig {
     std::string PackageTitle;
     std::string ResourceName;
-    int32_t PackageVersion = 0;
-    // An "exe" package's version is its FileVersion text; empty for the
-    // numeric kinds, whose version is PackageVersion.
-    std::string PackageVersionText;
     std::string ResourceType;
-    std::string MainWindowClass = "TLVMainForm";
-    std::string ProductShortName;
-    std::string CaptionRu;
-    std::string CaptionEn;
+    // ResourceName + "." + ResourceType: the file the package is installed as.
+    std::string PackageFileName;
+    // Stored as two resources, ResourceName + "1" and + "2", written one after
+    // the other and never compared with an installed file.
+    bool SplitPackage = false;
+    // The numeric kinds' version; 0 for "exe", whose version is its FileVersion text.
+    int32_t PackageVersion = 0;
+    // The version as the title and the log show it.
+    std::string PackageVersionText;
+    // PackageTitle followed by PackageVersionText.
     std::string FullTitle;
+    std::string ProductShortName;
+    // The application's file in its installation folder.
+    std::string ApplicationExecutable;
+    std::string MainWindowClass;
+    std::string CaptionEn;
+    std::string CaptionRu;
 };
 
-// The entry point's part: what this executable carries. Generated for each
-// installer from its package description (tools/check_package.py).
-void SetPackageValues(TPackageConfig& config);
-// The run completes the record first: product name, captions and the full title.
-void CompletePackageConfig(TPackageConfig& config);
-// The version as the title shows it: PackageVersionText, else PackageVersion in decimal.
-std::string PackageVersionText(const TPackageConfig& config);
-// ResourceName + "." + ResourceType.
-std::string PackageFileName(const TPackageConfig& config);
+// This executable's package: generated from its description.
+TPackageConfig PackageValues();
 
 }  // namespace lvm

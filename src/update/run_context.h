@@ -1,5 +1,7 @@
 // Everything one run of the installer works with: built once by the entry
-// point, handed to the run and, piece by piece, to each operation.
+// point, handed to the run and, piece by piece, to each operation. The package
+// configuration and the command line's options are whole before the run and
+// read-only in it; the rest is what the run finds out and keeps.
 #pragma once
 
 #include <string>
@@ -16,18 +18,14 @@
 namespace lvm {
 
 struct TRunContext {
-    TRunContext(UserInterface& ui, SystemFacts& facts) : ui(ui), facts(facts) {}
+    TRunContext(const TPackageConfig& config, const TRunOptions& options, UserInterface& ui, SystemFacts& facts)
+        : PackageConfig(config), Options(options), ui(ui), facts(facts) {}
 
-    TPackageConfig PackageConfig;
+    const TPackageConfig& PackageConfig;
+    const TRunOptions& Options;
     TEnvironmentRecord Environment;
     bool UseRussian = false;
     bool IsWin64 = false;
-    // The command line with its options taken out, and its first argument,
-    // ASCII capitals lowered.
-    TCommandLine CommandLine;
-    std::string StartSwitch;
-    // Set by the run from StartSwitch before anything is asked.
-    bool ModestMode = false;
     // The registry access every step uses: the 64-bit view on a 64-bit system.
     TRegistry SharedRegistry;
     // The account of the run that /log= asks for; closed: nothing is logged.
@@ -40,10 +38,9 @@ struct TRunContext {
     // service, SYSTEM in session 0 under a deployment tool). Such a run shows
     // no window of any kind. Asked only when a window is about to be shown,
     // so that a run that shows nothing never loads the window system.
-    bool Unattended() const { return CommandLine.quiet || !facts.WindowStationVisible(); }
+    bool Unattended() const { return Options.quiet || !facts.WindowStationVisible(); }
 
-    // Messages in the run's language under the package's captions (complete
-    // the package configuration first).
+    // Messages in the run's language under the package's captions.
     TMessenger Messenger() const {
         return TMessenger(ui, UseRussian,
                           {PackageConfig.CaptionEn, PackageConfig.CaptionRu, PackageConfig.FullTitle},

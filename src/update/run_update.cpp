@@ -11,14 +11,13 @@
 #include "environment/path_rules.h"
 #include "handoff/app_elsewhere.h"
 #include "selfcheck/self_check.h"
-#include "update/command_line.h"
 
 namespace lvm {
 
 namespace {
 
 TAppLocation AppLocation(const TRunContext& run) {
-    return {run.Environment.InstallDir, run.PackageConfig.ProductShortName, run.PackageConfig.MainWindowClass};
+    return {run.Environment.InstallDir, run.PackageConfig.ApplicationExecutable, run.PackageConfig.MainWindowClass};
 }
 
 // This process's id and start time: no other run on the machine has both.
@@ -44,14 +43,14 @@ TPayloadServices PayloadServices(const TMessenger& messages, ProgressCalls& prog
 TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progress) {
     TUpdateOperations ops;
     ops.discoverEnvironment = [&run] {
-        return DiscoverEnvironment(run.SharedRegistry, run.facts, run.Messenger(),
-                                   run.PackageConfig.ProductShortName, run.Environment);
+        return DiscoverEnvironment(run.SharedRegistry, run.facts, run.Messenger(), run.PackageConfig.ProductShortName,
+                                   run.PackageConfig.ApplicationExecutable, run.Environment);
     };
     ops.appNotRunning = AppNotRunning;
     ops.tellAppToQuit = [&run] { return TellAppToQuit(AppLocation(run)); };
     ops.askAppElsewhereToClose = [&run] {
         const TAppLocation app = AppLocation(run);
-        const std::string package = app.installDir + PackageFileName(run.PackageConfig);
+        const std::string package = app.installDir + run.PackageConfig.PackageFileName;
         // Only an installed package can be held; a folder that is no
         // installation has nobody to ask.
         if (!IsAbsoluteFolder(app.installDir) || !IsExistingFile(package)) return std::vector<ScopedHandle>();
@@ -65,10 +64,9 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     };
     ops.takeInstallLock = [] { return TakeInstallLock(); };
     ops.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
-                                          const std::string& destination, bool checkExisting) {
+                                          const std::string& destination) {
         const TMessenger messages = run.Messenger();
-        return WriteResourceToFile(PayloadServices(messages, progress), name, kind, destination,
-                                   checkExisting);
+        return WriteResourceToFile(PayloadServices(messages, progress), name, kind, destination);
     };
     ops.writeSplitResource = [&run, &progress](const std::string& name, const std::string& kind,
                                                const std::string& destination) {
@@ -77,7 +75,6 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     };
     ops.folderSizeKB = FolderSizeKB;
     ops.launchAndActivateApp = [&run] { LaunchAndActivateApp(AppLocation(run)); };
-    ops.loweredArgument = [&run](size_t index) { return LoweredArgument(run.CommandLine, index); };
     return ops;
 }
 
@@ -121,12 +118,10 @@ bool InPlace(PayloadOutcome written) {
 }  // namespace
 
 RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
-    // Configuration: everything later reports under these captions.
-    CompletePackageConfig(run.PackageConfig);
     const TPackageConfig& config = run.PackageConfig;
+    const TRunOptions& options = run.Options;
     const TEnvironmentRecord& environment = run.Environment;
     const TMessenger messages = run.Messenger();
-    const std::string packageFileName = PackageFileName(config);
     // The check of the installer's own file reads and hashes all of it: it
     // runs from here on beside the steps up to its verdict, which nothing
     // that changes the installation comes before.
@@ -162,21 +157,18 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     run.Log.Write(std::string("self-check: ") + (selfCheckPassed ? "passed" : "failed"));
     if (!selfCheckPassed) return RunOutcome::Failed;
 
-    // Switch.
-    run.ModestMode = run.StartSwitch == "modest";
-
     // Application present. An empty or relative folder (no uninstall entry
     // and no "ProgramFilesDir" gives "Lingvaro\") would be taken from the
     // current folder, often where the installer was downloaded, which is
     // never the installation.
     if (!IsAbsoluteFolder(environment.InstallDir) ||
-        !IsExistingFile(environment.InstallDir + "Lingvaro.exe")) {
+        !IsExistingFile(environment.InstallDir + config.ApplicationExecutable)) {
         messages.Tell(Message::NoSubjectOfUpdate);
         return RunOutcome::Failed;
     }
 
     // Consent.
-    if (!run.ModestMode && !messages.Ask(Message::Consent)) {
+    if (!options.modest && !messages.Ask(Message::Consent)) {
         run.Log.Write(run.Unattended() ? "no consent: without modest nobody can give it; nothing changed"
                                        : "no consent: nothing changed");
         return RunOutcome::Declined;
@@ -199,13 +191,10 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     }
 
     // Package. The run goes on whatever the writer did; it has told the user.
-    const std::string target = environment.InstallDir + packageFileName;
-    PayloadOutcome written;
-    if (config.ResourceName == "lvq") {
-        written = ops.writeSplitResource(config.ResourceName, config.ResourceType, target);
-    } else {
-        written = ops.writeResource(config.ResourceName, config.ResourceType, target, true);
-    }
+    const std::string target = environment.InstallDir + config.PackageFileName;
+    const PayloadOutcome written = config.SplitPackage
+                                       ? ops.writeSplitResource(config.ResourceName, config.ResourceType, target)
+                                       : ops.writeResource(config.ResourceName, config.ResourceType, target);
 
     run.Log.Write("package " + target + ": " + OutcomeText(written));
 
@@ -227,8 +216,8 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     // place yet: the application is neither offered nor started.
     if (written == PayloadOutcome::KeptForRestart) {
         run.Log.Write("application not started: the package is replaced at the next restart");
-    } else if (run.ModestMode) {
-        if (ops.loweredArgument(2) != "runapp") {
+    } else if (options.modest) {
+        if (!options.runApp) {
             run.Log.Write("application not started: no runapp");
         } else if (!run.facts.WindowStationVisible()) {
             run.Log.Write("application not started: nobody sees this window station");

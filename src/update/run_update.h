@@ -41,7 +41,7 @@ struct TUpdateOperations {
     // Null when another run holds the lock for the whole limit.
     std::function<std::unique_ptr<TInstallLock>()> takeInstallLock;
     std::function<PayloadOutcome(const std::string& name, const std::string& kind,
-                                 const std::string& destination, bool checkExisting)>
+                                 const std::string& destination)>
         writeResource;
     std::function<PayloadOutcome(const std::string& name, const std::string& kind,
                                  const std::string& destination)>
@@ -50,12 +50,12 @@ struct TUpdateOperations {
     // next restart); -1 when it cannot be sized.
     std::function<int32_t(const std::string& folder, uint64_t bytesLeaving)> folderSizeKB;
     std::function<void()> launchAndActivateApp;
-    // Command-line argument by index (1 = first), ASCII capitals lowered.
-    std::function<std::string(size_t index)> loweredArgument;
 
     static TUpdateOperations Real(TRunContext& run, ProgressCalls& progress);
 };
 
+// The run reads the package configuration and the options from `run`, as the
+// entry made them; it changes only what it finds out (environment, log, ...).
 RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& operations);
 
 // What to do about the package that other programs still hold: the Restart

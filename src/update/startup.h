@@ -5,11 +5,9 @@
 
 namespace lvm {
 
-// Reads the command line (its options, and the first argument as the start
-// switch) and opens the log it asks for, chooses the language from the user's
-// locale, describes Windows (for the 64-bit flag only) and gives the shared
-// registry object the 64-bit view on a 64-bit system. The package values are
-// set before, for the log's first line.
+// Opens the log that the options ask for, chooses the language from the
+// user's locale, describes Windows (for the 64-bit flag only) and gives the
+// shared registry object the 64-bit view on a 64-bit system.
 void CommonStartup(TRunContext& run);
 // Closes what the shared registry object holds.
 void CommonShutdown(TRunContext& run);

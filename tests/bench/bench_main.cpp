@@ -1,7 +1,8 @@
 // lvm-bench: the figures of scripts/bench.sh that have to be taken inside Windows.
 //
 //   lvm-bench selfcheck FILE REPEATS
-//       CheckFileIntegrity on FILE against a plain read of the same file.
+//       the self-check (BackgroundSelfCheck) on FILE against a plain read of
+//       the same file.
 //   lvm-bench foldersize FOLDER REPEATS
 //       FolderSizeKB over FOLDER (its result, time and the memory it holds)
 //       against a plain recursive walk of the same tree.
@@ -78,7 +79,7 @@ uint64_t ReadWholeFile(const std::wstring& path, Sha256* hash = nullptr) {
 
 int BenchSelfCheck(const std::wstring& path, int repeats) {
     // One untimed round of each, so that both find the file in the cache.
-    if (CheckFileIntegrity(path) != SelfCheckResult::Passed) return Fail("the self-check does not pass");
+    if (BackgroundSelfCheck(path).Verdict() != SelfCheckResult::Passed) return Fail("the self-check does not pass");
     const uint64_t size = ReadWholeFile(path);
     if (size == UINT64_MAX) return Fail("the file cannot be read");
 
@@ -87,7 +88,7 @@ int BenchSelfCheck(const std::wstring& path, int repeats) {
     std::vector<double> hashMs;
     for (int i = 0; i < repeats; ++i) {
         const Stopwatch check;
-        const SelfCheckResult result = CheckFileIntegrity(path);
+        const SelfCheckResult result = BackgroundSelfCheck(path).Verdict();
         checkMs.push_back(check.ElapsedMs());
         if (result != SelfCheckResult::Passed) return Fail("the self-check does not pass");
 

@@ -18,9 +18,7 @@ std::vector<std::string> ScriptedUserInterface::Texts() const {
     return texts;
 }
 
-TestRun::TestRun(bool russian) : run(ui, facts) {
-    SetPackageValues(run.PackageConfig);
-    CompletePackageConfig(run.PackageConfig);
+TestRun::TestRun(bool russian) : run(config, options, ui, facts) {
     run.UseRussian = russian;
     // The view a 64-bit Windows gives the installer.
     run.SharedRegistry.SetAccess(kRegistryAccess64);

@@ -41,8 +41,10 @@ public:
     bool stationVisible = true;
 };
 
-// A run over the scripted seams: the package configuration complete, English
-// unless asked for Russian, the 64-bit registry view.
+// A run over the scripted seams: the default package's configuration as the
+// build generates it, a command line without arguments, English unless asked
+// for Russian, the 64-bit registry view. A test changes `config` and
+// `options` between runs; the run reads them as it reads the entry's.
 struct TestRun {
     explicit TestRun(bool russian = false);
     TestRun(const TestRun&) = delete;
@@ -50,6 +52,8 @@ struct TestRun {
 
     TMessenger Messenger() const { return run.Messenger(); }
 
+    TPackageConfig config = PackageValues();
+    TRunOptions options;
     ScriptedUserInterface ui;
     FixedSystemFacts facts;
     TRunContext run;

@@ -153,6 +153,20 @@ class PackageCheck(unittest.TestCase):
                 values = f.read()
             self.assertIn('config.PackageTitle = "\\"Тест\\" версии ";', values)
             self.assertIn("config.PackageVersion = 7;", values)
+            for value in ('config.FullTitle = "\\"Тест\\" версии 7";', 'config.PackageFileName = "lvm7.cok";',
+                          'config.ApplicationExecutable = "Lingvaro.exe";', 'config.CaptionEn = "Lingvaro update";',
+                          'config.CaptionRu = "Обновление Lingvaro";', 'config.ProductShortName = "Lingvaro";'):
+                self.assertIn(value, values)
+
+    def test_only_the_split_name_becomes_two_resources_and_a_split_package(self):
+        for name, split in (("lvq", True), ("lvm7", False)):
+            with self.subTest(name=name), tempfile.TemporaryDirectory() as tmp:
+                _, _, result = self.generate(tmp, name, "cok", 7, b"lvm7\0\x07\0" + bytes(range(10)))
+                self.assertEqual(result.returncode, 0, result.stderr)
+                with open(os.path.join(tmp, "out", "package_values.cpp"), encoding="utf-8") as f:
+                    self.assertIn("config.SplitPackage = %s;" % ("true" if split else "false"), f.read())
+                with open(os.path.join(tmp, "out", "package.res"), "rb") as f:
+                    self.assertEqual("LVQ1\0".encode("utf-16-le") in f.read(), split)
 
 
 class Stamp(unittest.TestCase):
