@@ -83,6 +83,8 @@ def num(text):
 
 
 def ms(start_ns):
+    # To a tenth of a millisecond, as printed: the medians and ratios are
+    # those of the figures a reader sees.
     return float("%.1f" % ((time.perf_counter_ns() - start_ns) / 1e6))
 
 
