@@ -30,11 +30,11 @@ lvm_cmake_dir="$root/cmake"
 # The build's own output goes to TREE/build.log; on success only the
 # installers' digests are shown, on failure the description's one line when
 # it was refused, else the end of what CMake said.
-configure_and_build() {
-    tree="$1"; shift
+configure_and_build() {  # build directory, arch, cmake options...
+    tree="$1"; arch="$2"; shift 2
     mkdir -p "$tree"
     log="$tree/build.log"
-    if cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE="${LVM_BUILD_TYPE:-RelWithDebInfo}" "$@" >"$log" 2>&1 &&
+    if "$root/scripts/configure.sh" "$tree" "$arch" "$@" >"$log" 2>&1 &&
         cmake --build "$tree" --parallel "$(nproc)" >>"$log" 2>&1; then
         grep "SHA-256 of" "$log" || true
         return 0
@@ -45,11 +45,10 @@ configure_and_build() {
     exit 1
 }
 
-configure_and_build "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$@"
+configure_and_build "$build" i686 "$@"
 if [ "$LVM_HOST_RUNS_32BIT" = no ]; then
     echo "build: this host runs no 32-bit user code; the tests will run against the x86_64 build in $build/x86_64"
     # Test lists are read when the tests run (cmake/GTestSuites.cmake), never
     # at build time, so the i686 tests build although Wine cannot start them.
-    configure_and_build "$build/x86_64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-        -DLVM_SHIPPED_SETUP="$build/bin/$package-setup.exe" "$@"
+    configure_and_build "$build/x86_64" x86_64 -DLVM_SHIPPED_SETUP="$build/bin/$package-setup.exe" "$@"
 fi

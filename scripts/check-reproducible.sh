@@ -41,8 +41,7 @@ compare() {  # ARCH FIRST_BUILD_TREE
     [ -f "$first" ] || { echo "reproduce: $first is not built: run scripts/build.sh --package $description first" >&2; exit 1; }
     second_tree="$other/build-$arch"
     echo "reproduce: building the $arch installer again in $second_tree ..."
-    cmake -S "$other/clone" -B "$second_tree" -DCMAKE_TOOLCHAIN_FILE="$other/clone/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE="${LVM_BUILD_TYPE:-RelWithDebInfo}" -DLVM_BUILD_TESTS=OFF \
+    "$other/clone/scripts/configure.sh" "$second_tree" "$arch" -DLVM_BUILD_TESTS=OFF \
         -DLVM_PACKAGE_DESCRIPTION="$(cd "$other/clone" && realpath -- "$second_description")" >/dev/null
     cmake --build "$second_tree" --target "$package-setup" --parallel "$(nproc)" >"$other/build-$arch.log" 2>&1 ||
         { tail -30 "$other/build-$arch.log"; echo "reproduce: the second $arch build failed" >&2; exit 1; }
