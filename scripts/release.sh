@@ -69,8 +69,8 @@ mkdir "$work/release"
 build_installer() {  # CLONE DESCRIPTION NAME
     tree="$1-build"
     log="$1-build.log"
-    if cmake -S "$1" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
-            -DLVM_BUILD_TESTS=OFF -DLVM_PACKAGE_DESCRIPTION="$2" >"$log" 2>&1 &&
+    if LVM_BUILD_TYPE=Release "$1/scripts/configure.sh" "$tree" i686 -DLVM_BUILD_TESTS=OFF \
+            -DLVM_PACKAGE_DESCRIPTION="$2" >"$log" 2>&1 &&
         cmake --build "$tree" --target "$3-setup" --parallel "$(nproc)" >>"$log" 2>&1; then
         return 0
     fi
