@@ -65,10 +65,11 @@ check() {  # WHAT EXPECTED ACTUAL
 cores="$LVM_WINEPREFIX/cores"
 mkdir -p "$cores"
 # qemu-i386 dies now and then inside Wine's own signal handling, not in the
-# installer: Wine reloads the thread's TEB selector on a signal (SIGUSR1, a
-# system APC after an asynchronous ioctl that GetFileInformationByHandle
-# makes) and the emulated segment reads as zero, so Wine's handler faults
-# within itself and qemu ends the process ("uncaught target signal 11"). A
+# installer: qemu-user keeps one GDT for the whole process, so the
+# thread-local entry that gives each Wine thread its TEB names the thread
+# that set it last; after the self-check's thread has ended, a signal to the
+# main thread reloads a cleared TEB, Wine's handler faults within itself and
+# qemu ends the process ("uncaught target signal 11"; docs/testing.md). A
 # Windows program's own fault never ends a Wine process by a Unix signal:
 # Wine turns it into an exception, and an unhandled one ends the process with
 # its code. So a death by a signal is the emulator's only when the guest's
