@@ -488,6 +488,7 @@ def detection(path):
         template = f.read()
     version = d["version"] if d["kind"] in VERSION_KINDS else "as released"
     for key, value in (("@NAME@", d["name"]), ("@FILE@", package_file_name(d)),
+                       ("@APPLICATION@", APPLICATION_EXECUTABLE),
                        ("@VERSION@", str(version)), ("@DESCRIPTION@", os.path.basename(path)),
                        ("@TEST@", test)):
         template = template.replace(key, value)
