@@ -74,7 +74,7 @@ mkdir -p "$cores"
 # Wine turns it into an exception, and an unhandled one ends the process with
 # its code. So a death by a signal is the emulator's only when the guest's
 # core shows the fault in Wine's Unix-side code beneath a signal handler;
-# then, and only then, the same step runs again (three tries in all).
+# then, and only then, the same step runs again (five tries in all).
 emulator_fault() {  # CORE: true when the core shows the emulator's known fault
     command -v gdb-multiarch >/dev/null || return 1
     frames=$(gdb-multiarch -batch -ex 'set architecture i386' -ex 'bt 4' /usr/lib/wine/wine "$1" 2>/dev/null)
@@ -87,7 +87,7 @@ emulator_fault() {  # CORE: true when the core shows the emulator's known fault
 run_installer() {  # NAME RUNNER-ARGUMENTS...
     name=$1; shift
     log="$WINEPREFIX/drive_c/$name.log"
-    for try in 1 2 3; do
+    for try in 1 2 3 4 5; do
         rm -f "$log" "$cores"/*
         console=$(cd "$cores" && { ulimit -c unlimited 2>/dev/null || true; } && wine "$bin/lvm-run.exe" "$@" "/log=C:\\$name.log" 2>&1 >"$cores/out") || true
         out=$(tr -d '\r' <"$cores/out")
@@ -109,7 +109,7 @@ run_installer() {  # NAME RUNNER-ARGUMENTS...
         fi
         echo "smoke: $name: try $try: qemu-i386 ended the process by signal $signal inside Wine's own signal handler (core: fault in i386-unix/ntdll.so beneath a signal frame), not in the installer; this try says nothing about it"
     done
-    echo "smoke: FAIL: $name: the emulator failed three tries in a row"
+    echo "smoke: FAIL: $name: the emulator failed five tries in a row"
     failed=1
 }
 
