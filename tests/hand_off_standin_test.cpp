@@ -24,11 +24,19 @@ bool MappingExists() {
     return mapping.valid();
 }
 
-// The stand-in's main window once the process waits for input: it makes the
-// window before its message loop first goes idle. At most 5 s.
-HWND MainWindowOnceIdle(HANDLE process) {
-    WaitForInputIdle(process, 5000);
-    return FindWindowW(kWindowClass, nullptr);
+// The main window of the stand-in `process` once it exists; null when the
+// process ends first (it ends by itself at its lifetime). Not "once the process
+// is idle": a process goes idle whenever it waits for messages, also before its
+// window exists (under Wine, while it waits for the desktop shell that its first
+// window has to start).
+HWND MainWindowOf(HANDLE process, DWORD processId) {
+    for (;;) {
+        const HWND window = FindWindowW(kWindowClass, nullptr);
+        DWORD owner = 0;
+        if (window) GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) return window;
+        if (WaitForSingleObject(process, 20) != WAIT_TIMEOUT) return nullptr;
+    }
 }
 
 // Ends a stand-in that a test left running: asked first, then forced.
@@ -62,7 +70,7 @@ protected:
         EXPECT_TRUE(started) << "CreateProcessW: " << GetLastError();
         if (!started) return ScopedHandle();
         CloseHandle(info.hThread);
-        EXPECT_NE(MainWindowOnceIdle(info.hProcess), nullptr) << "the stand-in showed no window";
+        EXPECT_NE(MainWindowOf(info.hProcess, info.dwProcessId), nullptr) << "the stand-in ended without a window";
         return ScopedHandle(info.hProcess);
     }
 };

@@ -11,6 +11,16 @@ namespace {
 
 uint64_t Ticks(const FILETIME& t) { return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; }
 
+// A window as a failure message names it: its class and its process.
+std::string Describe(HWND window) {
+    if (!window) return "no window";
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return driver::ToUtf8(name) + " of process " + std::to_string(owner);
+}
+
 // A stand-in started by the test, ended and closed when the test ends.
 class RunningStandIn {
 public:
@@ -24,25 +34,27 @@ public:
 
     bool started() const { return process_.valid(); }
     DWORD id() const { return id_; }
-    // Waits until the stand-in shows its window (its marks are then both up).
+    // Waits until the stand-in shows its window (its marks are then both up);
+    // false when it ends first (by itself at its lifetime, at the latest).
     bool WaitForWindow() const {
-        for (int i = 0; i < 100; ++i) {
-            HWND window = FindWindowW(L"TLVMainForm", nullptr);
-            if (window) return true;
-            Sleep(50);
+        for (;;) {
+            const HWND window = FindWindowW(L"TLVMainForm", nullptr);
+            DWORD owner = 0;
+            if (window) GetWindowThreadProcessId(window, &owner);
+            if (owner == id_) return true;
+            if (WaitForSingleObject(process_.get(), 20) != WAIT_TIMEOUT) return false;
         }
-        return false;
     }
-    // Waits until the stand-in has made its mark, the named mapping (at most 5 s).
+    // Waits until the stand-in has made its mark, the named mapping; false
+    // when it ends first.
     bool WaitForMapping() const {
-        for (int i = 0; i < 250; ++i) {
+        for (;;) {
             if (HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, L"lingvaro_memfile")) {
                 CloseHandle(mapping);
                 return true;
             }
-            if (WaitForSingleObject(process_.get(), 20) == WAIT_OBJECT_0) return false;
+            if (WaitForSingleObject(process_.get(), 20) != WAIT_TIMEOUT) return false;
         }
-        return false;
     }
     bool Ended(DWORD waitMs) const { return WaitForSingleObject(process_.get(), waitMs) == WAIT_OBJECT_0; }
     FILETIME ExitTime() const {
@@ -118,7 +130,7 @@ TEST_F(HandOffRun, ModestRunAppStartsTheApplicationAndBringsItToTheFront) {
     ASSERT_NE(window, nullptr) << "the application was not started";
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_FALSE(IsIconic(window));
-    EXPECT_EQ(GetForegroundWindow(), window);
+    EXPECT_EQ(GetForegroundWindow(), window) << Describe(GetForegroundWindow()) << " is in front";
 }
 
 TEST_F(HandOffRun, ModestRunAppGivesUpQuietlyWhenTheApplicationNeverComesUp) {
@@ -188,7 +200,7 @@ TEST_F(HandOffRun, SingleInstanceApplicationRunningAtTheStartComesBackAsANewInst
         GetWindowThreadProcessId(window, &owner);
         EXPECT_EQ(owner, newer);
         EXPECT_FALSE(IsIconic(window));
-        EXPECT_EQ(GetForegroundWindow(), window);
+        EXPECT_EQ(GetForegroundWindow(), window) << Describe(GetForegroundWindow()) << " is in front";
         CloseStandIns();
     }
 }

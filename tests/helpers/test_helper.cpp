@@ -1,6 +1,6 @@
 // A process for the tests that must happen in another process. Every wait
 // is for a state, with a limit: a helper whose test is gone or never answers
-// ends by itself.
+// ends by itself (the desktop keeper when its session is gone).
 //   lvm-test-helper hold FILE LET_GO_EVENT [UNTIL_FILE UNTIL_TEXT]
 //     holds FILE open as a scanner or a media tool would (GENERIC_READ,
 //     FILE_SHARE_READ only: nobody may write, rename over or delete it) until
@@ -13,6 +13,10 @@
 //   lvm-test-helper check INSTALLER INSIDE_EVENT TEST_PID
 //     checks INSTALLER as the run does, on the check's own thread; before its
 //     second chunk it sets INSIDE_EVENT and waits as `stage` does.
+//   lvm-test-helper desktop
+//     keeps the desktop of a test session up: asks for the desktop window,
+//     says "up" on its standard output once it has it, and stays until its
+//     standard input is closed (the session that started it has ended).
 #include <windows.h>
 
 #include <cwchar>
@@ -108,6 +112,23 @@ int Check(const std::vector<std::wstring>& args) {
     return kAtTheLimit;  // never reached: the process ends inside the hash
 }
 
+// Wine starts its desktop shell for the first process that needs the desktop
+// window, and ends it a second after the last process of the desktop has gone;
+// the shell inherits the Unix standard error of the process that started it.
+// Started by a test, it would hold that test's output pipe open (CTest waits
+// for it after the test has ended) and make the test's own processes wait for
+// it. Kept up for the whole session instead, it is started here, once.
+int KeepDesktop() {
+    if (!GetDesktopWindow()) return 2;
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "up\r\n", 4, &written, nullptr);
+    char byte = 0;
+    DWORD read = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &read, nullptr) && read > 0) {
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -115,5 +136,6 @@ int wmain(int argc, wchar_t** argv) {
     if (!args.empty() && args[0] == L"hold" && (args.size() == 3 || args.size() == 5)) return Hold(args);
     if (args.size() == 4 && args[0] == L"stage") return Stage(args);
     if (args.size() == 4 && args[0] == L"check") return Check(args);
+    if (args.size() == 1 && args[0] == L"desktop") return KeepDesktop();
     return 1;
 }
