@@ -35,7 +35,7 @@ protected:
             }
             return false;
         };
-        return DiscoverEnvironment(t.run.SharedRegistry, t.facts, t.Messenger(),
+        return DiscoverEnvironment(t.run.SharedRegistry, t.facts.Seams(), t.Messenger(),
                                    t.run.PackageConfig.ProductShortName, t.run.PackageConfig.ApplicationExecutable,
                                    t.run.Environment, exists);
     }

@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "handoff/app_elsewhere.h"
 #include "handoff/hand_off.h"
+#include "handoff/held_package.h"
 #include "support/scripted_ui.h"
 #include "support/test_paths.h"
 #include "update/install_lock.h"
@@ -38,8 +39,8 @@ struct ScriptedApp {
         return &window;
     }
 
-    THandOffHooks Hooks() {
-        THandOffHooks hooks;
+    THandOffSeams Hooks() {
+        THandOffSeams hooks;
         hooks.launch = [this] { events.push_back("launch"); };
         hooks.sleep = [this](uint32_t ms) { events.push_back("sleep " + std::to_string(ms)); };
         hooks.appNotRunning = [this] {
@@ -173,7 +174,7 @@ TEST(HandOffWaits, ExitWaitLooksAtOnceThenEvery100MsAndGivesUpAt10Seconds) {
         uint32_t clock = 0xFFFFF000u;  // near the wrap: only differences count
         int looks = 0;
         std::vector<uint32_t> sleeps;
-        TAppExitHooks hooks;
+        TAppExitSeams hooks;
         hooks.appGone = [&] { return ++looks, c.goneAtLook != 0 && looks >= c.goneAtLook; };
         hooks.sleep = [&](uint32_t ms) {
             sleeps.push_back(ms);
@@ -189,7 +190,7 @@ TEST(HandOffWaits, ExitWaitLooksAtOnceThenEvery100MsAndGivesUpAt10Seconds) {
 TEST(HandOffWaits, ApplicationStartsThroughTheDesktopShellAndDirectlyOnlyWithoutIt) {
     for (const bool shellAvailable : {true, false}) {
         std::vector<std::string> tried;
-        TAppStartRoutes routes;
+        TAppStartSeams routes;
         routes.throughDesktopShell = [&] {
             tried.push_back("desktop shell");
             return shellAvailable;
@@ -219,7 +220,7 @@ TEST(InstallLockWaits, TakenAtOnceLaterOrNeverWithinTheMinute) {
         uint32_t clock = 0xFFFFF000u;  // wraps during the wait
         const uint32_t start = clock;
         uint32_t lastAttempt = 0;
-        TInstallLockHooks hooks;
+        TInstallLockSeams hooks;
         hooks.now = [&clock] { return clock; };
         hooks.tryTake = [&](uint32_t milliseconds) {
             lastAttempt = clock - start;
@@ -257,15 +258,16 @@ TEST(InstallLockWaits, RealLockIsExclusiveUntilLetGo) {
 // The Restart Manager's list, scripted (it is a stub under Wine): only the
 // application of the installation folder is asked to close, in any session;
 // a foreign holder is never touched; a failure changes nothing.
-class ScriptedRestartManager final : public RestartManager {
-public:
-    std::optional<std::vector<TFileHolder>> HoldersOf(const std::string& file) override {
-        queried.push_back(file);
-        return holders;
-    }
-    bool AskToClose(const std::vector<TFileHolder>& processes) override {
-        for (const TFileHolder& p : processes) asked.push_back(p.processId);
-        return true;
+struct ScriptedRestartManager {
+    TRestartManagerSeams Seams() {
+        return {[this](const std::string& file) {
+                    queried.push_back(file);
+                    return holders;
+                },
+                [this](const std::vector<TFileHolder>& processes) {
+                    for (const TFileHolder& p : processes) asked.push_back(p.processId);
+                    return true;
+                }};
     }
     std::optional<std::vector<TFileHolder>> holders;
     std::vector<std::string> queried;
@@ -301,7 +303,7 @@ TEST(AppElsewhere, OnlyTheApplicationOfTheFolderIsAskedAndOpenedForWaiting) {
         ScriptedRestartManager restartManager;
         restartManager.holders = row.holders;
         const std::vector<ScopedHandle> opened =
-            AskApplicationElsewhereToClose(restartManager, "C:\\Lingvaro\\lvm0.pak", appExe);
+            AskApplicationElsewhereToClose(restartManager.Seams(), "C:\\Lingvaro\\lvm0.pak", appExe);
         EXPECT_EQ(restartManager.queried, std::vector<std::string>{"C:\\Lingvaro\\lvm0.pak"});
         EXPECT_EQ(restartManager.asked, row.asked);
         EXPECT_EQ(opened.size(), row.opened);
@@ -341,9 +343,9 @@ TEST(AppElsewhere, HoldersOfAPackageStillHeldAreNamedAndTheAnswerDecides) {
         test::ScriptedUserInterface ui;
         ui.Answer(row.button);
         std::vector<std::string> log;
-        const TMessenger messages(ui, false, {"Lingvaro update", "Обновление Lingvaro", "title"},
+        const TMessenger messages(ui.Seams(), false, {"Lingvaro update", "Обновление Lingvaro", "title"},
                                   [&] { return row.unattended; }, [&](const std::string& line) { log.push_back(line); });
-        EXPECT_EQ(AnswerWhenPackageHeld(restartManager, messages, "C:\\L\\lvm0.pak"), row.answer);
+        EXPECT_EQ(AnswerWhenPackageHeld(restartManager.Seams(), messages, "C:\\L\\lvm0.pak"), row.answer);
         const std::string text = std::string("The file C:\\L\\lvm0.pak\r\nis in use by ") + row.named + ".";
         ASSERT_EQ(ui.Shown().size(), row.unattended ? 0u : 1u);
         if (!row.unattended) {

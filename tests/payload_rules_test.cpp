@@ -319,7 +319,7 @@ TEST(PayloadRules, HeldFileIsTriedAgainWithPausesDoublingFrom100MsFor3Seconds) {
         uint32_t clock = 7;  // any start
         std::vector<uint32_t> pauses;
         int tries = 0;
-        const TRetryHooks hooks{[&](uint32_t ms) { pauses.push_back(ms), clock += ms; }, [&] { return clock; }};
+        const TRetrySeams hooks{[&](uint32_t ms) { pauses.push_back(ms), clock += ms; }, [&] { return clock; }};
         const std::optional<uint32_t> heldFor = RetryWhileHeld(
             [&] {
                 clock += row.tryMs;

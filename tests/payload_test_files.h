@@ -72,11 +72,12 @@ inline std::string OwnExecutablePath() {
 
 // Records the writer's calls into the progress window, as "hide" and
 // "show(caption|text)", instead of starting a window.
-class ProgressRecorder final : public ProgressCalls {
-public:
-    void Hide() override { calls.push_back("hide"); }
-    void Show(const std::string& caption, const std::string& text) override {
-        calls.push_back("show(" + caption + "|" + text + ")");
+struct ProgressRecorder {
+    TProgressSeams Seams() {
+        return {[this] { calls.push_back("hide"); },
+                [this](const std::string& caption, const std::string& text) {
+                    calls.push_back("show(" + caption + "|" + text + ")");
+                }};
     }
 
     std::vector<std::string> calls;
@@ -91,14 +92,14 @@ public:
     WriterHarness(const WriterHarness&) = delete;
     WriterHarness& operator=(const WriterHarness&) = delete;
 
-    TPayloadServices Services() {
-        return {messages_, progress, GetModuleHandleW(nullptr), staging, retry, whenHeld, "run"};
+    TPayloadSeams Seams() {
+        return {messages_, progress.Seams(), GetModuleHandleW(nullptr), staging, retry, whenHeld, "run"};
     }
     PayloadOutcome Write(const std::string& name, const std::string& kind, const std::string& destination) {
-        return WriteResourceToFile(Services(), name, kind, destination);
+        return WriteResourceToFile(Seams(), name, kind, destination);
     }
     PayloadOutcome WriteSplit(const std::string& name, const std::string& kind, const std::string& destination) {
-        return WriteSplitResourceToFile(Services(), name, kind, destination);
+        return WriteSplitResourceToFile(Seams(), name, kind, destination);
     }
     const TMessenger& Messenger() const { return messages_; }
 
@@ -109,11 +110,11 @@ private:
 public:
     ScriptedUserInterface& ui = run_.ui;
     ProgressRecorder progress;
-    StagingCalls staging;
+    TStagingSeams staging;
     // The tries of a held file on a clock that only the pauses move.
     std::vector<uint32_t> pauses;
     uint32_t clockMs = 0;
-    TRetryHooks retry{[this](uint32_t ms) { pauses.push_back(ms), clockMs += ms; }, [this] { return clockMs; }};
+    TRetrySeams retry{[this](uint32_t ms) { pauses.push_back(ms), clockMs += ms; }, [this] { return clockMs; }};
     HeldFileDecision whenHeld;
 };
 

@@ -72,7 +72,7 @@ TEST(RunLog, MessagesAreLoggedInEnglishWithTheirAnswers) {
         test::TestRun t(row.russian);
         std::vector<std::string> lines;
         const TMessenger messages(
-            t.ui, row.russian, {test::texts::kCaptionEn, test::texts::kCaptionRu, test::texts::kFullTitle},
+            t.ui.Seams(), row.russian, {test::texts::kCaptionEn, test::texts::kCaptionRu, test::texts::kFullTitle},
             [&row] { return row.unattended; }, [&lines](const std::string& line) { lines.push_back(line); });
         t.ui.Answer(row.answer);
         if (row.id == Message::NoRights) {

@@ -48,7 +48,7 @@ TEST(CaptureText, CommandLineQuotesTheWholeInterpreterPathAndSkipsAutoRun) {
 
 // A command as the collecting loop sees it: output handed out in pieces, a
 // clock that moves only when the loop waits.
-class ScriptedCommand final : public CaptureSource {
+class ScriptedCommand {
 public:
     std::vector<std::string> pieces;  // one piece a read
     bool endsAfterPieces = true;      // false: never closes its output
@@ -56,16 +56,17 @@ public:
     std::vector<uint32_t> waits;
     int terminated = 0;
 
-    bool ReadAvailable(std::string& output) override {
-        if (next_ < pieces.size()) output += pieces[next_++];
-        return next_ < pieces.size() || !endsAfterPieces;
+    TCaptureSeams Seams() {
+        return {[this](std::string& output) {
+                    if (next_ < pieces.size()) output += pieces[next_++];
+                    return next_ < pieces.size() || !endsAfterPieces;
+                },
+                [this](uint32_t milliseconds) {
+                    waits.push_back(milliseconds);
+                    clock += milliseconds;
+                },
+                [this] { return clock; }, [this] { ++terminated; }};
     }
-    void Wait(uint32_t milliseconds) override {
-        waits.push_back(milliseconds);
-        clock += milliseconds;
-    }
-    uint32_t Now() override { return clock; }
-    void Terminate() override { ++terminated; }
 
 private:
     size_t next_ = 0;
@@ -98,7 +99,7 @@ TEST(CaptureText, OutputIsCollectedUntilClosedWithinTheLimitAndUpToTheCap) {
         command.pieces = c.pieces;
         command.endsAfterPieces = c.ends;
         std::string output;
-        EXPECT_EQ(CollectOutput(command, c.limitMs, c.cap, output), c.expectedEnd);
+        EXPECT_EQ(CollectOutput(command.Seams(), c.limitMs, c.cap, output), c.expectedEnd);
         EXPECT_EQ(output, c.expectedOutput);
         EXPECT_EQ(command.waits.size(), c.expectedWaits);
         for (const uint32_t ms : command.waits) EXPECT_EQ(ms, 10u);

@@ -120,7 +120,7 @@ protected:
     TRunContext& run = t.run;
     test::TempFolder folder;
     std::string installDir;
-    TUpdateOperations ops;
+    TUpdateSeams ops;
     std::vector<std::string> calls;
 
     bool admin = true;

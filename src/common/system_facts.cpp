@@ -26,13 +26,9 @@ bool TokenIsInAdministrators() {
     return CheckTokenMembership(nullptr, administrators, &member) && member;
 }
 
-}  // namespace
+uint32_t UserDefaultLcid() { return ::GetUserDefaultLCID(); }
 
-bool WindowsSystemFacts::IsUserAnAdmin() { return TokenIsInAdministrators(); }
-
-uint32_t WindowsSystemFacts::UserDefaultLcid() { return ::GetUserDefaultLCID(); }
-
-bool WindowsSystemFacts::WindowStationVisible() {
+bool WindowStationVisible() {
     USEROBJECTFLAGS flags{};
     DWORD needed = 0;
     // A station that cannot be asked is taken as seen: the run then behaves as
@@ -43,5 +39,9 @@ bool WindowsSystemFacts::WindowStationVisible() {
     }
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
+
+}  // namespace
+
+TMachineSeams SystemMachineSeams() { return {TokenIsInAdministrators, UserDefaultLcid, WindowStationVisible}; }
 
 }  // namespace lvm

@@ -4,24 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace lvm {
 
-class SystemFacts {
-public:
-    virtual ~SystemFacts() = default;
-    virtual bool IsUserAnAdmin() = 0;
-    virtual uint32_t UserDefaultLcid() = 0;
+struct TMachineSeams {
+    std::function<bool()> isUserAnAdmin;
+    std::function<uint32_t()> userDefaultLcid;
     // The process's window station is one a person sees (WSF_VISIBLE); false
     // for a service's, as SYSTEM in session 0.
-    virtual bool WindowStationVisible() = 0;
+    std::function<bool()> windowStationVisible;
 };
 
-class WindowsSystemFacts final : public SystemFacts {
-public:
-    bool IsUserAnAdmin() override;
-    uint32_t UserDefaultLcid() override;
-    bool WindowStationVisible() override;
-};
+TMachineSeams SystemMachineSeams();
 
 }  // namespace lvm

@@ -68,12 +68,12 @@ bool FolderHoldsApplication(const std::string& folder, const std::string& appFil
 
 }  // namespace
 
-bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMessenger& messages,
+bool DiscoverEnvironment(const TRegistry& shared, const TMachineSeams& machine, const TMessenger& messages,
                          const std::string& productShortName, const std::string& appFileName,
                          TEnvironmentRecord& environment,
                          const FileExists& isExistingFile) {
     const std::string programFiles = ReadProgramFilesDir(shared);
-    environment.IsAdmin = facts.IsUserAnAdmin();
+    environment.IsAdmin = machine.isUserAnAdmin();
 
     if (!CanReadUserShellFolders(shared)) {
         messages.Tell(Message::NoRegistryAccess);

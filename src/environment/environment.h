@@ -42,7 +42,7 @@ extern const char kCurrentVersionKey[];
 // file system's answer; tests give their own.
 // `productShortName` names the folder and the uninstall entry, `appFileName`
 // the application's file in the folder.
-bool DiscoverEnvironment(const TRegistry& shared, SystemFacts& facts, const TMessenger& messages,
+bool DiscoverEnvironment(const TRegistry& shared, const TMachineSeams& machine, const TMessenger& messages,
                          const std::string& productShortName, const std::string& appFileName,
                          TEnvironmentRecord& environment,
                          const std::function<bool(const std::string&)>& isExistingFile = IsExistingFile);

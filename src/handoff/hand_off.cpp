@@ -46,47 +46,47 @@ QuitRequest TellAppToQuit(const TAppLocation& app) {
 }
 
 bool WaitForAppToExit(const QuitRequest& request) {
-    TAppExitHooks hooks;
-    hooks.appGone = [&request] {
+    TAppExitSeams seams;
+    seams.appGone = [&request] {
         for (const ScopedHandle& other : request.elsewhere) {
             if (!ProcessEnded(other.get())) return false;
         }
         return AppNotRunning() && (!request.process || ProcessEnded(request.process.get()));
     };
     // A plain sleep: this thread has no windows, so it owes nobody messages.
-    hooks.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
-    hooks.now = [] { return static_cast<uint32_t>(GetTickCount()); };
-    return WaitForAppExit(hooks);
+    seams.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
+    seams.now = [] { return static_cast<uint32_t>(GetTickCount()); };
+    return WaitForAppExit(seams);
 }
 
 void LaunchApp(const TAppLocation& app) {
     const std::wstring folder = Widen(app.installDir);
     const std::wstring file = Widen(app.ExecutablePath());
-    TAppStartRoutes routes;
-    routes.throughDesktopShell = [&] { return StartThroughDesktopShell(file, folder); };
-    routes.directly = [&] {
+    TAppStartSeams seams;
+    seams.throughDesktopShell = [&] { return StartThroughDesktopShell(file, folder); };
+    seams.directly = [&] {
         // The application expects its own folder as the current directory; the
         // empty directory text below makes the shell start it in ours.
         SetCurrentDirectoryW(folder.c_str());
         Shell32().ShellExecuteW(nullptr, L"open", file.c_str(), L"", L"", SW_SHOWNORMAL);
     };
-    StartApp(routes);
+    StartApp(seams);
 }
 
-THandOffHooks RealHandOffHooks(const TAppLocation& app) {
-    THandOffHooks hooks;
-    hooks.launch = [app] { LaunchApp(app); };
-    hooks.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
-    hooks.appNotRunning = AppNotRunning;
-    hooks.findMainWindow = [app] { return static_cast<WindowRef>(FindMainWindow(app.mainWindowClass)); };
-    hooks.activate = [](WindowRef window) {
+THandOffSeams SystemHandOffSeams(const TAppLocation& app) {
+    THandOffSeams seams;
+    seams.launch = [app] { LaunchApp(app); };
+    seams.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
+    seams.appNotRunning = AppNotRunning;
+    seams.findMainWindow = [app] { return static_cast<WindowRef>(FindMainWindow(app.mainWindowClass)); };
+    seams.activate = [](WindowRef window) {
         const HWND handle = static_cast<HWND>(window);
         User32().ShowWindow(handle, SW_SHOWNORMAL);
         User32().SetForegroundWindow(handle);
     };
-    return hooks;
+    return seams;
 }
 
-void LaunchAndActivateApp(const TAppLocation& app) { HandOffToApp(RealHandOffHooks(app)); }
+void LaunchAndActivateApp(const TAppLocation& app) { HandOffToApp(SystemHandOffSeams(app)); }
 
 }  // namespace lvm

@@ -60,6 +60,6 @@ void LaunchApp(const TAppLocation& app);
 void LaunchAndActivateApp(const TAppLocation& app);
 
 // The real operations behind LaunchAndActivateApp, for HandOffToApp.
-THandOffHooks RealHandOffHooks(const TAppLocation& app);
+THandOffSeams SystemHandOffSeams(const TAppLocation& app);
 
 }  // namespace lvm

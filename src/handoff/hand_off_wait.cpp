@@ -8,11 +8,11 @@ namespace {
 // moment before the first look. Returns the number of polls made; it equals
 // the limit both when the last poll hit and when none did, and callers treat
 // both alike.
-int PollAfterSleeping(const THandOffHooks& hooks, uint32_t intervalMs, int limit,
+int PollAfterSleeping(const THandOffSeams& seams, uint32_t intervalMs, int limit,
                       const std::function<bool()>& found) {
     int polls = 0;
     do {
-        hooks.sleep(intervalMs);
+        seams.sleep(intervalMs);
         ++polls;
         if (found()) break;
     } while (polls <= limit - 1);
@@ -21,37 +21,37 @@ int PollAfterSleeping(const THandOffHooks& hooks, uint32_t intervalMs, int limit
 
 }  // namespace
 
-bool WaitForAppExit(const TAppExitHooks& hooks) {
-    const uint32_t start = hooks.now();
+bool WaitForAppExit(const TAppExitSeams& seams) {
+    const uint32_t start = seams.now();
     for (;;) {
-        if (hooks.appGone()) return true;
-        if (hooks.now() - start >= kAppExitLimitMs) return false;
-        hooks.sleep(kAppExitPollIntervalMs);
+        if (seams.appGone()) return true;
+        if (seams.now() - start >= kAppExitLimitMs) return false;
+        seams.sleep(kAppExitPollIntervalMs);
     }
 }
 
-AppStartRoute StartApp(const TAppStartRoutes& routes) {
-    if (routes.throughDesktopShell()) return AppStartRoute::DesktopShell;
-    routes.directly();
+AppStartRoute StartApp(const TAppStartSeams& seams) {
+    if (seams.throughDesktopShell()) return AppStartRoute::DesktopShell;
+    seams.directly();
     return AppStartRoute::Direct;
 }
 
-HandOffOutcome HandOffToApp(const THandOffHooks& hooks) {
-    hooks.launch();
+HandOffOutcome HandOffToApp(const THandOffSeams& seams) {
+    seams.launch();
 
     // The mapping exists once the new instance runs.
-    const int appPolls = PollAfterSleeping(hooks, kAppPollIntervalMs, kAppPollLimit,
-                                           [&] { return !hooks.appNotRunning(); });
+    const int appPolls = PollAfterSleeping(seams, kAppPollIntervalMs, kAppPollLimit,
+                                           [&] { return !seams.appNotRunning(); });
     if (appPolls >= kAppPollLimit) return HandOffOutcome::AppNeverCameUp;
 
     WindowRef window = nullptr;
-    const int windowPolls = PollAfterSleeping(hooks, kWindowPollIntervalMs, kWindowPollLimit, [&] {
-        window = hooks.findMainWindow();
+    const int windowPolls = PollAfterSleeping(seams, kWindowPollIntervalMs, kWindowPollLimit, [&] {
+        window = seams.findMainWindow();
         return window != nullptr;
     });
     if (windowPolls >= kWindowPollLimit) return HandOffOutcome::WindowNeverFound;
 
-    hooks.activate(window);
+    seams.activate(window);
     return HandOffOutcome::Activated;
 }
 

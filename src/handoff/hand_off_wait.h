@@ -21,7 +21,7 @@ constexpr int kAppPollLimit = 8;
 constexpr uint32_t kWindowPollIntervalMs = 1024;
 constexpr int kWindowPollLimit = 11;
 
-struct THandOffHooks {
+struct THandOffSeams {
     std::function<void()> launch;
     std::function<void(uint32_t milliseconds)> sleep;
     std::function<bool()> appNotRunning;
@@ -36,7 +36,7 @@ struct THandOffHooks {
 constexpr uint32_t kAppExitPollIntervalMs = 100;
 constexpr uint32_t kAppExitLimitMs = 10000;
 
-struct TAppExitHooks {
+struct TAppExitSeams {
     // True once the application has gone.
     std::function<bool()> appGone;
     std::function<void(uint32_t milliseconds)> sleep;
@@ -46,12 +46,12 @@ struct TAppExitHooks {
 
 // Polls until the application has gone (true) or the limit has run out
 // (false): the first look comes at once, the last one at the limit.
-bool WaitForAppExit(const TAppExitHooks& hooks);
+bool WaitForAppExit(const TAppExitSeams& seams);
 
 // The two ways to start the application: through the desktop shell, as the
 // signed-in user (false when that route is unavailable: nothing was
 // started), or directly from this process.
-struct TAppStartRoutes {
+struct TAppStartSeams {
     std::function<bool()> throughDesktopShell;
     std::function<void()> directly;
 };
@@ -59,7 +59,7 @@ struct TAppStartRoutes {
 enum class AppStartRoute { DesktopShell, Direct };
 
 // The desktop shell first; the direct start only when it is unavailable.
-AppStartRoute StartApp(const TAppStartRoutes& routes);
+AppStartRoute StartApp(const TAppStartSeams& seams);
 
 enum class HandOffOutcome {
     AppNeverCameUp,   // no mapping before the application phase ran out
@@ -70,6 +70,6 @@ enum class HandOffOutcome {
 // Launches, waits for the application and its window, and activates the
 // window. Gives up silently when a phase runs out; a hit on the last poll of
 // a phase still counts as running out (the counter has reached its limit).
-HandOffOutcome HandOffToApp(const THandOffHooks& hooks);
+HandOffOutcome HandOffToApp(const THandOffSeams& seams);
 
 }  // namespace lvm

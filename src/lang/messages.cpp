@@ -107,9 +107,9 @@ std::string FillMessage(const std::string& pattern, const std::string& caption, 
     return text;
 }
 
-TMessenger::TMessenger(UserInterface& ui, bool useRussian, TMessageValues values,
+TMessenger::TMessenger(TUserInterfaceSeams ui, bool useRussian, TMessageValues values,
                        std::function<bool()> unattended, LogLine log)
-    : ui_(ui),
+    : ui_(std::move(ui)),
       useRussian_(useRussian),
       values_(std::move(values)),
       unattended_(std::move(unattended)),
@@ -146,13 +146,13 @@ MessageBoxRequest TMessenger::Compose(Message id, const std::vector<std::string>
 void TMessenger::Tell(Message id, const std::vector<std::string>& arguments) const {
     const bool shown = !Unattended();
     LogMessage(id, arguments, shown);
-    if (shown) ui_.ShowMessageBox(Compose(id, arguments));
+    if (shown) ui_.showMessageBox(Compose(id, arguments));
 }
 
 bool TMessenger::Ask(Message id, const std::vector<std::string>& arguments) const {
     const bool shown = !Unattended();
     LogMessage(id, arguments, shown);
-    const bool yes = shown && ui_.ShowMessageBox(Compose(id, arguments)) == kAnswerYes;
+    const bool yes = shown && ui_.showMessageBox(Compose(id, arguments)) == kAnswerYes;
     Log(std::string("answer: ") + (yes ? "Yes" : shown ? "No" : "No (the safe answer)"));
     return yes;
 }
@@ -165,7 +165,7 @@ HeldAnswer TMessenger::AskWhenHeld(const std::string& file, const std::vector<st
         return HeldAnswer::FinishAtRestart;
     }
     const bool russian = useRussian_;
-    switch (ui_.ShowMessageBox(Compose(Message::FileHeld, {file, HolderList(holders, russian)}))) {
+    switch (ui_.showMessageBox(Compose(Message::FileHeld, {file, HolderList(holders, russian)}))) {
         case kAnswerTryAgain:
             Log("answer: Try Again");
             return HeldAnswer::TryAgain;

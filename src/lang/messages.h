@@ -76,7 +76,7 @@ public:
     // `unattended` says, when a box is about to be shown, whether anybody is
     // there to answer it (null: somebody always is); `log` receives every
     // message in English, shown or not, and the answer (null: no log).
-    TMessenger(UserInterface& ui, bool useRussian, TMessageValues values,
+    TMessenger(TUserInterfaceSeams ui, bool useRussian, TMessageValues values,
                std::function<bool()> unattended = nullptr, LogLine log = nullptr);
 
     // The box exactly as it is shown: text, caption, style and language.
@@ -103,7 +103,7 @@ private:
     // for a message that exists in Russian only), and whether it was shown.
     void LogMessage(Message id, const std::vector<std::string>& englishArguments, bool shown) const;
 
-    UserInterface& ui_;
+    TUserInterfaceSeams ui_;
     bool useRussian_;
     TMessageValues values_;
     std::function<bool()> unattended_;

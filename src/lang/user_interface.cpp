@@ -35,9 +35,7 @@ LRESULT CALLBACK RaiseBoxOnActivation(int code, WPARAM wParam, LPARAM lParam) {
     return User32().CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-}  // namespace
-
-int SystemMessageBoxes::ShowMessageBox(const MessageBoxRequest& request) {
+int ShowSystemMessageBox(const MessageBoxRequest& request) {
     const std::wstring text = Widen(request.text);
     const std::wstring caption = Widen(request.caption);
     // A hook of this thread only, for the length of this one box.
@@ -50,5 +48,9 @@ int SystemMessageBoxes::ShowMessageBox(const MessageBoxRequest& request) {
     }
     return User32().MessageBoxW(nullptr, text.c_str(), caption.c_str(), request.style);
 }
+
+}  // namespace
+
+TUserInterfaceSeams SystemUserInterfaceSeams() { return {ShowSystemMessageBox}; }
 
 }  // namespace lvm

@@ -3,6 +3,7 @@
 // questions and reads the exact texts.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace lvm {
@@ -26,18 +27,13 @@ struct MessageBoxRequest {
     unsigned short languageId = 0;
 };
 
-class UserInterface {
-public:
-    virtual ~UserInterface() = default;
+struct TUserInterfaceSeams {
     // Returns the button pressed (IDYES, IDNO, IDOK...), or 0 when no box could be shown.
-    virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
+    std::function<int(const MessageBoxRequest& request)> showMessageBox;
 };
 
 // The system's message boxes: no owner window, raised above other topmost
 // windows while they are up.
-class SystemMessageBoxes final : public UserInterface {
-public:
-    int ShowMessageBox(const MessageBoxRequest& request) override;
-};
+TUserInterfaceSeams SystemUserInterfaceSeams();
 
 }  // namespace lvm

@@ -17,7 +17,7 @@ namespace {
 // ERROR_NO_SYSTEM_RESOURCES; pieces of this size stay far below that limit.
 constexpr size_t kChunkSize = 1 << 20;
 
-bool WritePiece(HANDLE file, const ByteRange& piece, ChunkWriter writeChunk) {
+bool WritePiece(HANDLE file, const ByteRange& piece, const ChunkWriter& writeChunk) {
     const char* bytes = static_cast<const char*>(piece.data);
     size_t left = piece.size;
     while (left > 0) {
@@ -166,7 +166,7 @@ bool StagedFile::Create(const std::string& temporary) {
     FileFacts folder;
     if (!folder_ || !SystemDescribeFile(folder_.get(), folder) || folder.finalPath.empty()) return false;
 
-    calls_.clearLeftover(path, calls_.describe);
+    seams_.clearLeftover(path, seams_.describe);
     // CREATE_NEW never opens what lies at the name: whatever is planted there
     // again after the clearing makes the create fail instead of being
     // followed. Read sharing lets the version probes read the new file.
@@ -174,7 +174,7 @@ bool StagedFile::Create(const std::string& temporary) {
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) return false;
     FileFacts created;
-    if (!calls_.describe(file_.get(), created) || !IsSoundNewFile(created, folder.finalPath)) {
+    if (!seams_.describe(file_.get(), created) || !IsSoundNewFile(created, folder.finalPath)) {
         Discard();
         return false;
     }
@@ -182,14 +182,14 @@ bool StagedFile::Create(const std::string& temporary) {
 }
 
 bool StagedFile::Write(const std::vector<ByteRange>& pieces) {
-    if (!calls_.setDeleteOnClose(file_.get(), true)) return false;
+    if (!seams_.setDeleteOnClose(file_.get(), true)) return false;
     for (const ByteRange& piece : pieces) {
-        if (!WritePiece(file_.get(), piece, calls_.writeChunk)) return false;
+        if (!WritePiece(file_.get(), piece, seams_.writeChunk)) return false;
     }
     // Flushed before anything can rename or use it: otherwise a power cut
     // soon after could leave a file of the right name with zeros in it.
-    if (!calls_.flush(file_.get())) return false;
-    return calls_.setDeleteOnClose(file_.get(), false);
+    if (!seams_.flush(file_.get())) return false;
+    return seams_.setDeleteOnClose(file_.get(), false);
 }
 
 CommitResult StagedFile::Commit(const std::string& destination) {
@@ -200,7 +200,7 @@ CommitResult StagedFile::Commit(const std::string& destination) {
     // old file or the new one, never neither. It fails while another process
     // holds the target open without delete sharing. A link at the target is
     // replaced as a link.
-    if (!calls_.rename(file_.get(), Widen(destination), true)) {
+    if (!seams_.rename(file_.get(), Widen(destination), true)) {
         // Only a file can be held; a folder of that name stays a failure.
         return IsHeldError(GetLastError()) && IsExistingFile(destination) ? CommitResult::Held
                                                                             : CommitResult::Failed;
@@ -213,8 +213,8 @@ bool StagedFile::KeepForRestart(const std::string& kept, const std::string& dest
     // Through the same handle, as with the destination: the file that was
     // written and checked is the file kept. Nothing at the name is replaced,
     // so whatever someone planted there in advance makes this fail.
-    if (!calls_.rename(file_.get(), Widen(kept), false) ||
-        !calls_.scheduleMoveAtRestart(Widen(kept), Widen(destination))) {
+    if (!seams_.rename(file_.get(), Widen(kept), false) ||
+        !seams_.scheduleMoveAtRestart(Widen(kept), Widen(destination))) {
         Discard();
         return false;
     }
@@ -225,7 +225,7 @@ bool StagedFile::KeepForRestart(const std::string& kept, const std::string& dest
 void StagedFile::Keep() { Close(); }
 
 void StagedFile::Discard() {
-    if (file_) calls_.setDeleteOnClose(file_.get(), true);
+    if (file_) seams_.setDeleteOnClose(file_.get(), true);
     Close();
 }
 

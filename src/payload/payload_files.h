@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ struct ByteRange {
 
 // Writes one chunk of a file: the system's WriteFile, or a test's stand-in
 // that makes a write fail part-way.
-using ChunkWriter = bool (*)(HANDLE file, const void* bytes, DWORD size);
+using ChunkWriter = std::function<bool(HANDLE file, const void* bytes, DWORD size)>;
 bool SystemWriteChunk(HANDLE file, const void* bytes, DWORD size);
 
 // What an open handle refers to, as the file system tells it.
@@ -36,37 +37,37 @@ struct FileFacts {
 // Tells what an open handle refers to: the system's way, or a test's that
 // makes it look like something planted. False when even the attributes
 // cannot be read; the final path is empty when the system cannot give it.
-using FileDescriber = bool (*)(HANDLE handle, FileFacts& facts);
+using FileDescriber = std::function<bool(HANDLE handle, FileFacts& facts)>;
 bool SystemDescribeFile(HANDLE handle, FileFacts& facts);
 
 // Removes whatever lies at the temporary name before a new file is made
 // there, deciding by what `describe` tells of it: the system's way, or a
 // test's that plants something again at once.
-using LeftoverClearer = void (*)(const std::wstring& path, FileDescriber describe);
+using LeftoverClearer = std::function<void(const std::wstring& path, FileDescriber describe)>;
 void SystemClearLeftover(const std::wstring& path, FileDescriber describe);
 
 // Flushes what was written to the disk: the system's FlushFileBuffers, or a
 // test's stand-in that records the order of the calls or fails.
-using FileFlusher = bool (*)(HANDLE file);
+using FileFlusher = std::function<bool(HANDLE file)>;
 bool SystemFlushFile(HANDLE file);
 
 // Asks the file system to delete the file when its last handle closes
 // (`remove`), or withdraws that request.
-using DeleteOnCloseSetter = bool (*)(HANDLE file, bool remove);
+using DeleteOnCloseSetter = std::function<bool(HANDLE file, bool remove)>;
 bool SystemSetDeleteOnClose(HANDLE file, bool remove);
 
 // Gives an open file another name in its volume, replacing a file of that
 // name only when `replaceExisting`.
-using HandleRenamer = bool (*)(HANDLE file, const std::wstring& newName, bool replaceExisting);
+using HandleRenamer = std::function<bool(HANDLE file, const std::wstring& newName, bool replaceExisting)>;
 bool SystemRenameFile(HANDLE file, const std::wstring& newName, bool replaceExisting);
 
 // Registers the move of `from` over `to` that the system carries out at the
 // next restart, before any program can hold `to`.
-using RestartMoveScheduler = bool (*)(const std::wstring& from, const std::wstring& to);
+using RestartMoveScheduler = std::function<bool(const std::wstring& from, const std::wstring& to)>;
 bool SystemScheduleMoveAtRestart(const std::wstring& from, const std::wstring& to);
 
 // The file-system calls of a staged write that tests replace.
-struct StagingCalls {
+struct TStagingSeams {
     ChunkWriter writeChunk = SystemWriteChunk;
     FileDescriber describe = SystemDescribeFile;
     LeftoverClearer clearLeftover = SystemClearLeftover;
@@ -118,7 +119,7 @@ bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath);
 // either, since the file is delete-on-close while its data are incomplete.
 class StagedFile {
 public:
-    explicit StagedFile(const StagingCalls& calls) : calls_(calls) {}
+    explicit StagedFile(const TStagingSeams& seams) : seams_(seams) {}
     ~StagedFile() { Discard(); }
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
@@ -145,7 +146,7 @@ public:
 private:
     void Close();
 
-    StagingCalls calls_;
+    TStagingSeams seams_;
     ScopedHandle folder_;
     ScopedHandle file_;
 };

@@ -38,17 +38,17 @@ uint32_t NextHeldRetryPause(uint32_t elapsedMs, uint32_t lastPauseMs) {
     return std::min({doubled, kHeldRetryLongestPauseMs, kHeldRetryLimitMs - elapsedMs});
 }
 
-std::optional<uint32_t> RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetryHooks& hooks) {
+std::optional<uint32_t> RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetrySeams& seams) {
     if (!stillHeld()) return std::nullopt;
     // Counted from the refusal, not from the first try: a try that succeeds
     // at once may itself take a clock tick, and that is no wait for a holder.
-    const uint32_t refused = hooks.now();
+    const uint32_t refused = seams.now();
     uint32_t pause = 0;
-    while ((pause = NextHeldRetryPause(hooks.now() - refused, pause)) != 0) {
-        hooks.sleep(pause);
+    while ((pause = NextHeldRetryPause(seams.now() - refused, pause)) != 0) {
+        seams.sleep(pause);
         if (!stillHeld()) break;
     }
-    return hooks.now() - refused;
+    return seams.now() - refused;
 }
 
 std::optional<VersionProbe> VersionProbeFor(const std::string& kind) {

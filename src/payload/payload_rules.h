@@ -40,7 +40,7 @@ constexpr uint32_t kHeldRetryLimitMs = 3000;
 // pause of `lastPauseMs` (0: none yet); 0 when the time is up.
 uint32_t NextHeldRetryPause(uint32_t elapsedMs, uint32_t lastPauseMs);
 
-struct TRetryHooks {
+struct TRetrySeams {
     std::function<void(uint32_t milliseconds)> sleep;
     // A millisecond clock; only differences are used, so it may wrap.
     std::function<uint32_t()> now;
@@ -49,7 +49,7 @@ struct TRetryHooks {
 // Tries at once and again after each pause while `stillHeld` says so.
 // Returns the milliseconds from the end of the first try that found the file
 // held to the end of the last try; nullopt when the first try found it free.
-std::optional<uint32_t> RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetryHooks& hooks);
+std::optional<uint32_t> RetryWhileHeld(const std::function<bool()>& stillHeld, const TRetrySeams& seams);
 
 // How the version of a file of each kind is read.
 enum class VersionProbe {

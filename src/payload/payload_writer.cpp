@@ -24,9 +24,9 @@ std::optional<ByteRange> FindResourceBytes(HMODULE module, const std::string& na
     return ByteRange{bytes, SizeofResource(module, found)};
 }
 
-PayloadOutcome ReportFailure(const TPayloadServices& services, const std::string& destination) {
+PayloadOutcome ReportFailure(const TPayloadSeams& seams, const std::string& destination) {
     // The destination is named also when it was the temporary file that failed.
-    services.messages.Tell(Message::CantInstallFile, {destination});
+    seams.messages.Tell(Message::CantInstallFile, {destination});
     return PayloadOutcome::Failed;
 }
 
@@ -41,7 +41,7 @@ VersionVerdict CompareNumbers(int32_t newVersion, int32_t installedVersion) {
 }
 
 // The new file (at its temporary path) is probed first, then the installed one.
-VersionVerdict CompareVersions(const TPayloadServices& services, const std::string& kind,
+VersionVerdict CompareVersions(const TPayloadSeams& seams, const std::string& kind,
                                const std::string& temporary, const std::string& destination) {
     const std::optional<VersionProbe> probe = VersionProbeFor(kind);
     if (!probe) return {};
@@ -67,8 +67,8 @@ VersionVerdict CompareVersions(const TPayloadServices& services, const std::stri
         }
         case VersionProbe::LngScan: {
             if (!ComparesLngVersions(destination)) return {};
-            const int32_t newVersion = ReadLngVersion(temporary, services.messages);
-            return CompareNumbers(newVersion, ReadLngVersion(destination, services.messages));
+            const int32_t newVersion = ReadLngVersion(temporary, seams.messages);
+            return CompareNumbers(newVersion, ReadLngVersion(destination, seams.messages));
         }
     }
     return {};
@@ -76,16 +76,16 @@ VersionVerdict CompareVersions(const TPayloadServices& services, const std::stri
 
 std::string Milliseconds(uint32_t ms) { return std::to_string(ms) + " ms"; }
 
-PayloadOutcome KeepForRestart(const TPayloadServices& services, StagedFile& staged, const std::string& destination) {
-    const std::string kept = RestartKeptName(destination, services.runTag);
+PayloadOutcome KeepForRestart(const TPayloadSeams& seams, StagedFile& staged, const std::string& destination) {
+    const std::string kept = RestartKeptName(destination, seams.runTag);
     if (!staged.KeepForRestart(kept, destination)) return PayloadOutcome::Failed;
-    services.messages.Log("kept " + kept + " for the restart; its move over " + destination + " is scheduled");
+    seams.messages.Log("kept " + kept + " for the restart; its move over " + destination + " is scheduled");
     return PayloadOutcome::KeptForRestart;
 }
 
 // Gives the staged file the destination's name. Failed here is not yet
 // reported: the caller says what stays behind.
-PayloadOutcome PlaceStaged(const TPayloadServices& services, StagedFile& staged, const std::string& destination) {
+PayloadOutcome PlaceStaged(const TPayloadSeams& seams, StagedFile& staged, const std::string& destination) {
     for (;;) {
         CommitResult result = CommitResult::Failed;
         bool told = false;
@@ -94,70 +94,70 @@ PayloadOutcome PlaceStaged(const TPayloadServices& services, StagedFile& staged,
                 result = staged.Commit(destination);
                 if (result == CommitResult::Held && !told) {
                     // Said at once: an administrator reading the log meanwhile sees why the run waits.
-                    services.messages.Log(destination + " is held by another program; trying again for up to " +
+                    seams.messages.Log(destination + " is held by another program; trying again for up to " +
                                           Milliseconds(kHeldRetryLimitMs));
                     told = true;
                 }
                 return result == CommitResult::Held;
             },
-            services.retry);
+            seams.retry);
         if (result == CommitResult::Done) {
             if (heldFor) {
-                services.messages.Log(destination + " was held by another program; free after " +
+                seams.messages.Log(destination + " was held by another program; free after " +
                                       Milliseconds(*heldFor));
             }
             ClearFilesKeptForRestart(destination);
             return PayloadOutcome::Written;
         }
-        if (result == CommitResult::Failed || !services.whenHeld) return PayloadOutcome::Failed;
-        services.messages.Log(destination + " still held by another program after " + Milliseconds(heldFor.value_or(0)) +
+        if (result == CommitResult::Failed || !seams.whenHeld) return PayloadOutcome::Failed;
+        seams.messages.Log(destination + " still held by another program after " + Milliseconds(heldFor.value_or(0)) +
                               " of tries");
-        switch (services.whenHeld(destination)) {
+        switch (seams.whenHeld(destination)) {
             case HeldAnswer::TryAgain:
                 continue;
             case HeldAnswer::Cancel:
                 staged.Discard();
                 return PayloadOutcome::Cancelled;
             case HeldAnswer::FinishAtRestart:
-                return KeepForRestart(services, staged, destination);
+                return KeepForRestart(seams, staged, destination);
         }
     }
 }
 
-bool UserWantsOlderFile(const TPayloadServices& services, const std::string& destination,
+bool UserWantsOlderFile(const TPayloadSeams& seams, const std::string& destination,
                         const VersionVerdict& verdict) {
-    return services.messages.Ask(Message::OlderVersion,
+    return seams.messages.Ask(Message::OlderVersion,
                                  {destination, verdict.installedVersion, verdict.newVersion});
 }
 
 // The new data go beside the installed file first; the installed file is
 // replaced only when the new one is not older or the user wants it anyway.
-PayloadOutcome CarefulReplace(const TPayloadServices& services, const ByteRange& data,
+PayloadOutcome CarefulReplace(const TPayloadSeams& seams, const ByteRange& data,
                               const std::string& kind, const std::string& destination) {
     const std::string temporary = TildeName(destination);
-    StagedFile staged(services.staging);
-    if (!staged.Create(temporary) || !staged.Write({data})) return ReportFailure(services, destination);
+    StagedFile staged(seams.staging);
+    if (!staged.Create(temporary) || !staged.Write({data})) return ReportFailure(seams, destination);
 
-    const VersionVerdict verdict = CompareVersions(services, kind, temporary, destination);
-    services.messages.Log("versions: installed " + destination + " " + verdict.installedVersion + ", carried " +
+    const VersionVerdict verdict = CompareVersions(seams, kind, temporary, destination);
+    seams.messages.Log("versions: installed " + destination + " " + verdict.installedVersion + ", carried " +
                           verdict.newVersion + (verdict.newIsOlder ? " (older)" : ""));
     if (verdict.newIsOlder) {
         // The question must not be hidden behind the topmost progress window.
-        services.progress.Hide();
-        if (!UserWantsOlderFile(services, destination, verdict)) {
+        seams.progress.hide();
+        if (!UserWantsOlderFile(seams, destination, verdict)) {
             staged.Discard();
-            services.progress.Show("", "");
+            seams.progress.show("", "");
             return PayloadOutcome::KeptNewer;
         }
     }
     // On failure the temporary file stays beside the untouched installed one
     // and the window stays hidden: the run goes on to its closing question.
-    const PayloadOutcome placed = PlaceStaged(services, staged, destination);
+    const PayloadOutcome placed = PlaceStaged(seams, staged, destination);
     if (placed == PayloadOutcome::Failed) {
         staged.Keep();
-        return ReportFailure(services, destination);
+        return ReportFailure(seams, destination);
     }
-    if (verdict.newIsOlder && placed == PayloadOutcome::Written) services.progress.Show("", "");
+    if (verdict.newIsOlder && placed == PayloadOutcome::Written) seams.progress.show("", "");
     return placed;
 }
 
@@ -165,55 +165,55 @@ PayloadOutcome CarefulReplace(const TPayloadServices& services, const ByteRange&
 // goes through a new file beside it, so that nothing that lies at either
 // name is ever opened for writing, and a failed write leaves an installed
 // file whole.
-PayloadOutcome WriteInPlaceOf(const TPayloadServices& services, const std::vector<ByteRange>& pieces,
+PayloadOutcome WriteInPlaceOf(const TPayloadSeams& seams, const std::vector<ByteRange>& pieces,
                               const std::string& destination) {
-    StagedFile staged(services.staging);
-    if (!staged.Create(TildeName(destination)) || !staged.Write(pieces)) return ReportFailure(services, destination);
-    const PayloadOutcome placed = PlaceStaged(services, staged, destination);
-    return placed == PayloadOutcome::Failed ? ReportFailure(services, destination) : placed;
+    StagedFile staged(seams.staging);
+    if (!staged.Create(TildeName(destination)) || !staged.Write(pieces)) return ReportFailure(seams, destination);
+    const PayloadOutcome placed = PlaceStaged(seams, staged, destination);
+    return placed == PayloadOutcome::Failed ? ReportFailure(seams, destination) : placed;
 }
 
-PayloadOutcome WriteResource(const TPayloadServices& services, const std::string& name,
+PayloadOutcome WriteResource(const TPayloadSeams& seams, const std::string& name,
                              const std::string& kind, const std::string& destination) {
     // A resource the executable does not carry is a failure to install, not a crash.
-    const std::optional<ByteRange> data = FindResourceBytes(services.resourceModule, name, kind);
-    if (!data) return ReportFailure(services, destination);
+    const std::optional<ByteRange> data = FindResourceBytes(seams.resourceModule, name, kind);
+    if (!data) return ReportFailure(seams, destination);
     if (HasVersionRule(kind) && IsExistingFile(destination)) {
-        return CarefulReplace(services, *data, kind, destination);
+        return CarefulReplace(seams, *data, kind, destination);
     }
-    return WriteInPlaceOf(services, {*data}, destination);
+    return WriteInPlaceOf(seams, {*data}, destination);
 }
 
-PayloadOutcome WriteSplitResource(const TPayloadServices& services, const std::string& name,
+PayloadOutcome WriteSplitResource(const TPayloadSeams& seams, const std::string& name,
                                   const std::string& kind, const std::string& destination) {
-    const std::optional<ByteRange> first = FindResourceBytes(services.resourceModule, name + "1", kind);
-    const std::optional<ByteRange> second = FindResourceBytes(services.resourceModule, name + "2", kind);
-    if (!first || !second) return ReportFailure(services, destination);
-    return WriteInPlaceOf(services, {*first, *second}, destination);
+    const std::optional<ByteRange> first = FindResourceBytes(seams.resourceModule, name + "1", kind);
+    const std::optional<ByteRange> second = FindResourceBytes(seams.resourceModule, name + "2", kind);
+    if (!first || !second) return ReportFailure(seams, destination);
+    return WriteInPlaceOf(seams, {*first, *second}, destination);
 }
 
 }  // namespace
 
-TRetryHooks SystemRetryHooks() {
+TRetrySeams SystemRetrySeams() {
     return {[](uint32_t milliseconds) { Sleep(milliseconds); }, [] { return static_cast<uint32_t>(GetTickCount()); }};
 }
 
-PayloadOutcome WriteResourceToFile(const TPayloadServices& services, const std::string& name,
+PayloadOutcome WriteResourceToFile(const TPayloadSeams& seams, const std::string& name,
                                    const std::string& kind, const std::string& destination) {
     try {
-        return WriteResource(services, name, kind, destination);
+        return WriteResource(seams, name, kind, destination);
     } catch (const std::exception&) {
         // Out of memory for a text, a conversion that failed: the same report.
-        return ReportFailure(services, destination);
+        return ReportFailure(seams, destination);
     }
 }
 
-PayloadOutcome WriteSplitResourceToFile(const TPayloadServices& services, const std::string& name,
+PayloadOutcome WriteSplitResourceToFile(const TPayloadSeams& seams, const std::string& name,
                                         const std::string& kind, const std::string& destination) {
     try {
-        return WriteSplitResource(services, name, kind, destination);
+        return WriteSplitResource(seams, name, kind, destination);
     } catch (const std::exception&) {
-        return ReportFailure(services, destination);
+        return ReportFailure(seams, destination);
     }
 }
 

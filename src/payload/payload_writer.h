@@ -24,27 +24,25 @@ enum class PayloadOutcome {
 
 // The writer's calls into the progress window: it hides the window before the
 // older-version question and shows it again afterwards.
-class ProgressCalls {
-public:
-    virtual ~ProgressCalls() = default;
-    virtual void Hide() = 0;
-    virtual void Show(const std::string& caption, const std::string& text) = 0;
+struct TProgressSeams {
+    std::function<void()> hide;
+    std::function<void(const std::string& caption, const std::string& text)> show;
 };
 
 // The system's clock and sleep, for the tries of a held destination.
-TRetryHooks SystemRetryHooks();
+TRetrySeams SystemRetrySeams();
 
 // What to do about a destination that another program still holds after the
 // tries: asked with the destination's path.
 using HeldFileDecision = std::function<HeldAnswer(const std::string& destination)>;
 
 // What the writer works with besides its arguments.
-struct TPayloadServices {
+struct TPayloadSeams {
     const TMessenger& messages;
-    ProgressCalls& progress;
+    TProgressSeams progress;
     HMODULE resourceModule;  // whose resources are written: the executable's own in a run
-    StagingCalls staging{};
-    TRetryHooks retry = SystemRetryHooks();
+    TStagingSeams staging{};
+    TRetrySeams retry = SystemRetrySeams();
     // Null: a destination that stays held is a failed write.
     HeldFileDecision whenHeld;
     // Makes the name kept for the restart this run's own.
@@ -59,11 +57,11 @@ struct TPayloadServices {
 // RestartKeptName() to replace the destination at the next restart. For a
 // kind that has a version rule, an installed file is first compared with the
 // new file, and the user is asked before an older file replaces it.
-PayloadOutcome WriteResourceToFile(const TPayloadServices& services, const std::string& name,
+PayloadOutcome WriteResourceToFile(const TPayloadSeams& services, const std::string& name,
                                    const std::string& kind, const std::string& destination);
 // Writes resources name + "1" and name + "2", one after the other, to
 // `destination` the same way, replacing it without any comparison.
-PayloadOutcome WriteSplitResourceToFile(const TPayloadServices& services, const std::string& name,
+PayloadOutcome WriteSplitResourceToFile(const TPayloadSeams& services, const std::string& name,
                                         const std::string& kind, const std::string& destination);
 
 }  // namespace lvm

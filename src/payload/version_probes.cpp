@@ -80,7 +80,7 @@ namespace {
 // the loader take a copy from the installer's folder before any of our code
 // runs. It is loaded from the system folder when first needed and kept for
 // the rest of the process.
-struct VersionApi {
+struct VersionFunctions {
     ScopedModule module{LoadSystemLibrary(L"version.dll")};
     LVM_SDK_FUNCTION_TYPE(GetFileVersionInfoSizeW) getSize = LVM_GET_FUNCTION(module.get(), GetFileVersionInfoSizeW);
     LVM_SDK_FUNCTION_TYPE(GetFileVersionInfoW) getInfo = LVM_GET_FUNCTION(module.get(), GetFileVersionInfoW);
@@ -89,8 +89,8 @@ struct VersionApi {
     bool Available() const { return getSize && getInfo && query; }
 };
 
-const VersionApi& Version() {
-    static const VersionApi api;
+const VersionFunctions& Version() {
+    static const VersionFunctions api;
     return api;
 }
 
@@ -103,7 +103,7 @@ std::string ReadExeFileVersion(const std::string& path) {
     SHFILEINFOW shellInfo{};
     if (Shell32().SHGetFileInfoW(widePath.c_str(), 0, &shellInfo, sizeof shellInfo, SHGFI_EXETYPE) == 0) return {};
 
-    const VersionApi& api = Version();
+    const VersionFunctions& api = Version();
     if (!api.Available()) return {};
     DWORD ignored = 0;
     const DWORD size = api.getSize(widePath.c_str(), &ignored);

@@ -7,19 +7,19 @@ std::string CaptureCommandLine(const std::string& interpreter, const std::string
     return "\"" + interpreter + "\" /d /c " + command;
 }
 
-CaptureEnd CollectOutput(CaptureSource& source, uint32_t limitMs, size_t cap, std::string& output) {
-    const uint32_t start = source.Now();
+CaptureEnd CollectOutput(const TCaptureSeams& source, uint32_t limitMs, size_t cap, std::string& output) {
+    const uint32_t start = source.now();
     for (;;) {
-        const bool open = source.ReadAvailable(output);
+        const bool open = source.readAvailable(output);
         // Read on past the cap and drop it: a child blocked on a full pipe
         // would otherwise never end.
         if (output.size() > cap) output.resize(cap);
         if (!open) return CaptureEnd::Finished;
-        if (source.Now() - start >= limitMs) {
-            source.Terminate();
+        if (source.now() - start >= limitMs) {
+            source.terminate();
             return CaptureEnd::TimedOut;
         }
-        source.Wait(kCapturePollMs);
+        source.wait(kCapturePollMs);
     }
 }
 

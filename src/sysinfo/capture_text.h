@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace lvm {
@@ -16,18 +17,16 @@ namespace lvm {
 std::string CaptureCommandLine(const std::string& interpreter, const std::string& command);
 
 // The captured command as the collecting loop sees it. Tests stand in for it.
-class CaptureSource {
-public:
-    virtual ~CaptureSource() = default;
+struct TCaptureSeams {
     // Appends what the command has written since the last call, without
     // blocking. False once the output is closed (the command has finished).
-    virtual bool ReadAvailable(std::string& output) = 0;
+    std::function<bool(std::string& output)> readAvailable;
     // Waits up to this long for the command (it may end sooner).
-    virtual void Wait(uint32_t milliseconds) = 0;
+    std::function<void(uint32_t milliseconds)> wait;
     // A millisecond clock; only differences are used, so it may wrap.
-    virtual uint32_t Now() = 0;
+    std::function<uint32_t()> now;
     // Ends the command.
-    virtual void Terminate() = 0;
+    std::function<void()> terminate;
 };
 
 enum class CaptureEnd { Finished, TimedOut };
@@ -40,7 +39,7 @@ constexpr uint32_t kCapturePollMs = 10;
 
 // Reads the command's output until it is closed or `limitMs` have passed;
 // then the command is ended. Keeps at most `cap` bytes of the output.
-CaptureEnd CollectOutput(CaptureSource& source, uint32_t limitMs, size_t cap, std::string& output);
+CaptureEnd CollectOutput(const TCaptureSeams& source, uint32_t limitMs, size_t cap, std::string& output);
 
 // The output read as a text file, line by line, each line followed by
 // CR LF. A line ends at CR LF, at LF or at a lone CR; a last line without an

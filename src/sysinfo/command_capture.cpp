@@ -21,12 +21,19 @@ namespace {
 std::wstring SystemInterpreterPath() { return SystemFolderPath(L"cmd.exe"); }
 
 // The read end of the command's standard output and error, and the command.
-class PipedCommand final : public CaptureSource {
+class PipedCommand {
 public:
     PipedCommand(ScopedHandle readEnd, ScopedHandle process)
         : readEnd_(std::move(readEnd)), process_(std::move(process)) {}
 
-    bool ReadAvailable(std::string& output) override {
+    TCaptureSeams Seams() {
+        return {[this](std::string& output) { return ReadAvailable(output); },
+                [this](uint32_t milliseconds) { WaitForSingleObject(process_.get(), milliseconds); },
+                [] { return static_cast<uint32_t>(GetTickCount()); }, [this] { Terminate(); }};
+    }
+
+private:
+    bool ReadAvailable(std::string& output) {
         for (;;) {
             DWORD available = 0;
             // Fails with ERROR_BROKEN_PIPE once every write end is closed:
@@ -40,14 +47,11 @@ public:
             output.append(chunk, got);
         }
     }
-    void Wait(uint32_t milliseconds) override { WaitForSingleObject(process_.get(), milliseconds); }
-    uint32_t Now() override { return static_cast<uint32_t>(GetTickCount()); }
-    void Terminate() override {
+    void Terminate() {
         TerminateProcess(process_.get(), 1);
         WaitForSingleObject(process_.get(), 1000);
     }
 
-private:
     ScopedHandle readEnd_;
     ScopedHandle process_;
 };
@@ -107,7 +111,7 @@ std::string RunCommandCapture(const std::string& command, uint32_t limitMs) {
         PipedCommand piped(std::move(readEnd), std::move(process));
         // A command that did not finish in time is a failed capture, as one
         // that could not start: what it printed so far is not used.
-        if (CollectOutput(piped, limitMs, kCaptureOutputCap, output) == CaptureEnd::TimedOut) output.clear();
+        if (CollectOutput(piped.Seams(), limitMs, kCaptureOutputCap, output) == CaptureEnd::TimedOut) output.clear();
     }
     return OemToAnsiText(CaptureLinesWithCrLf(output));
 }

@@ -14,18 +14,12 @@ namespace {
 
 // The writer's calls into the run's progress window; a run that nobody
 // watches shows none.
-class ProgressWindowCalls final : public ProgressCalls {
-public:
-    explicit ProgressWindowCalls(const TRunContext& run) : run_(run) {}
-    void Hide() override { window_.Hide(); }
-    void Show(const std::string& caption, const std::string& text) override {
-        if (!run_.Unattended()) window_.Show(caption, text);
-    }
-
-private:
-    const TRunContext& run_;
-    ProgressWindow window_;
-};
+TProgressSeams ProgressWindowSeams(const TRunContext& run, ProgressWindow& window) {
+    return {[&window] { window.Hide(); },
+            [&run, &window](const std::string& caption, const std::string& text) {
+                if (!run.Unattended()) window.Show(caption, text);
+            }};
+}
 
 // The report for an error that no operation handles (registry failures of the
 // environment steps and of the size write): one box, then the run is over.
@@ -40,14 +34,13 @@ int RunInstaller() {
     // error at any later point is reported under the package's captions.
     const TPackageConfig config = PackageValues();
     const TRunOptions options = ProcessRunOptions();
-    SystemMessageBoxes boxes;
-    WindowsSystemFacts facts;
-    TRunContext run(config, options, boxes, facts);
-    ProgressWindowCalls progress(run);
+    TRunContext run(config, options, SystemUserInterfaceSeams(), SystemMachineSeams());
+    ProgressWindow window;
+    const TProgressSeams progress = ProgressWindowSeams(run, window);
     int exitCode = kExitFailure;
     try {
         CommonStartup(run);
-        exitCode = ExitCodeFor(RunUpdate(run, TUpdateOperations::Real(run, progress)));
+        exitCode = ExitCodeFor(RunUpdate(run, SystemUpdateSeams(run, progress)));
     } catch (const std::exception& error) {
         ReportUnhandledError(run, error.what());
         exitCode = kExitFailure;

@@ -42,28 +42,28 @@ ScopedHandle OpenOrCreateMutex() {
 
 }  // namespace
 
-bool WaitForInstallLock(const TInstallLockHooks& hooks, uint32_t limitMs) {
-    const uint32_t start = hooks.now();
-    if (hooks.tryTake(0)) return true;
+bool WaitForInstallLock(const TInstallLockSeams& seams, uint32_t limitMs) {
+    const uint32_t start = seams.now();
+    if (seams.tryTake(0)) return true;
     for (;;) {
-        const uint32_t waited = hooks.now() - start;
+        const uint32_t waited = seams.now() - start;
         if (waited >= limitMs) return false;
-        if (hooks.tryTake(std::min(kInstallLockSliceMs, limitMs - waited))) return true;
+        if (seams.tryTake(std::min(kInstallLockSliceMs, limitMs - waited))) return true;
     }
 }
 
 std::unique_ptr<TInstallLock> TakeInstallLock(uint32_t limitMs) {
     ScopedHandle mutex = OpenOrCreateMutex();
     if (!mutex) return nullptr;
-    TInstallLockHooks hooks;
-    hooks.tryTake = [&mutex](uint32_t milliseconds) {
+    TInstallLockSeams seams;
+    seams.tryTake = [&mutex](uint32_t milliseconds) {
         // Abandoned: a run ended by force while it held the lock. Its files are
         // the writer's to deal with; the lock is this run's now.
         const DWORD result = WaitForSingleObject(mutex.get(), milliseconds);
         return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
     };
-    hooks.now = [] { return static_cast<uint32_t>(GetTickCount()); };
-    if (!WaitForInstallLock(hooks, limitMs)) return nullptr;
+    seams.now = [] { return static_cast<uint32_t>(GetTickCount()); };
+    if (!WaitForInstallLock(seams, limitMs)) return nullptr;
     return std::make_unique<MutexLock>(std::move(mutex));
 }
 

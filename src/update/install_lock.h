@@ -21,14 +21,14 @@ public:
 constexpr uint32_t kInstallLockLimitMs = 60000;
 constexpr uint32_t kInstallLockSliceMs = 1000;
 
-struct TInstallLockHooks {
+struct TInstallLockSeams {
     // Waits at most this long for the lock; true once it is taken.
     std::function<bool(uint32_t milliseconds)> tryTake;
     std::function<uint32_t()> now;  // milliseconds, wrapping
 };
 
 // Tries at once, then slice by slice until the limit has passed. True when taken.
-bool WaitForInstallLock(const TInstallLockHooks& hooks, uint32_t limitMs = kInstallLockLimitMs);
+bool WaitForInstallLock(const TInstallLockSeams& seams, uint32_t limitMs = kInstallLockLimitMs);
 
 // The machine-wide lock ("Global\" namespace, open to SYSTEM and the
 // administrators); null when another run held it for the whole limit or it

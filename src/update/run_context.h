@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "common/system_facts.h"
 #include "environment/environment.h"
@@ -18,8 +19,9 @@
 namespace lvm {
 
 struct TRunContext {
-    TRunContext(const TPackageConfig& config, const TRunOptions& options, UserInterface& ui, SystemFacts& facts)
-        : PackageConfig(config), Options(options), ui(ui), facts(facts) {}
+    TRunContext(const TPackageConfig& config, const TRunOptions& options, TUserInterfaceSeams userInterface,
+                TMachineSeams machine)
+        : PackageConfig(config), Options(options), UserInterface(std::move(userInterface)), Machine(std::move(machine)) {}
 
     const TPackageConfig& PackageConfig;
     const TRunOptions& Options;
@@ -31,18 +33,18 @@ struct TRunContext {
     // The account of the run that /log= asks for; closed: nothing is logged.
     TRunLog Log;
 
-    UserInterface& ui;
-    SystemFacts& facts;
+    TUserInterfaceSeams UserInterface;
+    TMachineSeams Machine;
 
     // Nobody is there to answer: /quiet, or a window station nobody sees (a
     // service, SYSTEM in session 0 under a deployment tool). Such a run shows
     // no window of any kind. Asked only when a window is about to be shown,
     // so that a run that shows nothing never loads the window system.
-    bool Unattended() const { return Options.quiet || !facts.WindowStationVisible(); }
+    bool Unattended() const { return Options.quiet || !Machine.windowStationVisible(); }
 
     // Messages in the run's language under the package's captions.
     TMessenger Messenger() const {
-        return TMessenger(ui, UseRussian,
+        return TMessenger(UserInterface, UseRussian,
                           {PackageConfig.CaptionEn, PackageConfig.CaptionRu, PackageConfig.FullTitle},
                           [this] { return Unattended(); }, [this](const std::string& line) { Log.Write(line); });
     }

@@ -10,6 +10,7 @@
 #include "environment/folder_size.h"
 #include "environment/path_rules.h"
 #include "handoff/app_elsewhere.h"
+#include "handoff/held_package.h"
 #include "selfcheck/self_check.h"
 
 namespace lvm {
@@ -30,20 +31,19 @@ std::string RunTag() {
     return tag;
 }
 
-TPayloadServices PayloadServices(const TMessenger& messages, ProgressCalls& progress) {
+TPayloadSeams PayloadSeams(const TMessenger& messages, const TProgressSeams& progress) {
     const HeldFileDecision whenHeld = [&messages](const std::string& package) {
-        SystemRestartManager restartManager;
-        return AnswerWhenPackageHeld(restartManager, messages, package);
+        return AnswerWhenPackageHeld(SystemRestartManagerSeams(), messages, package);
     };
-    return {messages, progress, GetModuleHandleW(nullptr), StagingCalls(), SystemRetryHooks(), whenHeld, RunTag()};
+    return {messages, progress, GetModuleHandleW(nullptr), TStagingSeams(), SystemRetrySeams(), whenHeld, RunTag()};
 }
 
 }  // namespace
 
-TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progress) {
-    TUpdateOperations ops;
+TUpdateSeams SystemUpdateSeams(TRunContext& run, const TProgressSeams& progress) {
+    TUpdateSeams ops;
     ops.discoverEnvironment = [&run] {
-        return DiscoverEnvironment(run.SharedRegistry, run.facts, run.Messenger(), run.PackageConfig.ProductShortName,
+        return DiscoverEnvironment(run.SharedRegistry, run.Machine, run.Messenger(), run.PackageConfig.ProductShortName,
                                    run.PackageConfig.ApplicationExecutable, run.Environment);
     };
     ops.appNotRunning = AppNotRunning;
@@ -54,8 +54,7 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
         // Only an installed package can be held; a folder that is no
         // installation has nobody to ask.
         if (!IsAbsoluteFolder(app.installDir) || !IsExistingFile(package)) return std::vector<ScopedHandle>();
-        SystemRestartManager restartManager;
-        return AskApplicationElsewhereToClose(restartManager, package, app.ExecutablePath());
+        return AskApplicationElsewhereToClose(SystemRestartManagerSeams(), package, app.ExecutablePath());
     };
     ops.waitForAppToExit = [](const QuitRequest& request) { WaitForAppToExit(request); };
     ops.startSelfCheck = [&run]() -> std::function<bool()> {
@@ -66,12 +65,12 @@ TUpdateOperations TUpdateOperations::Real(TRunContext& run, ProgressCalls& progr
     ops.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
                                           const std::string& destination) {
         const TMessenger messages = run.Messenger();
-        return WriteResourceToFile(PayloadServices(messages, progress), name, kind, destination);
+        return WriteResourceToFile(PayloadSeams(messages, progress), name, kind, destination);
     };
     ops.writeSplitResource = [&run, &progress](const std::string& name, const std::string& kind,
                                                const std::string& destination) {
         const TMessenger messages = run.Messenger();
-        return WriteSplitResourceToFile(PayloadServices(messages, progress), name, kind, destination);
+        return WriteSplitResourceToFile(PayloadSeams(messages, progress), name, kind, destination);
     };
     ops.folderSizeKB = FolderSizeKB;
     ops.launchAndActivateApp = [&run] { LaunchAndActivateApp(AppLocation(run)); };
@@ -82,7 +81,7 @@ namespace {
 
 // `bytesLeaving`: a file that the next restart removes (the installed
 // package that a kept one replaces); the size is the folder's after it.
-void RecordInstalledSize(const TRunContext& run, const TUpdateOperations& ops, uint64_t bytesLeaving) {
+void RecordInstalledSize(const TRunContext& run, const TUpdateSeams& ops, uint64_t bytesLeaving) {
     // Whether the open succeeded is not looked at: a key that could not be
     // opened makes the write below fail, and that failure ends the run. The
     // key is closed in every case.
@@ -117,7 +116,7 @@ bool InPlace(PayloadOutcome written) {
 
 }  // namespace
 
-RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
+RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
     const TPackageConfig& config = run.PackageConfig;
     const TRunOptions& options = run.Options;
     const TEnvironmentRecord& environment = run.Environment;
@@ -219,7 +218,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
     } else if (options.modest) {
         if (!options.runApp) {
             run.Log.Write("application not started: no runapp");
-        } else if (!run.facts.WindowStationVisible()) {
+        } else if (!run.Machine.windowStationVisible()) {
             run.Log.Write("application not started: nobody sees this window station");
         } else {
             run.Log.Write("application started (runapp)");
@@ -245,19 +244,6 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& ops) {
             break;
     }
     return RunOutcome::Failed;
-}
-
-HeldAnswer AnswerWhenPackageHeld(RestartManager& restartManager, const TMessenger& messages,
-                                 const std::string& package) {
-    const std::vector<TFileHolder> holders = restartManager.HoldersOf(package).value_or(std::vector<TFileHolder>());
-    std::vector<std::string> names;
-    std::string named;
-    for (const TFileHolder& holder : holders) {
-        names.push_back(HolderName(holder));
-        named += (named.empty() ? "" : ", ") + names.back() + " (process id " + std::to_string(holder.processId) + ")";
-    }
-    messages.Log(named.empty() ? "held by: another program (the Restart Manager names nobody)" : "held by: " + named);
-    return messages.AskWhenHeld(package, names);
 }
 
 }  // namespace lvm

@@ -5,7 +5,6 @@
 #include <functional>
 #include <string>
 
-#include "handoff/app_elsewhere.h"
 #include "handoff/hand_off.h"
 #include "payload/payload_writer.h"
 #include "update/install_lock.h"
@@ -23,9 +22,9 @@ enum class RunOutcome {
     Failed,         // a failure was reported to the user
 };
 
-// The operations the run calls, so that tests can stand in for the ones
-// that need a real machine. Real() gives the real operations over a run.
-struct TUpdateOperations {
+// The steps the run calls, so that tests can stand in for the ones that
+// need a real machine. SystemUpdateSeams() gives the real ones over a run.
+struct TUpdateSeams {
     std::function<bool()> discoverEnvironment;
     std::function<bool()> appNotRunning;
     std::function<QuitRequest()> tellAppToQuit;
@@ -50,18 +49,12 @@ struct TUpdateOperations {
     // next restart); -1 when it cannot be sized.
     std::function<int32_t(const std::string& folder, uint64_t bytesLeaving)> folderSizeKB;
     std::function<void()> launchAndActivateApp;
-
-    static TUpdateOperations Real(TRunContext& run, ProgressCalls& progress);
 };
+
+TUpdateSeams SystemUpdateSeams(TRunContext& run, const TProgressSeams& progress);
 
 // The run reads the package configuration and the options from `run`, as the
 // entry made them; it changes only what it finds out (environment, log, ...).
-RunOutcome RunUpdate(TRunContext& run, const TUpdateOperations& operations);
-
-// What to do about the package that other programs still hold: the Restart
-// Manager names them (Wine's names nobody), the log gets their names and
-// process ids, and the user is asked (unattended: finish at the restart).
-HeldAnswer AnswerWhenPackageHeld(RestartManager& restartManager, const TMessenger& messages,
-                                 const std::string& package);
+RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& seams);
 
 }  // namespace lvm

@@ -13,7 +13,7 @@ void CommonStartup(TRunContext& run) {
                   run.PackageConfig.ResourceName + " version " + run.PackageConfig.PackageVersionText +
                   ", command line: " + run.Options.text);
 
-    run.UseRussian = IsRussianLocale(run.facts.UserDefaultLcid());
+    run.UseRussian = IsRussianLocale(run.Machine.userDefaultLcid());
     // Only the 64-bit flag is wanted from the description.
     run.IsWin64 = DescriptionMeans64Bit(DescribeWindows());
     run.SharedRegistry.SetAccess(run.IsWin64 ? kRegistryAccess64 : kDefaultRegistryAccess);

@@ -88,7 +88,7 @@ int Stage(const std::vector<std::wstring>& args) {
     g_insideEvent = args[2];
     const lvm::ScopedHandle test(OpenProcess(SYNCHRONIZE, FALSE, std::wcstoul(args[3].c_str(), nullptr, 10)));
     g_test = test.get();
-    lvm::StagingCalls calls;
+    lvm::TStagingSeams calls;
     calls.writeChunk = SignalInsideTheSecondWrite;
     lvm::StagedFile staged(calls);
     const std::vector<char> data(3 << 20, 'p');  // three chunks

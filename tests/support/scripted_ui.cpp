@@ -18,7 +18,7 @@ std::vector<std::string> ScriptedUserInterface::Texts() const {
     return texts;
 }
 
-TestRun::TestRun(bool russian) : run(config, options, ui, facts) {
+TestRun::TestRun(bool russian) : run(config, options, ui.Seams(), facts.Seams()) {
     run.UseRussian = russian;
     // The view a 64-bit Windows gives the installer.
     run.SharedRegistry.SetAccess(kRegistryAccess64);

@@ -1,6 +1,6 @@
 // Test doubles for the two seams: a user interface that answers from a script
-// and records every box, and system facts that the test sets; and a run
-// context over both.
+// and records every box, and the machine's answers that the test sets; and a
+// run context over both.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +14,16 @@
 
 namespace lvm::test {
 
-class ScriptedUserInterface : public UserInterface {
+class ScriptedUserInterface {
 public:
     // Answers given to the boxes in order (IDYES = 6, IDNO = 7, IDOK = 1).
     // A box with no scripted answer gets IDOK for an OK box and IDNO otherwise.
     void Answer(int button) { answers_.push_back(button); }
 
-    int ShowMessageBox(const MessageBoxRequest& request) override;
+    int ShowMessageBox(const MessageBoxRequest& request);
+    TUserInterfaceSeams Seams() {
+        return {[this](const MessageBoxRequest& request) { return ShowMessageBox(request); }};
+    }
 
     const std::vector<MessageBoxRequest>& Shown() const { return shown_; }
     std::vector<std::string> Texts() const;
@@ -30,11 +33,10 @@ private:
     std::vector<MessageBoxRequest> shown_;
 };
 
-class FixedSystemFacts : public SystemFacts {
-public:
-    bool IsUserAnAdmin() override { return admin; }
-    uint32_t UserDefaultLcid() override { return lcid; }
-    bool WindowStationVisible() override { return stationVisible; }
+struct FixedMachine {
+    TMachineSeams Seams() {
+        return {[this] { return admin; }, [this] { return lcid; }, [this] { return stationVisible; }};
+    }
 
     bool admin = true;
     uint32_t lcid = 1033;
@@ -55,7 +57,7 @@ struct TestRun {
     TPackageConfig config = PackageValues();
     TRunOptions options;
     ScriptedUserInterface ui;
-    FixedSystemFacts facts;
+    FixedMachine facts;
     TRunContext run;
 };
 
