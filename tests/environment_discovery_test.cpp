@@ -190,7 +190,7 @@ TEST_F(EnvironmentDiscovery, AShellFolderThatIsNotAStringStopsWithNoAccessToTheR
 
         EXPECT_FALSE(Discover(row));
         ASSERT_EQ(row.ui.Shown().size(), 1u);
-        const MessageBoxRequest& box = row.ui.Shown()[0];
+        const TMessageBoxRequest& box = row.ui.Shown()[0];
         EXPECT_EQ(box.text, c.russian ? "Нет доступа к системному реестру" : "No access to system registry");
         EXPECT_EQ(box.caption, c.russian ? "Обновление Lingvaro" : "Lingvaro update");
         EXPECT_EQ(box.style, kErrorBoxStyle);
@@ -228,7 +228,7 @@ TEST_F(EnvironmentDiscovery, AWrongTypedMachineValueLeavesTheOperationWithTheKey
         try {
             Discover();
             ADD_FAILURE() << "no error raised";
-        } catch (const RegistryError& error) {
+        } catch (const TRegistryError& error) {
             EXPECT_EQ(std::string(error.what()), "Invalid data type for '" + c.value + "'");
         }
         EXPECT_FALSE(t_.run.SharedRegistry.HasOpenKey());

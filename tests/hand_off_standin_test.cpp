@@ -101,7 +101,7 @@ TEST_F(HandOffOnWine, ExistingMappingAnswersFalseExactlyWhileItsOwnerHoldsIt) {
 }
 
 TEST_F(HandOffOnWine, TellingWithoutAWindowPostsNothingToThisThread) {
-    const QuitRequest request = TellAppToQuit(StandInApp());
+    const TQuitRequest request = TellAppToQuit(StandInApp());
     EXPECT_FALSE(request.process.valid());
     MSG message;
     EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
@@ -114,7 +114,7 @@ TEST_F(HandOffOnWine, RunningStandInIsSeenQuitsWhenToldAndIsWaitedForUntilItHasG
     ASSERT_TRUE(process.valid());
 
     EXPECT_FALSE(AppNotRunning());
-    const QuitRequest request = TellAppToQuit(StandInApp());
+    const TQuitRequest request = TellAppToQuit(StandInApp());
     EXPECT_TRUE(request.process.valid()) << "the window's process was not opened for the wait";
     EXPECT_TRUE(WaitForAppToExit(request));
     EXPECT_EQ(WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0) << "the wait ended before the process";

@@ -140,7 +140,7 @@ TEST(Messages, EveryBoxInBothLanguagesUnderItsCaption) {
     };
     for (const Row& row : rows) {
         test::TestRun t(row.russian);
-        const MessageBoxRequest box = t.Messenger().Compose(row.id, row.arguments);
+        const TMessageBoxRequest box = t.Messenger().Compose(row.id, row.arguments);
         SCOPED_TRACE(box.text);
         std::string expected = row.text;
         if (row.id == Message::Consent) expected += title + "?";

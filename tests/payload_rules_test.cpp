@@ -120,7 +120,7 @@ TEST(PayloadLngRules, VersionHeaderLines) {
 }
 
 std::optional<int32_t> ScanAll(const std::string& text) {
-    LngVersionScanner scanner;
+    TLngVersionScanner scanner;
     scanner.Feed(text.data(), text.size());
     scanner.Finish();
     return scanner.Value();
@@ -129,7 +129,7 @@ std::optional<int32_t> ScanAll(const std::string& text) {
 // The same text fed one byte at a time, so that CR LF pairs and lines are
 // split across pieces.
 std::optional<int32_t> ScanBytewise(const std::string& text) {
-    LngVersionScanner scanner;
+    TLngVersionScanner scanner;
     for (char c : text) {
         if (scanner.Feed(&c, 1)) break;
     }
@@ -181,7 +181,7 @@ TEST(PayloadLngRules, VeryLongLinesAreJudgedWithoutKeepingThem) {
 }
 
 TEST(PayloadLngRules, StopsAtTheValueLine) {
-    LngVersionScanner scanner;
+    TLngVersionScanner scanner;
     const std::string head = "[langver]\r\n8\r";
     EXPECT_FALSE(scanner.Feed(head.data(), 11));  // the value line has not ended yet
     EXPECT_TRUE(scanner.Feed(head.data() + 11, head.size() - 11));
@@ -390,7 +390,7 @@ TEST(PayloadRules, NewFileIsSoundOnlyAsAPlainFileOfOneNameDirectlyInItsFolder) {
         {"no folder path", FILE_ATTRIBUTE_ARCHIVE, 1, inside, L"", false},
     };
     for (const auto& c : cases) {
-        FileFacts facts;
+        TFileDescription facts;
         facts.attributes = c.attributes;
         facts.links = c.links;
         facts.finalPath = c.finalPath;

@@ -47,25 +47,25 @@ bool FailHalfWay(HANDLE file, const void* bytes, DWORD size) {
 }
 
 // The new file as something planted in its place would make it look.
-bool DescribeWithASecondName(HANDLE file, FileFacts& facts) {
+bool DescribeWithASecondName(HANDLE file, TFileDescription& facts) {
     const bool described = SystemDescribeFile(file, facts);
     facts.links = 2;
     return described;
 }
-bool DescribeAsAReparsePoint(HANDLE file, FileFacts& facts) {
+bool DescribeAsAReparsePoint(HANDLE file, TFileDescription& facts) {
     const bool described = SystemDescribeFile(file, facts);
     facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     return described;
 }
 // As if a link had been put in place of the folder: the file lies in a
 // folder beside it whose name begins the same.
-bool DescribeInAnotherFolder(HANDLE file, FileFacts& facts) {
+bool DescribeInAnotherFolder(HANDLE file, TFileDescription& facts) {
     const bool described = SystemDescribeFile(file, facts);
     facts.finalPath.insert(facts.finalPath.rfind(L'\\'), L"-elsewhere");
     return described;
 }
 // What Windows tells of a junction: a folder that is a reparse point.
-bool DescribeFoldersAsJunctions(HANDLE file, FileFacts& facts) {
+bool DescribeFoldersAsJunctions(HANDLE file, TFileDescription& facts) {
     const bool described = SystemDescribeFile(file, facts);
     if (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     return described;

@@ -28,7 +28,7 @@ TEST(ProgressLayout, CentresWithTheFractionDroppedAndNeverLeavesTheScreen) {
         {1024, 768, 282, 341, 108, 459, 86},   // 85.5 rounds up
     };
     for (const Case& c : cases) {
-        const WindowPlacement place = CentredProgressPlacement(c.screenWidth, c.screenHeight, c.dpi);
+        const TWindowPlacement place = CentredProgressPlacement(c.screenWidth, c.screenHeight, c.dpi);
         SCOPED_TRACE(testing::Message() << c.screenWidth << "x" << c.screenHeight << " at " << c.dpi);
         EXPECT_EQ(place.left, c.left);
         EXPECT_EQ(place.top, c.top);

@@ -1,7 +1,7 @@
 // The progress window under a real display (Xvfb under Wine), observed as a
 // person or another program would: its windows are found through the window
 // system by class and process, its thread through the process's thread list.
-// Every case makes its own ProgressWindow and destroys it at its end.
+// Every case makes its own TProgressWindow and destroys it at its end.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -150,7 +150,7 @@ protected:
     }
 
     std::set<DWORD> threadsBefore_;
-    std::optional<ProgressWindow> progress_;
+    std::optional<TProgressWindow> progress_;
 };
 
 TEST_F(ProgressWindowTest, CallsBeforeAnyShowStartNoThreadAndShowNothing) {

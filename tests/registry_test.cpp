@@ -47,7 +47,7 @@ TEST_F(Registry, OtherTypesRaiseInvalidDataType) {
     try {
         registry.ReadString("Number");
         FAIL() << "no error raised";
-    } catch (const RegistryError& error) {
+    } catch (const TRegistryError& error) {
         EXPECT_STREQ(error.what(), "Invalid data type for 'Number'");
     }
 }
@@ -68,7 +68,7 @@ TEST_F(Registry, OpenWithoutCreateFailsQuietlyAndCreateMakesTheKey) {
 }
 
 TEST_F(Registry, WriteIntegerWithoutAnOpenKeyRaises) {
-    EXPECT_THROW(registry.WriteInteger("EstimatedSize", 1), RegistryError);
+    EXPECT_THROW(registry.WriteInteger("EstimatedSize", 1), TRegistryError);
 }
 
 TEST_F(Registry, RelativePathsCountFromTheOpenKeyAndRootChangeClosesIt) {

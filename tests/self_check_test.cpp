@@ -57,11 +57,11 @@ protected:
 
     SelfCheckResult Check(const std::string& bytes) {
         folder.WriteFile("copy.exe", bytes);
-        return BackgroundSelfCheck(Widen(folder.PathOf("copy.exe"))).Verdict();
+        return TBackgroundSelfCheck(Widen(folder.PathOf("copy.exe"))).Verdict();
     }
 
     std::string original;
-    SelfCheckLayout layout;
+    TSelfCheckLayout layout;
     test::TempFolder folder;
 };
 
@@ -105,12 +105,12 @@ TEST_F(SelfCheck, CutOrExtendedFilesFail) {
 }
 
 TEST_F(SelfCheck, MissingOrLockedFilesAreUnreadable) {
-    EXPECT_EQ(BackgroundSelfCheck(Widen(folder.PathOf("absent.exe"))).Verdict(), SelfCheckResult::Unreadable);
+    EXPECT_EQ(TBackgroundSelfCheck(Widen(folder.PathOf("absent.exe"))).Verdict(), SelfCheckResult::Unreadable);
     folder.WriteFile("locked.exe", original);
     HANDLE exclusive = CreateFileW(Widen(folder.PathOf("locked.exe")).c_str(), GENERIC_READ, 0, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(BackgroundSelfCheck(Widen(folder.PathOf("locked.exe"))).Verdict(), SelfCheckResult::Unreadable);
+    EXPECT_EQ(TBackgroundSelfCheck(Widen(folder.PathOf("locked.exe"))).Verdict(), SelfCheckResult::Unreadable);
     CloseHandle(exclusive);
 }
 
@@ -146,7 +146,7 @@ TEST_F(SelfCheck, ACheckDroppedWithoutItsVerdictStopsAtTheNextChunkAndIsWaitedFo
     const ScopedHandle ownerGone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::atomic<size_t> chunks{0};
     std::atomic<DWORD> threadErrorMode{0};
-    auto check = std::make_unique<BackgroundSelfCheck>(Widen(folder.PathOf("copy.exe")), [&] {
+    auto check = std::make_unique<TBackgroundSelfCheck>(Widen(folder.PathOf("copy.exe")), [&] {
         threadErrorMode = GetThreadErrorMode();
         if (++chunks != 2) return;
         SetEvent(inSecondChunk.get());
@@ -185,8 +185,8 @@ TEST_F(SelfCheck, ASignatureAddedAfterTheBuildKeepsItPassingButNotAFlippedByte) 
     EXPECT_EQ(Check(signedFile.substr(0, original.size())), SelfCheckResult::Distorted);
 }
 
-Sha256Digest HashInPieces(Sha256::Engine engine, const std::vector<uint8_t>& bytes, size_t piece) {
-    Sha256 hash(engine);
+Sha256Digest HashInPieces(TSha256::Engine engine, const std::vector<uint8_t>& bytes, size_t piece) {
+    TSha256 hash(engine);
     for (size_t at = 0; at < bytes.size(); at += piece) {
         hash.Update(bytes.data() + at, std::min(piece, bytes.size() - at));
     }
@@ -207,19 +207,19 @@ TEST(SelfCheckHash, TheProcessorsDigestIsCngsForEveryLengthAndPiece) {
     for (const Row& row : rows) {
         std::vector<uint8_t> bytes(row.length);
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
-        EXPECT_EQ(HashInPieces(Sha256::Engine::Fastest, bytes, row.piece),
-                  HashInPieces(Sha256::Engine::Cng, bytes, row.piece))
+        EXPECT_EQ(HashInPieces(TSha256::Engine::Fastest, bytes, row.piece),
+                  HashInPieces(TSha256::Engine::Cng, bytes, row.piece))
             << row.length << " bytes in pieces of " << row.piece;
     }
     const std::vector<uint8_t> abc{'a', 'b', 'c'};
     const Sha256Digest expected{0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40,
                                 0xde, 0x5d, 0xae, 0x22, 0x23, 0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17,
                                 0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
-    EXPECT_EQ(HashInPieces(Sha256::Engine::Fastest, abc, 3), expected);
+    EXPECT_EQ(HashInPieces(TSha256::Engine::Fastest, abc, 3), expected);
 }
 
 TEST(SelfCheckRules, TailMustBeExactlyTheDescribedCertificateTable) {
-    SelfCheckLayout layout;
+    TSelfCheckLayout layout;
     EXPECT_TRUE(TailIsAcceptable(layout, 1000, 1000));
     EXPECT_FALSE(TailIsAcceptable(layout, 999, 1000));
     EXPECT_FALSE(TailIsAcceptable(layout, 1008, 1000));

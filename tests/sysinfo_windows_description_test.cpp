@@ -32,7 +32,7 @@ TEST(WindowsDescription, JoiningWithAndWithoutDetail) {
         {"N", "\x01", "\x1F ", true, "N"},
     };
     for (const Row& row : rows) {
-        const WindowsVersionParts parts{row.name, row.version, row.servicePack};
+        const TWindowsVersionParts parts{row.name, row.version, row.servicePack};
         EXPECT_EQ(JoinWindowsDescription(parts, row.detail), row.description);
     }
     EXPECT_TRUE(IsBlankAfterTrimming(""));
@@ -44,7 +44,7 @@ TEST(WindowsDescription, JoiningWithAndWithoutDetail) {
 // Windows 10 that reports 6.2 to this program: the core name comes from "ver",
 // the registry renames it, the numbers keep the blank they were cut with.
 TEST(WindowsDescription, Windows10Reporting62WithTwoBlanksBeforeTheNumbers) {
-    WindowsFacts facts = NtFacts(6, 2, kWs, kArchitectureAmd64);
+    TWindowsFacts facts = NtFacts(6, 2, kWs, kArchitectureAmd64);
     facts.version.buildNumber = 9200;
     facts.versionText = "\r\nMicrosoft Windows [Version 10.0.19045.3803]\r\n";
     EXPECT_EQ(Parts(facts).name, "Microsoft Windows 10  64-bit");
@@ -58,19 +58,19 @@ TEST(WindowsDescription, Windows10Reporting62WithTwoBlanksBeforeTheNumbers) {
 
 TEST(WindowsDescription, SixtyFourBitFlagFollowsTheText) {
     struct Row {
-        WindowsFacts facts;
+        TWindowsFacts facts;
         bool is64;
     };
-    WindowsFacts xpX64 = NtFacts(5, 2, kWs, kArchitectureAmd64);
+    TWindowsFacts xpX64 = NtFacts(5, 2, kWs, kArchitectureAmd64);
     xpX64.version.csdVersion = "Service Pack 2";
-    WindowsFacts server2003X64 = NtFacts(5, 2, kSrv, kArchitectureAmd64);
-    WindowsFacts server2003Itanium = NtFacts(5, 2, kSrv, kArchitectureIa64);
+    TWindowsFacts server2003X64 = NtFacts(5, 2, kSrv, kArchitectureAmd64);
+    TWindowsFacts server2003Itanium = NtFacts(5, 2, kSrv, kArchitectureIa64);
     server2003Itanium.version.suiteMask = kSuiteEnterprise;
-    WindowsFacts seven64 = NtFacts(6, 1, kWs, kArchitectureAmd64);
+    TWindowsFacts seven64 = NtFacts(6, 1, kWs, kArchitectureAmd64);
     seven64.productName = std::string("Windows 7 Ultimate");
     seven64.version.csdVersion = "Service Pack 1";
-    WindowsFacts seven32 = NtFacts(6, 1, kWs, kArchitectureIntel);
-    WindowsFacts vistaItanium = NtFacts(6, 0, kSrv, kArchitectureIa64);
+    TWindowsFacts seven32 = NtFacts(6, 1, kWs, kArchitectureIntel);
+    TWindowsFacts vistaItanium = NtFacts(6, 0, kSrv, kArchitectureIa64);
     const Row rows[] = {
         {xpX64, false}, {server2003X64, false}, {server2003Itanium, false},
         {seven64, true}, {seven32, false},      {vistaItanium, false},
@@ -90,7 +90,7 @@ TEST(WindowsDescription, SixtyFourBitFlagFollowsTheText) {
 // registry had a product name.
 TEST(WindowsNames, FactsNotWantedDoNotChangeTheResult) {
     for (bool hasProductName : {false, true}) {
-        WindowsFacts rich;
+        TWindowsFacts rich;
         rich.versionText = "\r\nMicrosoft Windows [Version 6.3.9600]\r\n";
         if (hasProductName) rich.productName = std::string("Some Product");
         rich.productType = std::string("LanmanNT");
@@ -101,17 +101,17 @@ TEST(WindowsNames, FactsNotWantedDoNotChangeTheResult) {
                 for (uint32_t minor : {0u, 1u, 2u, 3u, 4u, 10u, 90u}) {
                     for (bool extended : {false, true}) {
                         for (const char* csd : {"", "Service Pack 6"}) {
-                            WindowsVersionRecord version;
+                            TWindowsVersionRecord version;
                             version.platformId = platform;
                             version.majorVersion = major;
                             version.minorVersion = minor;
                             version.extended = extended;
                             version.productType = extended ? kWs : 0;
                             version.csdVersion = csd;
-                            WindowsFacts all = rich;
+                            TWindowsFacts all = rich;
                             all.version = version;
                             for (bool detail : {false, true}) {
-                                WindowsFacts mixed;
+                                TWindowsFacts mixed;
                                 mixed.version = version;
                                 if (WantsProductName(version)) mixed.productName = rich.productName;
                                 if (WantsVersionText(version, detail, mixed.productName.has_value())) {
@@ -136,7 +136,7 @@ TEST(WindowsNames, FactsNotWantedDoNotChangeTheResult) {
 // product name in the registry) the description without detail starts no
 // console process; with detail, or without a product name, it still does.
 TEST(WindowsNames, VersionTextOn62OnlyWhereItCanChangeTheResult) {
-    WindowsVersionRecord v62;
+    TWindowsVersionRecord v62;
     v62.platformId = kPlatformWin32Nt;
     v62.majorVersion = 6;
     v62.minorVersion = 2;
@@ -145,7 +145,7 @@ TEST(WindowsNames, VersionTextOn62OnlyWhereItCanChangeTheResult) {
     EXPECT_FALSE(WantsVersionText(v62, false, true));
     EXPECT_TRUE(WantsVersionText(v62, true, true));
     EXPECT_TRUE(WantsVersionText(v62, false, false));
-    WindowsVersionRecord short62 = v62;
+    TWindowsVersionRecord short62 = v62;
     short62.extended = false;
     EXPECT_TRUE(WantsVersionText(short62, false, true));
 }

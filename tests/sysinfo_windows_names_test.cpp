@@ -64,11 +64,11 @@ TEST(WindowsNames, CoreNameTableEveryRow) {
         {2, 5, kSrv, 0, 0, 0, "", "Microsoft Windows Server  Unknown Server", "2.5.1234"},
     };
     for (const Row& row : rows) {
-        WindowsFacts facts = NtFacts(row.major, row.minor, row.type, row.architecture);
+        TWindowsFacts facts = NtFacts(row.major, row.minor, row.type, row.architecture);
         facts.version.suiteMask = row.suite;
         facts.metrics.serverR2 = row.serverR2;
         facts.versionText = row.versionText;
-        const WindowsVersionParts parts = Parts(facts);
+        const TWindowsVersionParts parts = Parts(facts);
         EXPECT_EQ(parts.name, row.name) << row.major << "." << row.minor;
         EXPECT_EQ(parts.version, row.version) << row.major << "." << row.minor;
     }
@@ -121,9 +121,9 @@ TEST(WindowsNames, VersionTextCasesFor62AndTheVersionCut) {
         {"\r\n", kSrv, "Microsoft Windows Server  ", "6.2.1234"},
     };
     for (const Row& row : rows) {
-        WindowsFacts facts = NtFacts(6, 2, row.type, kNoSuffix);
+        TWindowsFacts facts = NtFacts(6, 2, row.type, kNoSuffix);
         facts.versionText = row.text;
-        const WindowsVersionParts parts = Parts(facts);
+        const TWindowsVersionParts parts = Parts(facts);
         EXPECT_EQ(parts.name, row.name) << row.text;
         EXPECT_EQ(parts.version, row.version) << row.text;
     }
@@ -135,13 +135,13 @@ TEST(WindowsNames, EditionTableEveryRow) {
         uint8_t type;
         uint32_t major, minor;
         uint16_t architecture, suite;
-        WindowsSystemMetrics metrics;
+        TWindowsSystemMetrics metrics;
         const char* name;
     };
-    const WindowsSystemMetrics none{};
-    const WindowsSystemMetrics allMetrics{1, 1, 1, 0};
-    const WindowsSystemMetrics mediaAndTablet{1, 1, 0, 0};
-    const WindowsSystemMetrics tablet{1, 0, 0, 0};
+    const TWindowsSystemMetrics none{};
+    const TWindowsSystemMetrics allMetrics{1, 1, 1, 0};
+    const TWindowsSystemMetrics mediaAndTablet{1, 1, 0, 0};
+    const TWindowsSystemMetrics tablet{1, 0, 0, 0};
     const uint16_t allWorkstationSuites = kSuitePersonal | kSuiteEmbeddedNt;
     const uint16_t allServerSuites =
         kSuiteComputeServer | kSuiteDatacenter | kSuiteEnterprise | kSuiteBlade;
@@ -194,7 +194,7 @@ TEST(WindowsNames, EditionTableEveryRow) {
         {4, 4, 0, 0, 0, none, "Microsoft Windows NT Unknown"},
     };
     for (const Row& row : rows) {
-        WindowsFacts facts = NtFacts(row.major, row.minor, row.type, row.architecture);
+        TWindowsFacts facts = NtFacts(row.major, row.minor, row.type, row.architecture);
         facts.version.suiteMask = row.suite;
         facts.metrics = row.metrics;
         EXPECT_EQ(Parts(facts).name, row.name);
@@ -234,7 +234,7 @@ TEST(WindowsNames, Windows95FamilyTableEveryRow) {
         EXPECT_EQ(Parts(Win9xFacts(row.minor, row.build, row.csd)).name, row.name)
             << "4." << row.minor << " build " << row.build << " \"" << row.csd << "\"";
     }
-    WindowsFacts otherMajor = Win9xFacts(0, 950, "");
+    TWindowsFacts otherMajor = Win9xFacts(0, 950, "");
     otherMajor.version.majorVersion = 5;
     EXPECT_EQ(Parts(otherMajor).name, "Microsoft Windows Unknown 9x");
 }
@@ -247,8 +247,8 @@ TEST(WindowsNames, Windows95FamilyLetterIsTheSecondCharacter) {
 }
 
 TEST(WindowsNames, Windows95FamilyVersionAndServicePack) {
-    WindowsFacts facts = Win9xFacts(0x10A, 0x040A08AE, " A ");
-    const WindowsVersionParts parts = Parts(facts);
+    TWindowsFacts facts = Win9xFacts(0x10A, 0x040A08AE, " A ");
+    const TWindowsVersionParts parts = Parts(facts);
     EXPECT_EQ(parts.version, "4.10.2222");  // low 8 bits of minor, low 16 bits of build
     EXPECT_EQ(parts.servicePack, " A ");
     EXPECT_EQ(Describe(facts, false), "Microsoft Windows Unknown 9x  A ");
@@ -276,7 +276,7 @@ TEST(WindowsNames, ProductNameReplacesTheComposedNameAndTheSuffixFollows) {
         {1, kArchitectureAmd64, std::string(), " 64-bit"},
     };
     for (const Row& row : rows) {
-        WindowsFacts facts = NtFacts(6, row.minor, kWs, row.architecture);
+        TWindowsFacts facts = NtFacts(6, row.minor, kWs, row.architecture);
         facts.productName = row.productName;
         EXPECT_EQ(Parts(facts).name, row.name);
     }
@@ -303,7 +303,7 @@ TEST(WindowsNames, ProductTypeFallbackWithoutTheExtendedRecord) {
         {6, 1, std::string("WinNT"), "Microsoft Windows Server 2008 R2 Workstation"},
     };
     for (const Row& row : rows) {
-        WindowsFacts facts = NtFacts(row.major, row.minor, 0, kArchitectureAmd64);
+        TWindowsFacts facts = NtFacts(row.major, row.minor, 0, kArchitectureAmd64);
         facts.version.extended = false;
         facts.productType = row.productType;
         facts.productName = std::string("never used");
@@ -328,13 +328,13 @@ TEST(WindowsNames, ServicePack6aOnlyWithTheHotfixKeyOnNt4) {
         {5, "Service Pack 6", true, true, "Service Pack 6"},
     };
     for (const Row& row : rows) {
-        WindowsFacts facts = NtFacts(row.major, 0, kWs, kArchitectureIntel);
+        TWindowsFacts facts = NtFacts(row.major, 0, kWs, kArchitectureIntel);
         facts.version.csdVersion = row.csd;
         facts.version.extended = row.extended;
         facts.hotfixQ246009 = row.hotfix;
         EXPECT_EQ(Parts(facts).servicePack, row.servicePack) << row.major << " " << row.csd;
     }
-    WindowsFacts nt4 = NtFacts(4, 0, kWs, kArchitectureIntel);
+    TWindowsFacts nt4 = NtFacts(4, 0, kWs, kArchitectureIntel);
     nt4.version.buildNumber = 1381;
     nt4.version.csdVersion = "Service Pack 6";
     nt4.hotfixQ246009 = true;
@@ -343,14 +343,14 @@ TEST(WindowsNames, ServicePack6aOnlyWithTheHotfixKeyOnNt4) {
 }
 
 TEST(WindowsNames, VersionFallbackUsesTheLow16BitsOfTheBuild) {
-    WindowsFacts facts = NtFacts(6, 1, kWs, kArchitectureAmd64);
+    TWindowsFacts facts = NtFacts(6, 1, kWs, kArchitectureAmd64);
     facts.version.buildNumber = 0x06011DB1;
     EXPECT_EQ(Parts(facts).version, "6.1.7601");
 }
 
 TEST(WindowsNames, UnknownPlatformGivesUnknown) {
     for (uint32_t platform : {0u, 3u, 4u}) {
-        WindowsFacts facts = NtFacts(6, 1, kWs, kArchitectureAmd64);
+        TWindowsFacts facts = NtFacts(6, 1, kWs, kArchitectureAmd64);
         facts.version.platformId = platform;
         EXPECT_FALSE(ComposeWindowsVersionParts(facts).has_value()) << platform;
         EXPECT_EQ(Describe(facts, true), "unknown");

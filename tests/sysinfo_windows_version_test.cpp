@@ -43,9 +43,9 @@ TEST(WindowsOnThisSystem, StartupSetsIsWin64ByTheRealArchitecture) {
 }
 
 TEST(WindowsOnThisSystem, PartsAndTheDetailedDescriptionAgree) {
-    const std::optional<WindowsFacts> facts = GatherWindowsFacts(/*detail=*/true);
+    const std::optional<TWindowsFacts> facts = GatherWindowsFacts(/*detail=*/true);
     ASSERT_TRUE(facts.has_value());
-    const std::optional<WindowsVersionParts> parts = ComposeWindowsVersionParts(*facts);
+    const std::optional<TWindowsVersionParts> parts = ComposeWindowsVersionParts(*facts);
     ASSERT_TRUE(parts.has_value());
     const std::string& name = parts->name;
     const std::string& version = parts->version;
@@ -75,13 +75,13 @@ TEST_F(WindowsRegistryFacts, ProductNameIsReadInStringTypesOnly) {
     EXPECT_EQ(ReadProductName(), "Expandable %Name%");
 
     RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", 7);
-    EXPECT_THROW(ReadProductName(), RegistryError);
+    EXPECT_THROW(ReadProductName(), TRegistryError);
 }
 
 // Where the record asks for the product name (6.x, as Vista to 11 report to
 // this program), the registry's value names the system.
 TEST_F(WindowsRegistryFacts, DescriptionTakesTheProductNameAndAWrongTypeLeavesAsAnError) {
-    const std::optional<WindowsFacts> facts = GatherWindowsFacts(true);
+    const std::optional<TWindowsFacts> facts = GatherWindowsFacts(true);
     ASSERT_TRUE(facts.has_value());
     if (!WantsProductName(facts->version)) GTEST_SKIP() << "this system reports no 6.x version";
 
@@ -91,7 +91,7 @@ TEST_F(WindowsRegistryFacts, DescriptionTakesTheProductNameAndAWrongTypeLeavesAs
     EXPECT_EQ(DescribeWindows().rfind("Stand-in Windows Name" + suffix, 0), 0u);
 
     RegistryOverride::SetDword(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", 7);
-    EXPECT_THROW(DescribeWindows(), RegistryError);
+    EXPECT_THROW(DescribeWindows(), TRegistryError);
 }
 
 TEST_F(WindowsRegistryFacts, ProductOptionsTypeIsAStringThatFits) {

@@ -52,10 +52,10 @@ protected:
         };
         ops.tellAppToQuit = [this] {
             calls.push_back("quit:" + std::to_string(ui.Shown().size()));
-            return QuitRequest{};
+            return TQuitRequest{};
         };
         ops.askAppElsewhereToClose = [this] { return std::move(elsewhere); };
-        ops.waitForAppToExit = [this](const QuitRequest&) {
+        ops.waitForAppToExit = [this](const TQuitRequest&) {
             calls.push_back("waitForApp:" + std::to_string(ui.Shown().size()));
         };
         ops.startSelfCheck = [this] {
@@ -206,7 +206,7 @@ TEST_F(UpdateFlow, MissingApplicationOrAFolderOfItsNameStopsWithTheMessage) {
     EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
 
     ASSERT_EQ(ui.Shown().size(), 2u);
-    for (const MessageBoxRequest& box : ui.Shown()) {
+    for (const TMessageBoxRequest& box : ui.Shown()) {
         EXPECT_EQ(box.text, test::texts::kNoSubjectEn);
         EXPECT_EQ(box.caption, "Lingvaro update");
         EXPECT_EQ(box.style, 0x00200010u);
@@ -464,7 +464,7 @@ TEST_F(UpdateFlow, SizeWriteFailureLeavesTheRunWithTheKeyClosed) {
     // A registry object that may read but not create: the open fails, the write raises.
     run.SharedRegistry.SetAccess(KEY_READ);
     ui.Answer(kYes);
-    EXPECT_THROW(RunUpdate(run, ops), RegistryError);
+    EXPECT_THROW(RunUpdate(run, ops), TRegistryError);
     EXPECT_FALSE(run.SharedRegistry.HasOpenKey());
     EXPECT_EQ(ui.Shown().size(), 1u);  // no closing question
     EXPECT_FALSE(Called("launch"));

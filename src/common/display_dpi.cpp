@@ -29,7 +29,7 @@ struct ScreenDcTraits {
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
     static void Close(Handle h) noexcept { User32().ReleaseDC(nullptr, h); }
 };
-using ScopedScreenDc = ScopedGeneric<ScreenDcTraits>;
+using ScopedScreenDc = TScopedGeneric<ScreenDcTraits>;
 
 }  // namespace
 

@@ -9,18 +9,18 @@
 namespace lvm {
 
 template <typename Traits>
-class ScopedGeneric {
+class TScopedGeneric {
 public:
     using Handle = typename Traits::Handle;
 
-    ScopedGeneric() noexcept : handle_(Traits::Invalid()) {}
-    explicit ScopedGeneric(Handle handle) noexcept : handle_(handle) {}
-    ~ScopedGeneric() { reset(); }
+    TScopedGeneric() noexcept : handle_(Traits::Invalid()) {}
+    explicit TScopedGeneric(Handle handle) noexcept : handle_(handle) {}
+    ~TScopedGeneric() { reset(); }
 
-    ScopedGeneric(const ScopedGeneric&) = delete;
-    ScopedGeneric& operator=(const ScopedGeneric&) = delete;
-    ScopedGeneric(ScopedGeneric&& other) noexcept : handle_(other.release()) {}
-    ScopedGeneric& operator=(ScopedGeneric&& other) noexcept {
+    TScopedGeneric(const TScopedGeneric&) = delete;
+    TScopedGeneric& operator=(const TScopedGeneric&) = delete;
+    TScopedGeneric(TScopedGeneric&& other) noexcept : handle_(other.release()) {}
+    TScopedGeneric& operator=(TScopedGeneric&& other) noexcept {
         if (this != &other) reset(other.release());
         return *this;
     }
@@ -41,14 +41,14 @@ private:
 
 // CreateFile and FindFirstFile fail with INVALID_HANDLE_VALUE, most others with null;
 // both count as invalid for every kernel handle.
-struct KernelHandleTraits {
+struct TKernelHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
     static void Close(Handle h) noexcept { ::CloseHandle(h); }
 };
 
-struct FindHandleTraits {
+struct TFindHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
@@ -57,16 +57,16 @@ struct FindHandleTraits {
 
 // A handle that is null when there is none, given back by `CloseFunction`.
 template <typename H, auto CloseFunction>
-struct NullWhenInvalidTraits {
+struct TNullWhenInvalidTraits {
     using Handle = H;
     static Handle Invalid() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
     static void Close(Handle h) noexcept { CloseFunction(h); }
 };
 
-using ScopedHandle = ScopedGeneric<KernelHandleTraits>;
-using ScopedFindHandle = ScopedGeneric<FindHandleTraits>;
-using ScopedRegKey = ScopedGeneric<NullWhenInvalidTraits<HKEY, &::RegCloseKey>>;
-using ScopedModule = ScopedGeneric<NullWhenInvalidTraits<HMODULE, &::FreeLibrary>>;
+using ScopedHandle = TScopedGeneric<TKernelHandleTraits>;
+using ScopedFindHandle = TScopedGeneric<TFindHandleTraits>;
+using ScopedRegKey = TScopedGeneric<TNullWhenInvalidTraits<HKEY, &::RegCloseKey>>;
+using ScopedModule = TScopedGeneric<TNullWhenInvalidTraits<HMODULE, &::FreeLibrary>>;
 
 }  // namespace lvm

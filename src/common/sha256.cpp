@@ -18,7 +18,7 @@ namespace {
 
 template <typename Function>
 Function Required(Function function, const char* name) {
-    if (!function) throw Sha256Error(std::string("bcrypt.dll lacks ") + name);
+    if (!function) throw TSha256Error(std::string("bcrypt.dll lacks ") + name);
     return function;
 }
 
@@ -78,7 +78,7 @@ private:
     uint64_t total_ = 0;
 };
 
-struct Sha256::State {
+struct TSha256::State {
     std::unique_ptr<CpuSha256> cpu;  // set: CNG is not used
     LVM_SDK_FUNCTION_TYPE(BCryptCloseAlgorithmProvider) closeProvider = nullptr;
     LVM_SDK_FUNCTION_TYPE(BCryptHashData) hashData = nullptr;
@@ -94,14 +94,14 @@ struct Sha256::State {
     }
 };
 
-Sha256::Sha256(Engine engine) : state_(std::make_unique<State>()) {
+TSha256::TSha256(Engine engine) : state_(std::make_unique<State>()) {
     State& s = *state_;
     if (engine == Engine::Fastest && CpuHasShaExtensions()) {
         s.cpu = std::make_unique<CpuSha256>();
         return;
     }
     const HMODULE module = Bcrypt();
-    if (!module) throw Sha256Error("bcrypt.dll cannot be loaded");
+    if (!module) throw TSha256Error("bcrypt.dll cannot be loaded");
     const auto openProvider = LVM_BCRYPT(module, BCryptOpenAlgorithmProvider);
     const auto getProperty = LVM_BCRYPT(module, BCryptGetProperty);
     const auto createHash = LVM_BCRYPT(module, BCryptCreateHash);
@@ -112,41 +112,41 @@ Sha256::Sha256(Engine engine) : state_(std::make_unique<State>()) {
 
     if (openProvider(&s.provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) {
         s.provider = nullptr;
-        throw Sha256Error("SHA-256 provider unavailable");
+        throw TSha256Error("SHA-256 provider unavailable");
     }
     DWORD objectLength = 0;
     ULONG written = 0;
     if (getProperty(s.provider, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
                     sizeof(objectLength), &written, 0) < 0) {
-        throw Sha256Error("SHA-256 object length unavailable");
+        throw TSha256Error("SHA-256 object length unavailable");
     }
     s.hashObject.resize(objectLength);
     if (createHash(s.provider, &s.hash, s.hashObject.data(), objectLength, nullptr, 0, 0) < 0) {
         s.hash = nullptr;
-        throw Sha256Error("SHA-256 hash cannot be created");
+        throw TSha256Error("SHA-256 hash cannot be created");
     }
 }
 
-Sha256::~Sha256() = default;
+TSha256::~TSha256() = default;
 
-void Sha256::Update(const void* data, size_t size) {
+void TSha256::Update(const void* data, size_t size) {
     const auto* bytes = static_cast<const UCHAR*>(data);
     if (state_->cpu) return state_->cpu->Update(bytes, size);
     while (size > 0) {
         const ULONG part = size > 0x40000000u ? 0x40000000u : static_cast<ULONG>(size);
         if (state_->hashData(state_->hash, const_cast<PUCHAR>(bytes), part, 0) < 0) {
-            throw Sha256Error("SHA-256 update failed");
+            throw TSha256Error("SHA-256 update failed");
         }
         bytes += part;
         size -= part;
     }
 }
 
-Sha256Digest Sha256::Finish() {
+Sha256Digest TSha256::Finish() {
     if (state_->cpu) return state_->cpu->Finish();
     Sha256Digest digest{};
     if (state_->finishHash(state_->hash, digest.data(), static_cast<ULONG>(digest.size()), 0) < 0) {
-        throw Sha256Error("SHA-256 finish failed");
+        throw TSha256Error("SHA-256 finish failed");
     }
     return digest;
 }

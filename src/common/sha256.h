@@ -14,22 +14,22 @@ namespace lvm {
 
 using Sha256Digest = std::array<uint8_t, 32>;
 
-class Sha256Error : public std::runtime_error {
+class TSha256Error : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-class Sha256 {
+class TSha256 {
 public:
     enum class Engine {
         Fastest,  // the SHA extensions where the processor has them, CNG otherwise
         Cng,
     };
-    // Throws Sha256Error when CNG is needed and not available.
-    explicit Sha256(Engine engine = Engine::Fastest);
-    ~Sha256();
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
+    // Throws TSha256Error when CNG is needed and not available.
+    explicit TSha256(Engine engine = Engine::Fastest);
+    ~TSha256();
+    TSha256(const TSha256&) = delete;
+    TSha256& operator=(const TSha256&) = delete;
 
     void Update(const void* data, size_t size);
     Sha256Digest Finish();

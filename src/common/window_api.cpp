@@ -36,20 +36,20 @@ Functions Load(const wchar_t* dll, ResolveAll resolveAll) {
 #define LVM_RESOLVE_ALL(list) [](HMODULE module, auto& functions) { list(LVM_RESOLVE_FIELD) }
 
 // Function-local constants: filled once, at the first call, and read-only after.
-const User32Functions& User32() {
-    static const User32Functions functions =
-        Load<User32Functions>(L"user32.dll", LVM_RESOLVE_ALL(LVM_USER32_FUNCTIONS));
+const TUser32Functions& User32() {
+    static const TUser32Functions functions =
+        Load<TUser32Functions>(L"user32.dll", LVM_RESOLVE_ALL(LVM_USER32_FUNCTIONS));
     return functions;
 }
 
-const Gdi32Functions& Gdi32() {
-    static const Gdi32Functions functions = Load<Gdi32Functions>(L"gdi32.dll", LVM_RESOLVE_ALL(LVM_GDI32_FUNCTIONS));
+const TGdi32Functions& Gdi32() {
+    static const TGdi32Functions functions = Load<TGdi32Functions>(L"gdi32.dll", LVM_RESOLVE_ALL(LVM_GDI32_FUNCTIONS));
     return functions;
 }
 
-const Shell32Functions& Shell32() {
-    static const Shell32Functions functions =
-        Load<Shell32Functions>(L"shell32.dll", LVM_RESOLVE_ALL(LVM_SHELL32_FUNCTIONS));
+const TShell32Functions& Shell32() {
+    static const TShell32Functions functions =
+        Load<TShell32Functions>(L"shell32.dll", LVM_RESOLVE_ALL(LVM_SHELL32_FUNCTIONS));
     return functions;
 }
 

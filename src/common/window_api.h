@@ -33,13 +33,13 @@ namespace lvm {
 
 #define LVM_FUNCTION_FIELD(name) LVM_SDK_FUNCTION_TYPE(name) name = nullptr;
 
-struct User32Functions {
+struct TUser32Functions {
     LVM_USER32_FUNCTIONS(LVM_FUNCTION_FIELD)
 };
-struct Gdi32Functions {
+struct TGdi32Functions {
     LVM_GDI32_FUNCTIONS(LVM_FUNCTION_FIELD)
 };
-struct Shell32Functions {
+struct TShell32Functions {
     LVM_SHELL32_FUNCTIONS(LVM_FUNCTION_FIELD)
 };
 
@@ -48,11 +48,11 @@ struct Shell32Functions {
 // Each loads its DLL at its first call (thread-safe). Every Windows version the
 // installer supports has all of these functions; where one is missing all the
 // same, nothing can be shown and the process ends with ERROR_INSTALL_FAILURE.
-const User32Functions& User32();
-const Gdi32Functions& Gdi32();
-const Shell32Functions& Shell32();
+const TUser32Functions& User32();
+const TGdi32Functions& Gdi32();
+const TShell32Functions& Shell32();
 
 inline void UnhookThroughUser32(HHOOK hook) { User32().UnhookWindowsHookEx(hook); }
-using ScopedHook = ScopedGeneric<NullWhenInvalidTraits<HHOOK, &UnhookThroughUser32>>;
+using ScopedHook = TScopedGeneric<TNullWhenInvalidTraits<HHOOK, &UnhookThroughUser32>>;
 
 }  // namespace lvm

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/file_attributes.h"
-#include "common/system_facts.h"
+#include "common/machine_seams.h"
 #include "environment/path_rules.h"
 #include "environment/registry.h"
 #include "lang/messages.h"

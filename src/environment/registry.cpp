@@ -66,10 +66,10 @@ std::string TRegistry::ReadString(const std::string& name) const {
     LONG status = RegQueryValueExW(current_.get(), wideName.c_str(), nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND) return std::string();
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
-        throw RegistryError(Quoted("Failed to get data for '%s'", name));
+        throw TRegistryError(Quoted("Failed to get data for '%s'", name));
     }
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        throw RegistryError(Quoted("Invalid data type for '%s'", name));
+        throw TRegistryError(Quoted("Invalid data type for '%s'", name));
     }
     // The value may grow between the two calls; read until it fits.
     std::vector<wchar_t> buffer;
@@ -83,9 +83,9 @@ std::string TRegistry::ReadString(const std::string& name) const {
             size = bytes + sizeof(wchar_t);
             continue;
         }
-        if (status != ERROR_SUCCESS) throw RegistryError(Quoted("Failed to get data for '%s'", name));
+        if (status != ERROR_SUCCESS) throw TRegistryError(Quoted("Failed to get data for '%s'", name));
         if (type != REG_SZ && type != REG_EXPAND_SZ) {
-            throw RegistryError(Quoted("Invalid data type for '%s'", name));
+            throw TRegistryError(Quoted("Invalid data type for '%s'", name));
         }
         const size_t chars = bytes / sizeof(wchar_t);
         // Stored strings need not be terminated; cut at the first NUL if there is one.
@@ -103,7 +103,7 @@ void TRegistry::WriteInteger(const std::string& name, int32_t value) {
             ? RegSetValueExW(current_.get(), wideName.c_str(), 0, REG_DWORD,
                              reinterpret_cast<const BYTE*>(&data), sizeof(data))
             : ERROR_INVALID_HANDLE;
-    if (status != ERROR_SUCCESS) throw RegistryError(Quoted("Failed to set data for '%s'", name));
+    if (status != ERROR_SUCCESS) throw TRegistryError(Quoted("Failed to set data for '%s'", name));
 }
 
 }  // namespace lvm

@@ -1,5 +1,5 @@
 // TRegistry: a registry object with a root key, at most one open key and an
-// access mask, over the wide registry API. Errors are raised as RegistryError.
+// access mask, over the wide registry API. Errors are raised as TRegistryError.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +15,7 @@ namespace lvm {
 constexpr REGSAM kDefaultRegistryAccess = KEY_ALL_ACCESS;                    // 0xF003F
 constexpr REGSAM kRegistryAccess64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;       // 0xF013F
 
-class RegistryError : public std::runtime_error {
+class TRegistryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };

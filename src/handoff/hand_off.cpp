@@ -31,8 +31,8 @@ bool AppNotRunning() {
     return GetLastError() != ERROR_ACCESS_DENIED;
 }
 
-QuitRequest TellAppToQuit(const TAppLocation& app) {
-    QuitRequest request;
+TQuitRequest TellAppToQuit(const TAppLocation& app) {
+    TQuitRequest request;
     // Without a window there is nobody to post to: a WM_QUIT for the null
     // handle would land in this thread's own queue and close the next box.
     const HWND window = FindMainWindow(app.mainWindowClass);
@@ -45,7 +45,7 @@ QuitRequest TellAppToQuit(const TAppLocation& app) {
     return request;
 }
 
-bool WaitForAppToExit(const QuitRequest& request) {
+bool WaitForAppToExit(const TQuitRequest& request) {
     TAppExitSeams seams;
     seams.appGone = [&request] {
         for (const ScopedHandle& other : request.elsewhere) {

@@ -30,7 +30,7 @@ bool AppNotRunning();
 
 // The application that was told to quit: the process of its main window, open
 // for waiting, or empty when no window was found.
-struct QuitRequest {
+struct TQuitRequest {
     ScopedHandle process;
     // Instances in other sessions that were asked to close, open for waiting.
     std::vector<ScopedHandle> elsewhere;
@@ -39,13 +39,13 @@ struct QuitRequest {
 };
 
 // Posts WM_QUIT to the application's main window, when there is one.
-QuitRequest TellAppToQuit(const TAppLocation& app);
+TQuitRequest TellAppToQuit(const TAppLocation& app);
 
 // Waits, at most kAppExitLimitMs, until the application told to quit has
 // gone: its mapping no longer exists and its processes (where known, in
 // other sessions too) have ended.
 // False when the limit ran out first.
-bool WaitForAppToExit(const QuitRequest& request);
+bool WaitForAppToExit(const TQuitRequest& request);
 
 // Opens ExecutablePath() with the installation folder as its current
 // directory: through the desktop shell, so that it runs as the signed-in user

@@ -126,11 +126,11 @@ void TMessenger::LogMessage(Message id, const std::vector<std::string>& englishA
     log_(std::string(shown ? "message shown: " : "message not shown (nobody to answer): ") + text);
 }
 
-MessageBoxRequest TMessenger::Compose(Message id, const std::vector<std::string>& arguments) const {
+TMessageBoxRequest TMessenger::Compose(Message id, const std::vector<std::string>& arguments) const {
     const TMessageText& row = MessageText(id);
     const bool russian = useRussian_ || row.english == nullptr;
     const std::string& ownCaption = russian ? values_.captionRu : values_.captionEn;
-    MessageBoxRequest request;
+    TMessageBoxRequest request;
     request.text = FillMessage(russian ? row.russian : row.english, ownCaption, values_.fullTitle, arguments);
     switch (row.caption) {
         case CaptionKind::Package: request.caption = ownCaption; break;

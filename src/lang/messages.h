@@ -80,7 +80,7 @@ public:
                std::function<bool()> unattended = nullptr, LogLine log = nullptr);
 
     // The box exactly as it is shown: text, caption, style and language.
-    MessageBoxRequest Compose(Message id, const std::vector<std::string>& arguments = {}) const;
+    TMessageBoxRequest Compose(Message id, const std::vector<std::string>& arguments = {}) const;
     // Shows a message; whether it could be shown does not concern the caller.
     // Unattended, nothing is shown.
     void Tell(Message id, const std::vector<std::string>& arguments = {}) const;

@@ -35,7 +35,7 @@ LRESULT CALLBACK RaiseBoxOnActivation(int code, WPARAM wParam, LPARAM lParam) {
     return User32().CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-int ShowSystemMessageBox(const MessageBoxRequest& request) {
+int ShowSystemMessageBox(const TMessageBoxRequest& request) {
     const std::wstring text = Widen(request.text);
     const std::wstring caption = Widen(request.caption);
     // A hook of this thread only, for the length of this one box.

@@ -19,7 +19,7 @@ constexpr unsigned kHeldFileBoxStyle = 0x00042036;
 constexpr int kAnswerTryAgain = 10;                 // IDTRYAGAIN
 constexpr int kAnswerContinue = 11;                 // IDCONTINUE
 
-struct MessageBoxRequest {
+struct TMessageBoxRequest {
     std::string text;     // UTF-8
     std::string caption;  // UTF-8
     unsigned style = 0;
@@ -29,7 +29,7 @@ struct MessageBoxRequest {
 
 struct TUserInterfaceSeams {
     // Returns the button pressed (IDYES, IDNO, IDOK...), or 0 when no box could be shown.
-    std::function<int(const MessageBoxRequest& request)> showMessageBox;
+    std::function<int(const TMessageBoxRequest& request)> showMessageBox;
 };
 
 // The system's message boxes: no owner window, raised above other topmost

@@ -17,7 +17,7 @@ namespace {
 // ERROR_NO_SYSTEM_RESOURCES; pieces of this size stay far below that limit.
 constexpr size_t kChunkSize = 1 << 20;
 
-bool WritePiece(HANDLE file, const ByteRange& piece, const ChunkWriter& writeChunk) {
+bool WritePiece(HANDLE file, const TByteRange& piece, const ChunkWriter& writeChunk) {
     const char* bytes = static_cast<const char*>(piece.data);
     size_t left = piece.size;
     while (left > 0) {
@@ -112,7 +112,7 @@ ScopedHandle OpenForReading(const std::string& path) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool SystemDescribeFile(HANDLE handle, FileFacts& facts) {
+bool SystemDescribeFile(HANDLE handle, TFileDescription& facts) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(handle, &information)) return false;
     facts.attributes = information.dwFileAttributes;
@@ -138,14 +138,14 @@ void SystemClearLeftover(const std::wstring& path, FileDescriber describe) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                       nullptr));
-    FileFacts facts;
+    TFileDescription facts;
     if (!leftover || !describe(leftover.get(), facts)) return;
     // Deleted through this handle: the name it was opened by goes, and with
     // a hard link the other names and the data stay.
     if (MayClearLeftover(facts.attributes)) SystemSetDeleteOnClose(leftover.get(), true);
 }
 
-bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath) {
+bool IsSoundNewFile(const TFileDescription& file, const std::wstring& folderFinalPath) {
     if (!IsPlainFileOfOneName(file.attributes, file.links) || folderFinalPath.empty()) return false;
     std::wstring folder = folderFinalPath;
     if (folder.back() != L'\\') folder += L'\\';
@@ -160,10 +160,10 @@ bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath) 
     return file.finalPath.find_first_of(L"\\:", folder.size()) == std::wstring::npos;
 }
 
-bool StagedFile::Create(const std::string& temporary) {
+bool TStagedFile::Create(const std::string& temporary) {
     const std::wstring path = Widen(temporary);
     folder_ = HoldFolder(FolderOf(path));
-    FileFacts folder;
+    TFileDescription folder;
     if (!folder_ || !SystemDescribeFile(folder_.get(), folder) || folder.finalPath.empty()) return false;
 
     seams_.clearLeftover(path, seams_.describe);
@@ -173,7 +173,7 @@ bool StagedFile::Create(const std::string& temporary) {
     file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) return false;
-    FileFacts created;
+    TFileDescription created;
     if (!seams_.describe(file_.get(), created) || !IsSoundNewFile(created, folder.finalPath)) {
         Discard();
         return false;
@@ -181,9 +181,9 @@ bool StagedFile::Create(const std::string& temporary) {
     return true;
 }
 
-bool StagedFile::Write(const std::vector<ByteRange>& pieces) {
+bool TStagedFile::Write(const std::vector<TByteRange>& pieces) {
     if (!seams_.setDeleteOnClose(file_.get(), true)) return false;
-    for (const ByteRange& piece : pieces) {
+    for (const TByteRange& piece : pieces) {
         if (!WritePiece(file_.get(), piece, seams_.writeChunk)) return false;
     }
     // Flushed before anything can rename or use it: otherwise a power cut
@@ -192,7 +192,7 @@ bool StagedFile::Write(const std::vector<ByteRange>& pieces) {
     return seams_.setDeleteOnClose(file_.get(), false);
 }
 
-CommitResult StagedFile::Commit(const std::string& destination) {
+CommitResult TStagedFile::Commit(const std::string& destination) {
     // A read-only target makes the rename fail on Windows by itself; the
     // attribute is checked first so that it also holds where it would not.
     if (IsReadOnlyFile(destination)) return CommitResult::Failed;
@@ -209,7 +209,7 @@ CommitResult StagedFile::Commit(const std::string& destination) {
     return CommitResult::Done;
 }
 
-bool StagedFile::KeepForRestart(const std::string& kept, const std::string& destination) {
+bool TStagedFile::KeepForRestart(const std::string& kept, const std::string& destination) {
     // Through the same handle, as with the destination: the file that was
     // written and checked is the file kept. Nothing at the name is replaced,
     // so whatever someone planted there in advance makes this fail.
@@ -222,14 +222,14 @@ bool StagedFile::KeepForRestart(const std::string& kept, const std::string& dest
     return true;
 }
 
-void StagedFile::Keep() { Close(); }
+void TStagedFile::Keep() { Close(); }
 
-void StagedFile::Discard() {
+void TStagedFile::Discard() {
     if (file_) seams_.setDeleteOnClose(file_.get(), true);
     Close();
 }
 
-void StagedFile::Close() {
+void TStagedFile::Close() {
     file_.reset();
     folder_.reset();
 }

@@ -18,7 +18,7 @@ namespace lvm {
 ScopedHandle OpenForReading(const std::string& path);
 
 // A piece of the data to write.
-struct ByteRange {
+struct TByteRange {
     const void* data;
     size_t size;
 };
@@ -29,7 +29,7 @@ using ChunkWriter = std::function<bool(HANDLE file, const void* bytes, DWORD siz
 bool SystemWriteChunk(HANDLE file, const void* bytes, DWORD size);
 
 // What an open handle refers to, as the file system tells it.
-struct FileFacts {
+struct TFileDescription {
     DWORD attributes = 0;
     DWORD links = 0;
     std::wstring finalPath;  // the file system's own path of the object, volume in NT form
@@ -37,8 +37,8 @@ struct FileFacts {
 // Tells what an open handle refers to: the system's way, or a test's that
 // makes it look like something planted. False when even the attributes
 // cannot be read; the final path is empty when the system cannot give it.
-using FileDescriber = std::function<bool(HANDLE handle, FileFacts& facts)>;
-bool SystemDescribeFile(HANDLE handle, FileFacts& facts);
+using FileDescriber = std::function<bool(HANDLE handle, TFileDescription& facts)>;
+bool SystemDescribeFile(HANDLE handle, TFileDescription& facts);
 
 // Removes whatever lies at the temporary name before a new file is made
 // there, deciding by what `describe` tells of it: the system's way, or a
@@ -103,7 +103,7 @@ bool MayClearLeftover(DWORD attributes);
 // Whether a file this run has just created is the new file it asked for: a
 // plain file with no other name, directly inside the folder whose final path
 // is given. Anything else means the name or the folder was redirected.
-bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath);
+bool IsSoundNewFile(const TFileDescription& file, const std::wstring& folderFinalPath);
 
 // A new file written beside its destination under a temporary name and then
 // given the destination's name, all through one handle:
@@ -117,19 +117,19 @@ bool IsSoundNewFile(const FileFacts& file, const std::wstring& folderFinalPath);
 // Until Keep() or a successful Commit(), the file is removed when this object
 // goes, through its handle; a run ended by force mid-write leaves nothing
 // either, since the file is delete-on-close while its data are incomplete.
-class StagedFile {
+class TStagedFile {
 public:
-    explicit StagedFile(const TStagingSeams& seams) : seams_(seams) {}
-    ~StagedFile() { Discard(); }
-    StagedFile(const StagedFile&) = delete;
-    StagedFile& operator=(const StagedFile&) = delete;
+    explicit TStagedFile(const TStagingSeams& seams) : seams_(seams) {}
+    ~TStagedFile() { Discard(); }
+    TStagedFile(const TStagedFile&) = delete;
+    TStagedFile& operator=(const TStagedFile&) = delete;
 
     // Clears the temporary name and creates the file there. False, with
     // nothing left behind, when the folder cannot be held, the name cannot be
     // taken as a new file or the new file is not sound.
     bool Create(const std::string& temporary);
     // Writes the pieces one after the other and flushes them to the disk.
-    bool Write(const std::vector<ByteRange>& pieces);
+    bool Write(const std::vector<TByteRange>& pieces);
     // Gives the file the destination's name, replacing a file there in one
     // step. A read-only destination is not replaced. Unless Done, the file is
     // still staged under its temporary name.

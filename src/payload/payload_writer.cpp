@@ -13,7 +13,7 @@ namespace {
 
 // The bytes of a resource of the module. A loaded resource needs no release
 // on Win32: it is part of the mapped image and lives as long as the module.
-std::optional<ByteRange> FindResourceBytes(HMODULE module, const std::string& name, const std::string& kind) {
+std::optional<TByteRange> FindResourceBytes(HMODULE module, const std::string& name, const std::string& kind) {
     // Types and names are matched without regard to case by the lookup itself.
     const HRSRC found = FindResourceW(module, Widen(name).c_str(), Widen(kind).c_str());
     if (!found) return std::nullopt;
@@ -21,7 +21,7 @@ std::optional<ByteRange> FindResourceBytes(HMODULE module, const std::string& na
     if (!loaded) return std::nullopt;
     const void* bytes = LockResource(loaded);
     if (!bytes) return std::nullopt;
-    return ByteRange{bytes, SizeofResource(module, found)};
+    return TByteRange{bytes, SizeofResource(module, found)};
 }
 
 PayloadOutcome ReportFailure(const TPayloadSeams& seams, const std::string& destination) {
@@ -76,7 +76,7 @@ VersionVerdict CompareVersions(const TPayloadSeams& seams, const std::string& ki
 
 std::string Milliseconds(uint32_t ms) { return std::to_string(ms) + " ms"; }
 
-PayloadOutcome KeepForRestart(const TPayloadSeams& seams, StagedFile& staged, const std::string& destination) {
+PayloadOutcome KeepForRestart(const TPayloadSeams& seams, TStagedFile& staged, const std::string& destination) {
     const std::string kept = RestartKeptName(destination, seams.runTag);
     if (!staged.KeepForRestart(kept, destination)) return PayloadOutcome::Failed;
     seams.messages.Log("kept " + kept + " for the restart; its move over " + destination + " is scheduled");
@@ -85,7 +85,7 @@ PayloadOutcome KeepForRestart(const TPayloadSeams& seams, StagedFile& staged, co
 
 // Gives the staged file the destination's name. Failed here is not yet
 // reported: the caller says what stays behind.
-PayloadOutcome PlaceStaged(const TPayloadSeams& seams, StagedFile& staged, const std::string& destination) {
+PayloadOutcome PlaceStaged(const TPayloadSeams& seams, TStagedFile& staged, const std::string& destination) {
     for (;;) {
         CommitResult result = CommitResult::Failed;
         bool told = false;
@@ -132,10 +132,10 @@ bool UserWantsOlderFile(const TPayloadSeams& seams, const std::string& destinati
 
 // The new data go beside the installed file first; the installed file is
 // replaced only when the new one is not older or the user wants it anyway.
-PayloadOutcome CarefulReplace(const TPayloadSeams& seams, const ByteRange& data,
+PayloadOutcome CarefulReplace(const TPayloadSeams& seams, const TByteRange& data,
                               const std::string& kind, const std::string& destination) {
     const std::string temporary = TildeName(destination);
-    StagedFile staged(seams.staging);
+    TStagedFile staged(seams.staging);
     if (!staged.Create(temporary) || !staged.Write({data})) return ReportFailure(seams, destination);
 
     const VersionVerdict verdict = CompareVersions(seams, kind, temporary, destination);
@@ -165,9 +165,9 @@ PayloadOutcome CarefulReplace(const TPayloadSeams& seams, const ByteRange& data,
 // goes through a new file beside it, so that nothing that lies at either
 // name is ever opened for writing, and a failed write leaves an installed
 // file whole.
-PayloadOutcome WriteInPlaceOf(const TPayloadSeams& seams, const std::vector<ByteRange>& pieces,
+PayloadOutcome WriteInPlaceOf(const TPayloadSeams& seams, const std::vector<TByteRange>& pieces,
                               const std::string& destination) {
-    StagedFile staged(seams.staging);
+    TStagedFile staged(seams.staging);
     if (!staged.Create(TildeName(destination)) || !staged.Write(pieces)) return ReportFailure(seams, destination);
     const PayloadOutcome placed = PlaceStaged(seams, staged, destination);
     return placed == PayloadOutcome::Failed ? ReportFailure(seams, destination) : placed;
@@ -176,7 +176,7 @@ PayloadOutcome WriteInPlaceOf(const TPayloadSeams& seams, const std::vector<Byte
 PayloadOutcome WriteResource(const TPayloadSeams& seams, const std::string& name,
                              const std::string& kind, const std::string& destination) {
     // A resource the executable does not carry is a failure to install, not a crash.
-    const std::optional<ByteRange> data = FindResourceBytes(seams.resourceModule, name, kind);
+    const std::optional<TByteRange> data = FindResourceBytes(seams.resourceModule, name, kind);
     if (!data) return ReportFailure(seams, destination);
     if (HasVersionRule(kind) && IsExistingFile(destination)) {
         return CarefulReplace(seams, *data, kind, destination);
@@ -186,8 +186,8 @@ PayloadOutcome WriteResource(const TPayloadSeams& seams, const std::string& name
 
 PayloadOutcome WriteSplitResource(const TPayloadSeams& seams, const std::string& name,
                                   const std::string& kind, const std::string& destination) {
-    const std::optional<ByteRange> first = FindResourceBytes(seams.resourceModule, name + "1", kind);
-    const std::optional<ByteRange> second = FindResourceBytes(seams.resourceModule, name + "2", kind);
+    const std::optional<TByteRange> first = FindResourceBytes(seams.resourceModule, name + "1", kind);
+    const std::optional<TByteRange> second = FindResourceBytes(seams.resourceModule, name + "2", kind);
     if (!first || !second) return ReportFailure(seams, destination);
     return WriteInPlaceOf(seams, {*first, *second}, destination);
 }

@@ -18,7 +18,7 @@ namespace lvm {
 
 namespace {
 
-int32_t ReadVersionField(const std::string& path, VersionField field) {
+int32_t ReadVersionField(const std::string& path, TVersionField field) {
     if (!IsExistingFile(path)) return 0;
     ScopedHandle file = OpenForReading(path);
     if (!file) return 0;
@@ -37,7 +37,7 @@ int32_t ReadVersionField(const std::string& path, VersionField field) {
 std::optional<int32_t> ScanLngFile(const std::string& path) {
     ScopedHandle file = OpenForReading(path);
     if (!file) return std::nullopt;
-    LngVersionScanner scanner;
+    TLngVersionScanner scanner;
     // The file is read in pieces and only as far as the value line, so a
     // huge file or an endless line costs no more memory than a small one.
     std::vector<char> buffer(64 * 1024);

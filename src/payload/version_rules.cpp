@@ -18,7 +18,7 @@ bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 }  // namespace
 
-void Int32Conversion::Put(char c) {
+void TInt32Conversion::Put(char c) {
     switch (state_) {
         case State::LeadingSpaces:
             if (c == ' ') return;
@@ -45,7 +45,7 @@ void Int32Conversion::Put(char c) {
     }
 }
 
-std::optional<int32_t> Int32Conversion::Result() const {
+std::optional<int32_t> TInt32Conversion::Result() const {
     if (state_ != State::Digits) return std::nullopt;
     if (negative_) {
         if (magnitude_ > kLargestMagnitude) return std::nullopt;
@@ -56,7 +56,7 @@ std::optional<int32_t> Int32Conversion::Result() const {
 }
 
 std::optional<int32_t> ConvertToInt32(const std::string& text) {
-    Int32Conversion conversion;
+    TInt32Conversion conversion;
     for (char c : text) conversion.Put(c);
     return conversion.Result();
 }
@@ -72,7 +72,7 @@ bool IsLngVersionHeader(const std::string& line) {
     return trimmed.find("langver]") == 1;
 }
 
-bool LngVersionScanner::Feed(const char* bytes, size_t size) {
+bool TLngVersionScanner::Feed(const char* bytes, size_t size) {
     for (size_t i = 0; i < size && stage_ != Stage::Done; ++i) {
         const char c = bytes[i];
         if (afterCarriageReturn_) {
@@ -91,7 +91,7 @@ bool LngVersionScanner::Feed(const char* bytes, size_t size) {
     return stage_ == Stage::Done;
 }
 
-void LngVersionScanner::Finish() {
+void TLngVersionScanner::Finish() {
     if (stage_ == Stage::Done) return;
     if (lineOpen_) EndLine();
     if (stage_ == Stage::ReadingValue) {
@@ -101,7 +101,7 @@ void LngVersionScanner::Finish() {
     }
 }
 
-void LngVersionScanner::EndLine() {
+void TLngVersionScanner::EndLine() {
     const std::optional<int32_t> value = lineValue_.Result();
     if (stage_ == Stage::LookingForHeader) {
         candidate_ = value;
@@ -111,7 +111,7 @@ void LngVersionScanner::EndLine() {
         stage_ = Stage::Done;
     }
     lineStart_.clear();
-    lineValue_ = Int32Conversion();
+    lineValue_ = TInt32Conversion();
     lineOpen_ = false;
 }
 

@@ -18,7 +18,7 @@ std::optional<int32_t> ConvertToInt32(const std::string& text);
 
 // The same conversion fed one character at a time, so that a line of any
 // length is judged without being kept in memory.
-class Int32Conversion {
+class TInt32Conversion {
 public:
     void Put(char c);
     std::optional<int32_t> Result() const;
@@ -39,7 +39,7 @@ bool IsLngVersionHeader(const std::string& line);
 // it in pieces. Lines end at CR LF, LF or a lone CR. The candidate is the line
 // after the first version header; a file without one offers its last line, and
 // a header on the last line (or an empty file) offers an empty line.
-class LngVersionScanner {
+class TLngVersionScanner {
 public:
     // Feeds the next bytes of the file. Returns true once the value line has
     // been read; the rest of the file need not be fed.
@@ -59,20 +59,20 @@ private:
 
     Stage stage_ = Stage::LookingForHeader;
     std::string lineStart_;
-    Int32Conversion lineValue_;
+    TInt32Conversion lineValue_;
     bool lineOpen_ = false;      // bytes seen since the last line end
     bool afterCarriageReturn_ = false;
     std::optional<int32_t> candidate_;  // empty line until a line is read: fails
 };
 
 // Where a fixed-offset probe finds its version field.
-struct VersionField {
+struct TVersionField {
     uint32_t offset;
     size_t width;  // bytes, little-endian, unsigned
 };
-constexpr VersionField kPakVersionField{6, 2};
-constexpr VersionField kCokVersionField{5, 2};
-constexpr VersionField k3bsVersionField{6, 1};
+constexpr TVersionField kPakVersionField{6, 2};
+constexpr TVersionField kCokVersionField{5, 2};
+constexpr TVersionField k3bsVersionField{6, 1};
 
 // The unsigned little-endian value of a field of `width` bytes, given the
 // `count` bytes actually read at the field's offset; 0 unless all were read.

@@ -47,10 +47,10 @@ struct CreationContext {
 };
 
 void DeleteFontThroughGdi32(HFONT font) { Gdi32().DeleteObject(font); }
-using ScopedFont = ScopedGeneric<NullWhenInvalidTraits<HFONT, &DeleteFontThroughGdi32>>;
+using ScopedFont = TScopedGeneric<TNullWhenInvalidTraits<HFONT, &DeleteFontThroughGdi32>>;
 
 HWND CreateChild(HWND parent, HINSTANCE module, const wchar_t* className, const wchar_t* text,
-                 DWORD style, const ChildRect& rect) {
+                 DWORD style, const TChildRect& rect) {
     // No menu handle: a child's control identifier is 0.
     return User32().CreateWindowExW(0, className, text, style, rect.x, rect.y, rect.width,
                                     rect.height, parent, nullptr, module, nullptr);
@@ -75,7 +75,7 @@ void SetTextLineFont(HWND textLine, int dpi) {
     User32().SendMessageW(textLine, WM_SETFONT, reinterpret_cast<WPARAM>(font.release()), TRUE);
 }
 
-void PlaceChild(HWND child, const ChildRect& rect) {
+void PlaceChild(HWND child, const TChildRect& rect) {
     if (!child) return;
     User32().SetWindowPos(child, nullptr, rect.x, rect.y, rect.width, rect.height,
                           SWP_NOZORDER | SWP_NOACTIVATE);
@@ -183,7 +183,7 @@ void InitCommonControlsFromSystemFolder() {
 
 }  // namespace
 
-bool TSetupForm::Start(const std::shared_ptr<ProgressState>& state) {
+bool TSetupForm::Start(const std::shared_ptr<TProgressState>& state) {
     // Manual reset: every show that waits for this window is released.
     if (!state->shownEvent) state->shownEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state->shownEvent) return false;
@@ -216,7 +216,7 @@ void TSetupForm::Execute() {
 void TSetupForm::Run() {
     // In pixels of the primary monitor, where the window is centred.
     const int dpi = PrimaryMonitorDpi();
-    const WindowPlacement placement = CentredProgressPlacement(
+    const TWindowPlacement placement = CentredProgressPlacement(
         User32().GetSystemMetrics(SM_CXSCREEN), User32().GetSystemMetrics(SM_CYSCREEN), dpi);
     // Loads comctl32 and registers its classes, the progress bar among them.
     InitCommonControlsFromSystemFolder();
@@ -263,7 +263,7 @@ void TSetupForm::Run() {
 // Hands the window to the calling threads. A show or caption made while the
 // window was being made wins over the one the window was made with. False when
 // there is no window to keep: none was made, or the owner is ending.
-bool TSetupForm::Publish(HWND mainWindow, HWND textLine, const WindowPlacement& placement,
+bool TSetupForm::Publish(HWND mainWindow, HWND textLine, const TWindowPlacement& placement,
                          unsigned revision, std::wstring& caption, std::wstring& text) {
     bool pendingChanged = false;
     bool closing = false;

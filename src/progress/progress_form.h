@@ -1,5 +1,5 @@
 // The progress window's thread and what it shares with the window's owner
-// (ProgressWindow). Internal to src/progress/.
+// (TProgressWindow). Internal to src/progress/.
 #pragma once
 
 #include <windows.h>
@@ -21,7 +21,7 @@ inline constexpr wchar_t kProgressWindowClass[] = L"PlainWindow";
 // so neither thread can wait on the other while holding it. Owned jointly by
 // the owner and the window thread: a thread that outlives its owner's bounded
 // wait still finds its state.
-struct ProgressState {
+struct TProgressState {
     std::mutex lock;
     // A window thread has been started and has not given up before making the window.
     // Guards the start: shows made before the window exists start one thread.
@@ -37,7 +37,7 @@ struct ProgressState {
     unsigned pendingRevision = 0;
     // Measured once by the window thread, at the DPI of the monitor the window
     // is made on; every later show and hide uses it.
-    WindowPlacement placement{0, 0, kProgressWidth, kProgressHeight};
+    TWindowPlacement placement{0, 0, kProgressWidth, kProgressHeight};
     HWND mainWindow = nullptr;
     HWND textLine = nullptr;
     ScopedHandle windowThread;
@@ -53,9 +53,9 @@ class TSetupForm {
 public:
     // Starts the window thread; false when the system would not make one.
     // Called with state.lock held.
-    static bool Start(const std::shared_ptr<ProgressState>& state);
+    static bool Start(const std::shared_ptr<TProgressState>& state);
 
-    explicit TSetupForm(std::shared_ptr<ProgressState> state) : state_(std::move(state)) {}
+    explicit TSetupForm(std::shared_ptr<TProgressState> state) : state_(std::move(state)) {}
     TSetupForm(const TSetupForm&) = delete;
     TSetupForm& operator=(const TSetupForm&) = delete;
 
@@ -63,11 +63,11 @@ private:
     static unsigned __stdcall ThreadEntry(void* form);
     void Execute();
     void Run();
-    bool Publish(HWND mainWindow, HWND textLine, const WindowPlacement& placement, unsigned revision,
+    bool Publish(HWND mainWindow, HWND textLine, const TWindowPlacement& placement, unsigned revision,
                  std::wstring& caption, std::wstring& text);
     void SignalShown();
 
-    std::shared_ptr<ProgressState> state_;
+    std::shared_ptr<TProgressState> state_;
 };
 
 }  // namespace lvm

@@ -11,7 +11,7 @@ int ScaleForDpi(int pixels, int dpi) {
                                          : (product - half) / kDefaultDpi);
 }
 
-ChildRect ScaleForDpi(const ChildRect& rect, int dpi) {
+TChildRect ScaleForDpi(const TChildRect& rect, int dpi) {
     return {ScaleForDpi(rect.x, dpi), ScaleForDpi(rect.y, dpi), ScaleForDpi(rect.width, dpi),
             ScaleForDpi(rect.height, dpi)};
 }
@@ -23,7 +23,7 @@ int CentredCoordinate(int screenExtent, int windowExtent) {
     return static_cast<int>((static_cast<long long>(screenExtent) - windowExtent) / 2);
 }
 
-WindowPlacement CentredProgressPlacement(int screenWidth, int screenHeight, int dpi) {
+TWindowPlacement CentredProgressPlacement(int screenWidth, int screenHeight, int dpi) {
     const int width = ScaleForDpi(kProgressWidth, dpi);
     const int height = ScaleForDpi(kProgressHeight, dpi);
     return {CentredCoordinate(screenWidth, width), CentredCoordinate(screenHeight, height), width,

@@ -13,24 +13,24 @@ constexpr int kProgressWidth = 408;
 constexpr int kProgressHeight = 76;
 
 // A child's place in the main window's client area.
-struct ChildRect {
+struct TChildRect {
     int x;
     int y;
     int width;
     int height;
 };
 
-constexpr ChildRect kTextLineRect{2, 2, 399, 20};
-constexpr ChildRect kProgressBarRect{2, 24, 400, 20};
+constexpr TChildRect kTextLineRect{2, 2, 399, 20};
+constexpr TChildRect kProgressBarRect{2, 24, 400, 20};
 
 // `pixels` at 96 DPI in pixels at `dpi`, rounded as Windows' MulDiv rounds
 // (to the nearest, a half away from zero). A DPI of 0 or less, what a failed
 // query reports, counts as 96.
 int ScaleForDpi(int pixels, int dpi);
-ChildRect ScaleForDpi(const ChildRect& rect, int dpi);
+TChildRect ScaleForDpi(const TChildRect& rect, int dpi);
 
 // The main window's outer rectangle.
-struct WindowPlacement {
+struct TWindowPlacement {
     int left;
     int top;
     int width;
@@ -44,6 +44,6 @@ int CentredCoordinate(int screenExtent, int windowExtent);
 
 // The progress window at `dpi`, centred on a screen of the given size (in
 // pixels of that screen).
-WindowPlacement CentredProgressPlacement(int screenWidth, int screenHeight, int dpi);
+TWindowPlacement CentredProgressPlacement(int screenWidth, int screenHeight, int dpi);
 
 }  // namespace lvm

@@ -28,10 +28,10 @@ constexpr DWORD kEndWaitMs = 5000;
 struct LiveWindow {
     HWND mainWindow = nullptr;
     HWND textLine = nullptr;
-    WindowPlacement placement{0, 0, kProgressWidth, kProgressHeight};
+    TWindowPlacement placement{0, 0, kProgressWidth, kProgressHeight};
 };
 
-LiveWindow SnapshotLiveWindow(ProgressState& state) {
+LiveWindow SnapshotLiveWindow(TProgressState& state) {
     std::lock_guard<std::mutex> guard(state.lock);
     return {state.mainWindow, state.textLine, state.placement};
 }
@@ -39,7 +39,7 @@ LiveWindow SnapshotLiveWindow(ProgressState& state) {
 // The caller's own handle to the window thread: a show that starts a thread
 // after one gave up replaces (and closes) the state's handle, perhaps while
 // another show still waits on the old one.
-ScopedHandle DuplicateThreadHandle(ProgressState& state) {
+ScopedHandle DuplicateThreadHandle(TProgressState& state) {
     std::lock_guard<std::mutex> guard(state.lock);
     HANDLE copy = nullptr;
     if (!state.windowThread ||
@@ -52,7 +52,7 @@ ScopedHandle DuplicateThreadHandle(ProgressState& state) {
 
 // Stores the pending caption and text and starts the window thread unless one
 // is already on its way. False when the window already exists.
-bool StorePendingAndStart(const std::shared_ptr<ProgressState>& state, const std::string& caption,
+bool StorePendingAndStart(const std::shared_ptr<TProgressState>& state, const std::string& caption,
                           const std::string& text) {
     std::lock_guard<std::mutex> guard(state->lock);
     if (state->created) return false;
@@ -63,7 +63,7 @@ bool StorePendingAndStart(const std::shared_ptr<ProgressState>& state, const std
     return true;
 }
 
-void WaitUntilShown(ProgressState& state) {
+void WaitUntilShown(TProgressState& state) {
     const ScopedHandle thread = DuplicateThreadHandle(state);
     HANDLE waits[2] = {};
     DWORD count = 0;
@@ -78,10 +78,10 @@ void WaitUntilShown(ProgressState& state) {
 
 // Back to the measured centre, at the measured size and topmost, shown or
 // hidden, never activated: a question asked next must keep the keyboard.
-void PlaceWindow(ProgressState& state, UINT showOrHide) {
+void PlaceWindow(TProgressState& state, UINT showOrHide) {
     const LiveWindow window = SnapshotLiveWindow(state);
     if (!window.mainWindow) return;
-    const WindowPlacement& place = window.placement;
+    const TWindowPlacement& place = window.placement;
     User32().SetWindowPos(window.mainWindow, HWND_TOPMOST, place.left, place.top, place.width,
                           place.height, showOrHide | SWP_NOACTIVATE);
 }
@@ -94,9 +94,9 @@ bool IsWindowOfThread(HWND window, HANDLE thread) {
 
 }  // namespace
 
-ProgressWindow::ProgressWindow() : state_(std::make_shared<ProgressState>()) {}
+TProgressWindow::TProgressWindow() : state_(std::make_shared<TProgressState>()) {}
 
-ProgressWindow::~ProgressWindow() {
+TProgressWindow::~TProgressWindow() {
     HWND mainWindow = nullptr;
     {
         // From here on a window thread that is still making its window closes
@@ -121,7 +121,7 @@ ProgressWindow::~ProgressWindow() {
     User32().UnregisterClassW(kProgressWindowClass, GetModuleHandleW(nullptr));
 }
 
-void ProgressWindow::Show(const std::string& caption, const std::string& text) {
+void TProgressWindow::Show(const std::string& caption, const std::string& text) {
     if (StorePendingAndStart(state_, caption, text)) {
         WaitUntilShown(*state_);
         return;
@@ -131,9 +131,9 @@ void ProgressWindow::Show(const std::string& caption, const std::string& text) {
     PlaceWindow(*state_, SWP_SHOWWINDOW);
 }
 
-void ProgressWindow::Hide() { PlaceWindow(*state_, SWP_HIDEWINDOW); }
+void TProgressWindow::Hide() { PlaceWindow(*state_, SWP_HIDEWINDOW); }
 
-void ProgressWindow::SetCaption(const std::string& caption) {
+void TProgressWindow::SetCaption(const std::string& caption) {
     HWND mainWindow = nullptr;
     {
         std::lock_guard<std::mutex> guard(state_->lock);
@@ -149,7 +149,7 @@ void ProgressWindow::SetCaption(const std::string& caption) {
     if (mainWindow) User32().SetWindowTextW(mainWindow, Widen(caption).c_str());
 }
 
-void ProgressWindow::SetText(const std::string& text) {
+void TProgressWindow::SetText(const std::string& text) {
     // Nothing is kept for later: before the window exists the text is lost.
     const LiveWindow window = SnapshotLiveWindow(*state_);
     if (window.textLine) User32().SetWindowTextW(window.textLine, Widen(text).c_str());

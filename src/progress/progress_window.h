@@ -12,17 +12,17 @@
 
 namespace lvm {
 
-struct ProgressState;
+struct TProgressState;
 
-class ProgressWindow {
+class TProgressWindow {
 public:
-    ProgressWindow();
+    TProgressWindow();
     // Closes the window, if there is one, waits (at most 5 s) for its thread
     // to end and unregisters the window class.
-    ~ProgressWindow();
+    ~TProgressWindow();
 
-    ProgressWindow(const ProgressWindow&) = delete;
-    ProgressWindow& operator=(const ProgressWindow&) = delete;
+    TProgressWindow(const TProgressWindow&) = delete;
+    TProgressWindow& operator=(const TProgressWindow&) = delete;
 
     // Shows the window centred and topmost with this caption and text line,
     // without taking activation from anyone. The first call starts the window
@@ -35,7 +35,7 @@ public:
 
 private:
     // Shared with the window thread, which may outlive the destructor's wait.
-    std::shared_ptr<ProgressState> state_;
+    std::shared_ptr<TProgressState> state_;
 };
 
 }  // namespace lvm

@@ -61,7 +61,7 @@ SelfCheckResult CheckOpenFile(HANDLE file, const ChunkGate& gate) {
 
     std::vector<uint8_t> headers(static_cast<size_t>(std::min<uint64_t>(fileSize, kHeaderBytes)));
     ReadAt(file, 0, headers.data(), headers.size());
-    const std::optional<SelfCheckLayout> layout = ParseSelfCheckLayout(headers.data(), headers.size());
+    const std::optional<TSelfCheckLayout> layout = ParseSelfCheckLayout(headers.data(), headers.size());
     if (!layout || uint64_t{layout->recordOffset} + kSelfCheckRecordSize > fileSize) {
         return SelfCheckResult::Distorted;
     }
@@ -78,8 +78,8 @@ SelfCheckResult CheckOpenFile(HANDLE file, const ChunkGate& gate) {
     std::copy(headers.begin() + layout->checksumOffset, headers.begin() + layout->checksumOffset + 4,
               reinterpret_cast<uint8_t*>(&storedChecksum));
 
-    Sha256 hash;
-    PeChecksum checksum(layout->checksumOffset);
+    TSha256 hash;
+    TPeChecksum checksum(layout->checksumOffset);
     std::vector<uint8_t> chunk(kChunkBytes);
     for (uint64_t offset = 0; offset < fileSize;) {
         gate.Pass();
@@ -111,7 +111,7 @@ SelfCheckResult CheckFileIntegrityThrough(const std::wstring& path, const ChunkG
         return CheckOpenFile(file.get(), gate);
     } catch (const ReadError&) {
         return SelfCheckResult::Unreadable;
-    } catch (const Sha256Error&) {
+    } catch (const TSha256Error&) {
         return SelfCheckResult::Unreadable;
     }
 }
@@ -123,24 +123,24 @@ SelfCheckResult CheckFileOrOwn(std::wstring path, const ChunkGate& gate) {
 
 }  // namespace
 
-BackgroundSelfCheck::BackgroundSelfCheck(std::wstring path, std::function<void()> beforeEachChunk)
+TBackgroundSelfCheck::TBackgroundSelfCheck(std::wstring path, std::function<void()> beforeEachChunk)
     : path_(std::move(path)), beforeEachChunk_(std::move(beforeEachChunk)) {
     // A thread that cannot start leaves the check to Verdict(), on the
     // caller's thread.
-    thread_ = StartInstallerThread(&BackgroundSelfCheck::ThreadEntry, this);
+    thread_ = StartInstallerThread(&TBackgroundSelfCheck::ThreadEntry, this);
 }
 
-BackgroundSelfCheck::~BackgroundSelfCheck() {
+TBackgroundSelfCheck::~TBackgroundSelfCheck() {
     stop_ = true;
     if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
 }
 
-unsigned __stdcall BackgroundSelfCheck::ThreadEntry(void* self) {
-    static_cast<BackgroundSelfCheck*>(self)->Check();
+unsigned __stdcall TBackgroundSelfCheck::ThreadEntry(void* self) {
+    static_cast<TBackgroundSelfCheck*>(self)->Check();
     return 0;
 }
 
-void BackgroundSelfCheck::Check() noexcept {
+void TBackgroundSelfCheck::Check() noexcept {
     try {
         result_ = CheckFileOrOwn(path_, ChunkGate{&stop_, &beforeEachChunk_});
     } catch (...) {
@@ -149,7 +149,7 @@ void BackgroundSelfCheck::Check() noexcept {
     }
 }
 
-SelfCheckResult BackgroundSelfCheck::Verdict() {
+SelfCheckResult TBackgroundSelfCheck::Verdict() {
     if (!done_) {
         // The wait makes the thread's result visible to this one.
         if (thread_) {

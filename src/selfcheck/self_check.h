@@ -33,15 +33,15 @@ enum class SelfCheckResult {
 // tells the application to quit. Verdict() waits for it; an owner that goes
 // without asking (a run that ends early, an exception) stops the check at the
 // next chunk and waits for the thread, so no thread outlives its owner.
-class BackgroundSelfCheck {
+class TBackgroundSelfCheck {
 public:
     // `path` empty: the running executable. `beforeEachChunk` lets a test
     // end the process in the middle of the hash.
-    explicit BackgroundSelfCheck(std::wstring path = std::wstring(),
+    explicit TBackgroundSelfCheck(std::wstring path = std::wstring(),
                                  std::function<void()> beforeEachChunk = std::function<void()>());
-    ~BackgroundSelfCheck();
-    BackgroundSelfCheck(const BackgroundSelfCheck&) = delete;
-    BackgroundSelfCheck& operator=(const BackgroundSelfCheck&) = delete;
+    ~TBackgroundSelfCheck();
+    TBackgroundSelfCheck(const TBackgroundSelfCheck&) = delete;
+    TBackgroundSelfCheck& operator=(const TBackgroundSelfCheck&) = delete;
 
     SelfCheckResult Verdict();
 

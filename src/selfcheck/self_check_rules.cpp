@@ -30,7 +30,7 @@ void ZeroOverlap(uint64_t fieldStart, uint64_t fieldLength, uint64_t chunkOffset
 
 }  // namespace
 
-std::optional<SelfCheckLayout> ParseSelfCheckLayout(const uint8_t* headers, size_t size) {
+std::optional<TSelfCheckLayout> ParseSelfCheckLayout(const uint8_t* headers, size_t size) {
     if (!Fits(0, 0x40, size) || headers[0] != 'M' || headers[1] != 'Z') return std::nullopt;
     const uint32_t peOffset = Read32(headers + 0x3C);
     if (!Fits(peOffset, 24, size) || std::memcmp(headers + peOffset, "PE\0\0", 4) != 0) {
@@ -50,7 +50,7 @@ std::optional<SelfCheckLayout> ParseSelfCheckLayout(const uint8_t* headers, size
     if (optionalSize < directories - optional + 5 * 8 || !Fits(optional, optionalSize, size)) return std::nullopt;
     if (Read32(headers + directories - 4) < 5) return std::nullopt;  // NumberOfRvaAndSizes
 
-    SelfCheckLayout layout;
+    TSelfCheckLayout layout;
     layout.checksumOffset = static_cast<uint32_t>(optional + 64);
     layout.securityDirOffset = static_cast<uint32_t>(directories + 4 * 8);
     layout.certificateOffset = Read32(headers + layout.securityDirOffset);
@@ -77,7 +77,7 @@ bool HasSelfCheckMagic(const uint8_t* record) {
 
 uint32_t CoveredLength(const uint8_t* record) { return Read32(record + 8); }
 
-bool TailIsAcceptable(const SelfCheckLayout& layout, uint64_t fileSize, uint32_t coveredLength) {
+bool TailIsAcceptable(const TSelfCheckLayout& layout, uint64_t fileSize, uint32_t coveredLength) {
     if (fileSize < coveredLength) return false;
     if (fileSize == coveredLength) return layout.certificateOffset == 0 && layout.certificateSize == 0;
     // Signing appends the certificate table right at the end of the stamped
@@ -86,7 +86,7 @@ bool TailIsAcceptable(const SelfCheckLayout& layout, uint64_t fileSize, uint32_t
            uint64_t{layout.certificateSize} == fileSize - coveredLength;
 }
 
-void MaskUncoveredFields(const SelfCheckLayout& layout, uint64_t chunkOffset, uint8_t* chunk,
+void MaskUncoveredFields(const TSelfCheckLayout& layout, uint64_t chunkOffset, uint8_t* chunk,
                          size_t size) {
     ZeroOverlap(layout.checksumOffset, 4, chunkOffset, chunk, size);
     ZeroOverlap(layout.securityDirOffset, 8, chunkOffset, chunk, size);
@@ -103,7 +103,7 @@ uint32_t WordAt(const uint8_t* chunk, size_t size, size_t i) {
 
 }  // namespace
 
-void PeChecksum::Update(uint64_t chunkOffset, const uint8_t* chunk, size_t size) {
+void TPeChecksum::Update(uint64_t chunkOffset, const uint8_t* chunk, size_t size) {
     // Plain sums, folded only at the end: folding the carries back in after
     // every word gives the same checksum (both are the sum modulo 0xFFFF, with
     // 0 only for an all-zero sum), and summing eight bytes a step keeps this
@@ -138,7 +138,7 @@ void PeChecksum::Update(uint64_t chunkOffset, const uint8_t* chunk, size_t size)
     sum_ += sum;
 }
 
-uint32_t PeChecksum::Finish(uint64_t fileSize) const {
+uint32_t TPeChecksum::Finish(uint64_t fileSize) const {
     uint64_t sum = sum_;
     while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
     return static_cast<uint32_t>(sum + fileSize);

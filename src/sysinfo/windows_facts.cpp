@@ -30,7 +30,7 @@ bool QueryVersionInfo(OSVERSIONINFOEXW& info, DWORD size) {
 #pragma GCC diagnostic pop
 
 // The extended record first; systems before NT 4.0 SP6 know only the short one.
-bool QueryVersionRecord(WindowsVersionRecord& record) {
+bool QueryVersionRecord(TWindowsVersionRecord& record) {
     OSVERSIONINFOEXW info;
     const bool extended = QueryVersionInfo(info, sizeof(OSVERSIONINFOEXW));
     if (!extended && !QueryVersionInfo(info, sizeof(OSVERSIONINFOW))) return false;
@@ -61,8 +61,8 @@ uint16_t NativeArchitecture() {
     return info.wProcessorArchitecture;
 }
 
-WindowsSystemMetrics QuerySystemMetrics() {
-    WindowsSystemMetrics metrics;
+TWindowsSystemMetrics QuerySystemMetrics() {
+    TWindowsSystemMetrics metrics;
     metrics.tabletPc = User32().GetSystemMetrics(SM_TABLETPC);
     metrics.mediaCenter = User32().GetSystemMetrics(SM_MEDIACENTER);
     metrics.starter = User32().GetSystemMetrics(SM_STARTER);
@@ -120,8 +120,8 @@ bool HotfixQ246009Installed() {
         L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009", key);
 }
 
-std::optional<WindowsFacts> GatherWindowsFacts(bool detail) {
-    WindowsFacts facts;
+std::optional<TWindowsFacts> GatherWindowsFacts(bool detail) {
+    TWindowsFacts facts;
     if (!QueryVersionRecord(facts.version)) return std::nullopt;
     facts.architecture = NativeArchitecture();
     if (WantsSystemMetrics(facts.version)) facts.metrics = QuerySystemMetrics();

@@ -12,12 +12,12 @@ namespace lvm {
 // nullopt when Windows answers neither the extended nor the short version
 // query. Runs "ver" and reads the registry only where the record needs it;
 // without detail, "ver" only where it can change the name.
-// A "ProductName" that is not a string raises RegistryError.
-std::optional<WindowsFacts> GatherWindowsFacts(bool detail);
+// A "ProductName" that is not a string raises TRegistryError.
+std::optional<TWindowsFacts> GatherWindowsFacts(bool detail);
 
 // "ProductName" under HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion in the
 // 64-bit view; nullopt when the key or the value is missing. A value of
-// another type raises RegistryError, with the key closed again.
+// another type raises TRegistryError, with the key closed again.
 std::optional<std::string> ReadProductName();
 
 // "ProductType" under HKLM\SYSTEM\CurrentControlSet\Control\ProductOptions

@@ -8,11 +8,11 @@ namespace lvm {
 
 namespace {
 
-bool IsWorkstation(const WindowsVersionRecord& version) {
+bool IsWorkstation(const TWindowsVersionRecord& version) {
     return version.productType == kProductWorkstation;
 }
 
-bool HasSuite(const WindowsVersionRecord& version, uint16_t bit) {
+bool HasSuite(const TWindowsVersionRecord& version, uint16_t bit) {
     return (version.suiteMask & bit) != 0;
 }
 
@@ -72,8 +72,8 @@ std::string NameFor62(bool workstation, const std::string& versionText, std::str
     return VersionCutName(workstation, versionText, version);
 }
 
-std::string NameFor5(const WindowsFacts& facts) {
-    const WindowsVersionRecord& v = facts.version;
+std::string NameFor5(const TWindowsFacts& facts) {
+    const TWindowsVersionRecord& v = facts.version;
     switch (v.minorVersion) {
         case 0: return "2000 ";
         case 1: return "XP ";
@@ -87,7 +87,7 @@ std::string NameFor5(const WindowsFacts& facts) {
     }
 }
 
-std::string NameFor6(const WindowsFacts& facts, std::string& version) {
+std::string NameFor6(const TWindowsFacts& facts, std::string& version) {
     const bool workstation = IsWorkstation(facts.version);
     switch (facts.version.minorVersion) {
         case 0: return workstation ? "Vista " : "Server 2008 ";
@@ -100,8 +100,8 @@ std::string NameFor6(const WindowsFacts& facts, std::string& version) {
 
 // The core name on the NT platform; version receives the numbers when they
 // were taken from the "ver" text.
-std::string NtCoreName(const WindowsFacts& facts, std::string& version) {
-    const WindowsVersionRecord& v = facts.version;
+std::string NtCoreName(const TWindowsFacts& facts, std::string& version) {
+    const TWindowsVersionRecord& v = facts.version;
     switch (v.majorVersion) {
         case 3:
         case 4: return "NT ";
@@ -114,8 +114,8 @@ std::string NtCoreName(const WindowsFacts& facts, std::string& version) {
     }
 }
 
-std::string WorkstationEdition(const WindowsFacts& facts) {
-    const WindowsVersionRecord& v = facts.version;
+std::string WorkstationEdition(const TWindowsFacts& facts) {
+    const TWindowsVersionRecord& v = facts.version;
     if (v.majorVersion == 4) return "Workstation";
     if (v.majorVersion != 5) return "Unknown Workstation";
     if (v.minorVersion == 2 && facts.architecture == kArchitectureAmd64) return "Professional x64";
@@ -127,8 +127,8 @@ std::string WorkstationEdition(const WindowsFacts& facts) {
     return "Professional";
 }
 
-std::string Server2003Edition(const WindowsFacts& facts) {
-    const WindowsVersionRecord& v = facts.version;
+std::string Server2003Edition(const TWindowsFacts& facts) {
+    const TWindowsVersionRecord& v = facts.version;
     switch (facts.architecture) {
         case kArchitectureIntel:
             if (HasSuite(v, kSuiteComputeServer)) return "Computer Cluster";
@@ -154,8 +154,8 @@ std::string Server2003Edition(const WindowsFacts& facts) {
     }
 }
 
-std::string ServerEdition(const WindowsFacts& facts) {
-    const WindowsVersionRecord& v = facts.version;
+std::string ServerEdition(const TWindowsFacts& facts) {
+    const TWindowsVersionRecord& v = facts.version;
     if (v.majorVersion == 4) {
         return HasSuite(v, kSuiteEnterprise) ? "Server 4.0 Enterprise" : "Server 4.0";
     }
@@ -169,7 +169,7 @@ std::string ServerEdition(const WindowsFacts& facts) {
 }
 
 // The edition from the extended record, for every major version but 6.
-std::string Edition(const WindowsFacts& facts) {
+std::string Edition(const TWindowsFacts& facts) {
     switch (facts.version.productType) {
         case kProductWorkstation: return WorkstationEdition(facts);
         case kProductDomainController:
@@ -195,7 +195,7 @@ std::string ArchitectureSuffix(uint16_t architecture) {
     return std::string();
 }
 
-bool IsServicePack6(const WindowsVersionRecord& v) {
+bool IsServicePack6(const TWindowsVersionRecord& v) {
     return v.majorVersion == 4 && v.csdVersion == "Service Pack 6";
 }
 
@@ -212,7 +212,7 @@ char SecondCharacter(const std::string& text) {
 
 // Names on the 95 family, told apart by build number and by the letter that
 // the service-pack text carries in its second character.
-std::string Windows9xName(const WindowsVersionRecord& v) {
+std::string Windows9xName(const TWindowsVersionRecord& v) {
     const uint32_t build = v.buildNumber & 0xFFFF;
     const char letter = SecondCharacter(v.csdVersion);
     if (v.majorVersion != 4) return "Unknown 9x";
@@ -233,9 +233,9 @@ std::string Windows9xName(const WindowsVersionRecord& v) {
     }
 }
 
-WindowsVersionParts NtParts(const WindowsFacts& facts) {
-    const WindowsVersionRecord& v = facts.version;
-    WindowsVersionParts parts;
+TWindowsVersionParts NtParts(const TWindowsFacts& facts) {
+    const TWindowsVersionRecord& v = facts.version;
+    TWindowsVersionParts parts;
     parts.name = "Microsoft Windows " + NtCoreName(facts, parts.version);
     if (!v.extended) {
         if (facts.productType) parts.name += ProductOptionsEdition(*facts.productType);
@@ -255,8 +255,8 @@ WindowsVersionParts NtParts(const WindowsFacts& facts) {
     return parts;
 }
 
-WindowsVersionParts Windows9xParts(const WindowsVersionRecord& v) {
-    WindowsVersionParts parts;
+TWindowsVersionParts Windows9xParts(const TWindowsVersionRecord& v) {
+    TWindowsVersionParts parts;
     parts.name = "Microsoft Windows " + Windows9xName(v);
     parts.version = Dotted(v.majorVersion, v.minorVersion & 0xFF, v.buildNumber & 0xFFFF);
     parts.servicePack = v.csdVersion;
@@ -265,7 +265,7 @@ WindowsVersionParts Windows9xParts(const WindowsVersionRecord& v) {
 
 }  // namespace
 
-bool WantsVersionText(const WindowsVersionRecord& version, bool detail, bool productNameRead) {
+bool WantsVersionText(const TWindowsVersionRecord& version, bool detail, bool productNameRead) {
     if (version.platformId != kPlatformWin32Nt) return false;
     switch (version.majorVersion) {
         case 3:
@@ -279,23 +279,23 @@ bool WantsVersionText(const WindowsVersionRecord& version, bool detail, bool pro
     }
 }
 
-bool WantsProductName(const WindowsVersionRecord& version) {
+bool WantsProductName(const TWindowsVersionRecord& version) {
     return version.platformId == kPlatformWin32Nt && version.extended && version.majorVersion == 6;
 }
 
-bool WantsProductType(const WindowsVersionRecord& version) {
+bool WantsProductType(const TWindowsVersionRecord& version) {
     return version.platformId == kPlatformWin32Nt && !version.extended;
 }
 
-bool WantsHotfixQ246009(const WindowsVersionRecord& version) {
+bool WantsHotfixQ246009(const TWindowsVersionRecord& version) {
     return version.platformId == kPlatformWin32Nt && IsServicePack6(version);
 }
 
-bool WantsSystemMetrics(const WindowsVersionRecord& version) {
+bool WantsSystemMetrics(const TWindowsVersionRecord& version) {
     return version.platformId == kPlatformWin32Nt && version.majorVersion == 5;
 }
 
-std::optional<WindowsVersionParts> ComposeWindowsVersionParts(const WindowsFacts& facts) {
+std::optional<TWindowsVersionParts> ComposeWindowsVersionParts(const TWindowsFacts& facts) {
     switch (facts.version.platformId) {
         case kPlatformWin32Nt: return NtParts(facts);
         case kPlatformWin32Windows: return Windows9xParts(facts.version);
@@ -303,7 +303,7 @@ std::optional<WindowsVersionParts> ComposeWindowsVersionParts(const WindowsFacts
     }
 }
 
-std::string JoinWindowsDescription(const WindowsVersionParts& parts, bool detail) {
+std::string JoinWindowsDescription(const TWindowsVersionParts& parts, bool detail) {
     const bool hasServicePack = !IsBlankAfterTrimming(parts.servicePack);
     if (detail && !IsBlankAfterTrimming(parts.version)) {
         std::string numbers = parts.version;

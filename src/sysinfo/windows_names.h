@@ -31,7 +31,7 @@ constexpr uint16_t kSuiteStorageServer = 0x2000;  // VER_SUITE_STORAGE_SERVER
 constexpr uint16_t kSuiteComputeServer = 0x4000;  // VER_SUITE_COMPUTE_SERVER
 
 // What the version query filled in.
-struct WindowsVersionRecord {
+struct TWindowsVersionRecord {
     uint32_t majorVersion = 0;
     uint32_t minorVersion = 0;
     uint32_t buildNumber = 0;
@@ -45,17 +45,17 @@ struct WindowsVersionRecord {
 };
 
 // GetSystemMetrics answers; nonzero means set.
-struct WindowsSystemMetrics {
+struct TWindowsSystemMetrics {
     int tabletPc = 0;     // SM_TABLETPC
     int mediaCenter = 0;  // SM_MEDIACENTER
     int starter = 0;      // SM_STARTER
     int serverR2 = 0;     // SM_SERVERR2
 };
 
-struct WindowsFacts {
-    WindowsVersionRecord version;
+struct TWindowsFacts {
+    TWindowsVersionRecord version;
     uint16_t architecture = kArchitectureIntel;  // of the native system, not of this process
-    WindowsSystemMetrics metrics;
+    TWindowsSystemMetrics metrics;
     // "ProductName" of HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion in the
     // 64-bit view, when the key opened and the value exists.
     std::optional<std::string> productName;
@@ -68,7 +68,7 @@ struct WindowsFacts {
     std::string versionText;
 };
 
-struct WindowsVersionParts {
+struct TWindowsVersionParts {
     std::string name;
     std::string version;
     std::string servicePack;
@@ -83,20 +83,20 @@ constexpr char kUnknownWindows[] = "unknown";
 // where its text can change the result. On 6.2 the registry's product name,
 // when it was read, replaces the name that "ver" gives, and the version numbers
 // it gives are printed only with detail.
-bool WantsVersionText(const WindowsVersionRecord& version, bool detail, bool productNameRead);
-bool WantsProductName(const WindowsVersionRecord& version);
-bool WantsProductType(const WindowsVersionRecord& version);
-bool WantsHotfixQ246009(const WindowsVersionRecord& version);
+bool WantsVersionText(const TWindowsVersionRecord& version, bool detail, bool productNameRead);
+bool WantsProductName(const TWindowsVersionRecord& version);
+bool WantsProductType(const TWindowsVersionRecord& version);
+bool WantsHotfixQ246009(const TWindowsVersionRecord& version);
 // The metrics: only the names of the 5.x systems depend on them, and asking
 // for them would load the window system into every run.
-bool WantsSystemMetrics(const WindowsVersionRecord& version);
+bool WantsSystemMetrics(const TWindowsVersionRecord& version);
 
 // Name, version numbers and service-pack text; nullopt for an unknown platform.
-std::optional<WindowsVersionParts> ComposeWindowsVersionParts(const WindowsFacts& facts);
+std::optional<TWindowsVersionParts> ComposeWindowsVersionParts(const TWindowsFacts& facts);
 
 // One line: name, then (with detail) the version numbers, then the service
 // pack, each only when it is not blank after trimming.
-std::string JoinWindowsDescription(const WindowsVersionParts& parts, bool detail);
+std::string JoinWindowsDescription(const TWindowsVersionParts& parts, bool detail);
 
 // Nothing but control characters and blanks (codes up to 32), or empty.
 bool IsBlankAfterTrimming(const std::string& text);

@@ -7,9 +7,9 @@ namespace lvm {
 
 std::string DescribeWindows() {
     // No version numbers are printed, so facts that give only numbers are not gathered.
-    const std::optional<WindowsFacts> facts = GatherWindowsFacts(/*detail=*/false);
+    const std::optional<TWindowsFacts> facts = GatherWindowsFacts(/*detail=*/false);
     if (!facts) return kUnknownWindows;
-    const std::optional<WindowsVersionParts> parts = ComposeWindowsVersionParts(*facts);
+    const std::optional<TWindowsVersionParts> parts = ComposeWindowsVersionParts(*facts);
     if (!parts) return kUnknownWindows;
     return JoinWindowsDescription(*parts, /*detail=*/false);
 }

@@ -9,7 +9,7 @@ namespace lvm {
 // For example "Microsoft Windows XP Professional Service Pack 3", or on later
 // systems the registry's product name and " 64-bit"/" 32-bit"; no version
 // numbers. "unknown" when the platform is not recognised. A "ProductName" in
-// the registry that is not a string raises RegistryError.
+// the registry that is not a string raises TRegistryError.
 std::string DescribeWindows();
 
 }  // namespace lvm

@@ -14,7 +14,7 @@ namespace {
 
 // The writer's calls into the run's progress window; a run that nobody
 // watches shows none.
-TProgressSeams ProgressWindowSeams(const TRunContext& run, ProgressWindow& window) {
+TProgressSeams ProgressWindowSeams(const TRunContext& run, TProgressWindow& window) {
     return {[&window] { window.Hide(); },
             [&run, &window](const std::string& caption, const std::string& text) {
                 if (!run.Unattended()) window.Show(caption, text);
@@ -35,7 +35,7 @@ int RunInstaller() {
     const TPackageConfig config = PackageValues();
     const TRunOptions options = ProcessRunOptions();
     TRunContext run(config, options, SystemUserInterfaceSeams(), SystemMachineSeams());
-    ProgressWindow window;
+    TProgressWindow window;
     const TProgressSeams progress = ProgressWindowSeams(run, window);
     int exitCode = kExitFailure;
     try {

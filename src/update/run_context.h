@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "common/system_facts.h"
+#include "common/machine_seams.h"
 #include "environment/environment.h"
 #include "environment/registry.h"
 #include "lang/messages.h"

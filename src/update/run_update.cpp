@@ -56,9 +56,9 @@ TUpdateSeams SystemUpdateSeams(TRunContext& run, const TProgressSeams& progress)
         if (!IsAbsoluteFolder(app.installDir) || !IsExistingFile(package)) return std::vector<ScopedHandle>();
         return AskApplicationElsewhereToClose(SystemRestartManagerSeams(), package, app.ExecutablePath());
     };
-    ops.waitForAppToExit = [](const QuitRequest& request) { WaitForAppToExit(request); };
+    ops.waitForAppToExit = [](const TQuitRequest& request) { WaitForAppToExit(request); };
     ops.startSelfCheck = [&run]() -> std::function<bool()> {
-        const auto check = std::make_shared<BackgroundSelfCheck>();
+        const auto check = std::make_shared<TBackgroundSelfCheck>();
         return [&run, check] { return ReportSelfCheck(check->Verdict(), run.Messenger()); };
     };
     ops.takeInstallLock = [] { return TakeInstallLock(); };
@@ -142,7 +142,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
     // A running application is told to quit before anything is asked; it
     // closes while the questions are up, and the write waits for it below.
     const bool appRunningHere = !ops.appNotRunning();
-    QuitRequest quitRequest;
+    TQuitRequest quitRequest;
     if (appRunningHere) quitRequest = ops.tellAppToQuit();
     quitRequest.elsewhere = ops.askAppElsewhereToClose();
     const bool appWasRunning = appRunningHere || !quitRequest.elsewhere.empty();

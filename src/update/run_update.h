@@ -27,12 +27,12 @@ enum class RunOutcome {
 struct TUpdateSeams {
     std::function<bool()> discoverEnvironment;
     std::function<bool()> appNotRunning;
-    std::function<QuitRequest()> tellAppToQuit;
+    std::function<TQuitRequest()> tellAppToQuit;
     // Instances of the application in other sessions that hold the installed
     // package, asked to close; open for waiting.
     std::function<std::vector<ScopedHandle>()> askAppElsewhereToClose;
     // Called before the package is written when the application was running.
-    std::function<void(const QuitRequest&)> waitForAppToExit;
+    std::function<void(const TQuitRequest&)> waitForAppToExit;
     // Starts the self-check when the run starts; the verdict it gives waits
     // for the check, reports a failure and answers whether it passed. A
     // verdict dropped unasked stops the check and waits for its thread.

@@ -1,7 +1,7 @@
 // lvm-bench: the figures of scripts/bench.sh that have to be taken inside Windows.
 //
 //   lvm-bench selfcheck FILE REPEATS
-//       the self-check (BackgroundSelfCheck) on FILE against a plain read of
+//       the self-check (TBackgroundSelfCheck) on FILE against a plain read of
 //       the same file.
 //   lvm-bench foldersize FOLDER REPEATS
 //       FolderSizeKB over FOLDER (its result, time and the memory it holds)
@@ -62,7 +62,7 @@ int ParseRepeats(const wchar_t* text) {
 
 // Reads the whole file once, as the check does, and hands back the bytes read
 // (UINT64_MAX when it cannot be read); with a hash, hashes every byte read.
-uint64_t ReadWholeFile(const std::wstring& path, Sha256* hash = nullptr) {
+uint64_t ReadWholeFile(const std::wstring& path, TSha256* hash = nullptr) {
     ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return UINT64_MAX;
@@ -79,7 +79,7 @@ uint64_t ReadWholeFile(const std::wstring& path, Sha256* hash = nullptr) {
 
 int BenchSelfCheck(const std::wstring& path, int repeats) {
     // One untimed round of each, so that both find the file in the cache.
-    if (BackgroundSelfCheck(path).Verdict() != SelfCheckResult::Passed) return Fail("the self-check does not pass");
+    if (TBackgroundSelfCheck(path).Verdict() != SelfCheckResult::Passed) return Fail("the self-check does not pass");
     const uint64_t size = ReadWholeFile(path);
     if (size == UINT64_MAX) return Fail("the file cannot be read");
 
@@ -88,7 +88,7 @@ int BenchSelfCheck(const std::wstring& path, int repeats) {
     std::vector<double> hashMs;
     for (int i = 0; i < repeats; ++i) {
         const Stopwatch check;
-        const SelfCheckResult result = BackgroundSelfCheck(path).Verdict();
+        const SelfCheckResult result = TBackgroundSelfCheck(path).Verdict();
         checkMs.push_back(check.ElapsedMs());
         if (result != SelfCheckResult::Passed) return Fail("the self-check does not pass");
 
@@ -98,7 +98,7 @@ int BenchSelfCheck(const std::wstring& path, int repeats) {
         if (got != size) return Fail("the file changed while it was read");
 
         const Stopwatch hashed;
-        Sha256 hash;
+        TSha256 hash;
         const uint64_t hashedBytes = ReadWholeFile(path, &hash);
         hash.Finish();
         hashMs.push_back(hashed.ElapsedMs());

@@ -14,7 +14,7 @@ namespace {
 
 using lvm::ConvertToInt32;
 using lvm::IsLngVersionHeader;
-using lvm::LngVersionScanner;
+using lvm::TLngVersionScanner;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -83,7 +83,7 @@ std::optional<int32_t> ReferenceLngValue(const std::string& file) {
 // Feeds the file in pieces of the given sizes (cycled), as reads would
 // deliver it, stopping once the scanner has its line.
 std::optional<int32_t> ScanInPieces(const std::string& file, const std::vector<size_t>& pieces) {
-    LngVersionScanner scanner;
+    TLngVersionScanner scanner;
     size_t at = 0;
     bool done = false;
     for (size_t n = 0; at < file.size(); ++n) {
@@ -107,7 +107,7 @@ std::optional<int32_t> ScanInPieces(const std::string& file, const std::vector<s
 void CheckConversion(const std::string& text) {
     const std::optional<int32_t> value = ConvertToInt32(text);
     FUZZ_CHECK(value == ReferenceInt32(text));
-    lvm::Int32Conversion conversion;
+    lvm::TInt32Conversion conversion;
     for (char c : text) conversion.Put(c);
     FUZZ_CHECK(conversion.Result() == value);
 }

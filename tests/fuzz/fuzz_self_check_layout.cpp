@@ -12,7 +12,7 @@
 
 namespace {
 
-using lvm::SelfCheckLayout;
+using lvm::TSelfCheckLayout;
 
 constexpr size_t kHeaderBytes = 4096;  // what the check reads before the parse
 
@@ -92,7 +92,7 @@ std::vector<uint8_t> PickFile(FuzzedDataProvider& data) {
 
 bool InField(uint64_t at, uint64_t start, uint64_t length) { return at >= start && at < start + length; }
 
-bool IsUncoveredField(const SelfCheckLayout& layout, uint64_t at) {
+bool IsUncoveredField(const TSelfCheckLayout& layout, uint64_t at) {
     return InField(at, layout.checksumOffset, 4) || InField(at, layout.securityDirOffset, 8) ||
            InField(at, uint64_t{layout.recordOffset} + lvm::kSelfCheckDigestOffset, 32);
 }
@@ -127,15 +127,15 @@ std::vector<size_t> PickPieces(FuzzedDataProvider& data, size_t size) {
     return pieces;
 }
 
-void CheckDigestInput(const SelfCheckLayout& layout, const std::vector<uint8_t>& file, uint32_t covered,
+void CheckDigestInput(const TSelfCheckLayout& layout, const std::vector<uint8_t>& file, uint32_t covered,
                       const std::vector<size_t>& pieces) {
     // Masked in pieces, as the check reads the file, against masked whole.
     std::vector<uint8_t> whole(file.begin(), file.begin() + covered);
     lvm::MaskUncoveredFields(layout, 0, whole.data(), whole.size());
     std::vector<uint8_t> pieced;
-    lvm::PeChecksum wholeSum(layout.checksumOffset);
+    lvm::TPeChecksum wholeSum(layout.checksumOffset);
     wholeSum.Update(0, file.data(), file.size());
-    lvm::PeChecksum piecedSum(layout.checksumOffset);
+    lvm::TPeChecksum piecedSum(layout.checksumOffset);
     uint64_t offset = 0;
     for (const size_t piece : pieces) {
         std::vector<uint8_t> chunk(file.begin() + offset, file.begin() + offset + piece);
@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const size_t headerSize = std::min(file.size(), kHeaderBytes);
     // A copy of exactly the bytes read, so the sanitizer sees any read beyond them.
     const std::vector<uint8_t> headers(file.begin(), file.begin() + headerSize);
-    const std::optional<SelfCheckLayout> layout = lvm::ParseSelfCheckLayout(headers.data(), headers.size());
+    const std::optional<TSelfCheckLayout> layout = lvm::ParseSelfCheckLayout(headers.data(), headers.size());
     if (!layout) return 0;
 
     // The check copies the checksum field out of the header bytes, and the

@@ -12,11 +12,11 @@
 namespace {
 
 using lvm::LittleEndianField;
-using lvm::VersionField;
+using lvm::TVersionField;
 
 // What a probe does with the file: read up to `width` bytes at the offset
 // into a zeroed buffer, then ask for the field's value.
-uint32_t ProbeField(const std::string& file, VersionField field) {
+uint32_t ProbeField(const std::string& file, TVersionField field) {
     unsigned char buffer[4] = {};
     const size_t available = file.size() > field.offset ? file.size() - field.offset : 0;
     const size_t read = std::min(available, field.width);
@@ -24,7 +24,7 @@ uint32_t ProbeField(const std::string& file, VersionField field) {
     return LittleEndianField(buffer, read, field.width);
 }
 
-uint32_t ReferenceField(const std::string& file, VersionField field) {
+uint32_t ReferenceField(const std::string& file, TVersionField field) {
     if (file.size() < field.offset + field.width) return 0;  // a short file has no version
     uint32_t value = 0;
     for (size_t i = 0; i < field.width; ++i) {
@@ -64,7 +64,7 @@ void CheckQuery(uint16_t language, uint16_t codePage) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string file(reinterpret_cast<const char*>(bytes), size);
-    for (const VersionField field : {lvm::kPakVersionField, lvm::kCokVersionField, lvm::k3bsVersionField}) {
+    for (const TVersionField field : {lvm::kPakVersionField, lvm::kCokVersionField, lvm::k3bsVersionField}) {
         const uint32_t value = ProbeField(file, field);
         FUZZ_CHECK(value == ReferenceField(file, field));
         // The probes hand the value on as a signed 32-bit number: a field of

@@ -14,8 +14,8 @@
 
 namespace {
 
-using lvm::WindowsFacts;
-using lvm::WindowsVersionParts;
+using lvm::TWindowsFacts;
+using lvm::TWindowsVersionParts;
 using lvm::fuzz::PickText;
 using lvm::fuzz::StartsWith;
 
@@ -41,9 +41,9 @@ std::string PickCapturedOutput(FuzzedDataProvider& data) {
     return text.substr(0, cut) + PickText(data, "[] .0123456789Version\r\n", 24) + text.substr(keep);
 }
 
-WindowsFacts PickFacts(FuzzedDataProvider& data) {
-    WindowsFacts facts;
-    lvm::WindowsVersionRecord& v = facts.version;
+TWindowsFacts PickFacts(FuzzedDataProvider& data) {
+    TWindowsFacts facts;
+    lvm::TWindowsVersionRecord& v = facts.version;
     v.majorVersion = PickOneOr<uint32_t>(data, {3, 4, 5, 6, 10, 11});
     v.minorVersion = PickOneOr<uint32_t>(data, {0, 1, 2, 3, 4, 10, 51, 90});
     v.buildNumber = PickOneOr<uint32_t>(data, {950, 1111, 1212, 1213, 1214, 1381, 2222, 9200,
@@ -74,8 +74,8 @@ WindowsFacts PickFacts(FuzzedDataProvider& data) {
 // The facts a record does not ask for are never gathered; what the gatherer
 // leaves in them must not change the description (without detail, nor the
 // parts with it).
-WindowsFacts OnlyWantedFacts(const WindowsFacts& facts, bool detail) {
-    WindowsFacts gathered;
+TWindowsFacts OnlyWantedFacts(const TWindowsFacts& facts, bool detail) {
+    TWindowsFacts gathered;
     gathered.version = facts.version;
     gathered.architecture = facts.architecture;
     if (lvm::WantsSystemMetrics(facts.version)) gathered.metrics = facts.metrics;
@@ -88,16 +88,16 @@ WindowsFacts OnlyWantedFacts(const WindowsFacts& facts, bool detail) {
     return gathered;
 }
 
-bool SameParts(const std::optional<WindowsVersionParts>& a, const std::optional<WindowsVersionParts>& b) {
+bool SameParts(const std::optional<TWindowsVersionParts>& a, const std::optional<TWindowsVersionParts>& b) {
     if (!a || !b) return !a && !b;
     return a->name == b->name && a->version == b->version && a->servicePack == b->servicePack;
 }
 
-void CheckDescription(const WindowsFacts& facts) {
-    const std::optional<WindowsVersionParts> parts = lvm::ComposeWindowsVersionParts(facts);
+void CheckDescription(const TWindowsFacts& facts) {
+    const std::optional<TWindowsVersionParts> parts = lvm::ComposeWindowsVersionParts(facts);
     FUZZ_CHECK(SameParts(parts, lvm::ComposeWindowsVersionParts(facts)));
     FUZZ_CHECK(SameParts(parts, lvm::ComposeWindowsVersionParts(OnlyWantedFacts(facts, true))));
-    const std::optional<WindowsVersionParts> undetailed = lvm::ComposeWindowsVersionParts(OnlyWantedFacts(facts, false));
+    const std::optional<TWindowsVersionParts> undetailed = lvm::ComposeWindowsVersionParts(OnlyWantedFacts(facts, false));
     FUZZ_CHECK(undetailed.has_value() == parts.has_value());
     if (parts) {
         FUZZ_CHECK(lvm::JoinWindowsDescription(*undetailed, false) == lvm::JoinWindowsDescription(*parts, false));
@@ -176,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         CheckCapturedLines(data.ConsumeRemainingBytesAsString());
         return 0;
     }
-    const WindowsFacts facts = PickFacts(data);
+    const TWindowsFacts facts = PickFacts(data);
     CheckCapturedLines(facts.versionText);
     CheckDescription(facts);
     return 0;

@@ -90,7 +90,7 @@ int Stage(const std::vector<std::wstring>& args) {
     g_test = test.get();
     lvm::TStagingSeams calls;
     calls.writeChunk = SignalInsideTheSecondWrite;
-    lvm::StagedFile staged(calls);
+    lvm::TStagedFile staged(calls);
     const std::vector<char> data(3 << 20, 'p');  // three chunks
     if (!staged.Create(lvm::Narrow(args[1]))) return 2;
     staged.Write({{data.data(), data.size()}});
@@ -101,7 +101,7 @@ int Check(const std::vector<std::wstring>& args) {
     g_insideEvent = args[2];
     const lvm::ScopedHandle test(OpenProcess(SYNCHRONIZE, FALSE, std::wcstoul(args[3].c_str(), nullptr, 10)));
     g_test = test.get();
-    lvm::BackgroundSelfCheck check(args[1], [] {
+    lvm::TBackgroundSelfCheck check(args[1], [] {
         if (++g_chunks != 2) return;
         const lvm::ScopedHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, g_insideEvent.c_str()));
         SetEvent(event.get());

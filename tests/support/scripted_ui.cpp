@@ -2,7 +2,7 @@
 
 namespace lvm::test {
 
-int ScriptedUserInterface::ShowMessageBox(const MessageBoxRequest& request) {
+int ScriptedUserInterface::ShowMessageBox(const TMessageBoxRequest& request) {
     shown_.push_back(request);
     if (!answers_.empty()) {
         const int answer = answers_.front();
@@ -14,7 +14,7 @@ int ScriptedUserInterface::ShowMessageBox(const MessageBoxRequest& request) {
 
 std::vector<std::string> ScriptedUserInterface::Texts() const {
     std::vector<std::string> texts;
-    for (const MessageBoxRequest& r : shown_) texts.push_back(r.text);
+    for (const TMessageBoxRequest& r : shown_) texts.push_back(r.text);
     return texts;
 }
 

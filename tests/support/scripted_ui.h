@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/system_facts.h"
+#include "common/machine_seams.h"
 #include "lang/user_interface.h"
 #include "update/run_context.h"
 
@@ -20,17 +20,17 @@ public:
     // A box with no scripted answer gets IDOK for an OK box and IDNO otherwise.
     void Answer(int button) { answers_.push_back(button); }
 
-    int ShowMessageBox(const MessageBoxRequest& request);
+    int ShowMessageBox(const TMessageBoxRequest& request);
     TUserInterfaceSeams Seams() {
-        return {[this](const MessageBoxRequest& request) { return ShowMessageBox(request); }};
+        return {[this](const TMessageBoxRequest& request) { return ShowMessageBox(request); }};
     }
 
-    const std::vector<MessageBoxRequest>& Shown() const { return shown_; }
+    const std::vector<TMessageBoxRequest>& Shown() const { return shown_; }
     std::vector<std::string> Texts() const;
 
 private:
     std::deque<int> answers_;
-    std::vector<MessageBoxRequest> shown_;
+    std::vector<TMessageBoxRequest> shown_;
 };
 
 struct FixedMachine {

@@ -17,8 +17,8 @@ constexpr uint8_t kSrv = kProductServer;
 // so that the core name stands alone.
 constexpr uint16_t kNoSuffix = kArchitectureIa64;
 
-inline WindowsFacts NtFacts(uint32_t major, uint32_t minor, uint8_t productType, uint16_t architecture) {
-    WindowsFacts facts;
+inline TWindowsFacts NtFacts(uint32_t major, uint32_t minor, uint8_t productType, uint16_t architecture) {
+    TWindowsFacts facts;
     facts.version.platformId = kPlatformWin32Nt;
     facts.version.majorVersion = major;
     facts.version.minorVersion = minor;
@@ -29,8 +29,8 @@ inline WindowsFacts NtFacts(uint32_t major, uint32_t minor, uint8_t productType,
     return facts;
 }
 
-inline WindowsFacts Win9xFacts(uint32_t minor, uint32_t build, const std::string& csd) {
-    WindowsFacts facts;
+inline TWindowsFacts Win9xFacts(uint32_t minor, uint32_t build, const std::string& csd) {
+    TWindowsFacts facts;
     facts.version.platformId = kPlatformWin32Windows;
     facts.version.majorVersion = 4;
     facts.version.minorVersion = minor;
@@ -39,14 +39,14 @@ inline WindowsFacts Win9xFacts(uint32_t minor, uint32_t build, const std::string
     return facts;
 }
 
-inline WindowsVersionParts Parts(const WindowsFacts& facts) {
-    const std::optional<WindowsVersionParts> parts = ComposeWindowsVersionParts(facts);
+inline TWindowsVersionParts Parts(const TWindowsFacts& facts) {
+    const std::optional<TWindowsVersionParts> parts = ComposeWindowsVersionParts(facts);
     EXPECT_TRUE(parts.has_value());
-    return parts.value_or(WindowsVersionParts{});
+    return parts.value_or(TWindowsVersionParts{});
 }
 
-inline std::string Describe(const WindowsFacts& facts, bool detail) {
-    const std::optional<WindowsVersionParts> parts = ComposeWindowsVersionParts(facts);
+inline std::string Describe(const TWindowsFacts& facts, bool detail) {
+    const std::optional<TWindowsVersionParts> parts = ComposeWindowsVersionParts(facts);
     return parts ? JoinWindowsDescription(*parts, detail) : kUnknownWindows;
 }
 

@@ -1,4 +1,4 @@
-#include "common/system_facts.h"
+#include "common/machine_seams.h"
 
 #include <windows.h>
 
