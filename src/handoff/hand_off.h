@@ -59,7 +59,7 @@ void LaunchApp(const TAppLocation& app);
 // its window to the front. Gives up silently.
 void LaunchAndActivateApp(const TAppLocation& app);
 
-// The real operations behind LaunchAndActivateApp, for HandOffToApp.
+// The real seams behind LaunchAndActivateApp, for HandOffToApp.
 THandOffSeams SystemHandOffSeams(const TAppLocation& app);
 
 }  // namespace lvm

@@ -1,5 +1,5 @@
 // The waits after the application has been started: first for its mapping,
-// then for its main window, then the activation. Over injected operations and
+// then for its main window, then the activation. Over injected seams and
 // no Windows headers, so the counts and timings can be checked without a
 // real application and without waiting seconds.
 #pragma once
