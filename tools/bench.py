@@ -524,7 +524,7 @@ class Bench:
             sha.append(timed(["sha256sum", setup], stdout=DEVNULL))
             cat.append(timed(["cat", setup], stdout=DEVNULL))
 
-        section("2. self-check alone, package x%d: the self-check (BackgroundSelfCheck) on %s-setup.exe (%s bytes, in the page cache)"
+        section("2. self-check alone, package x%d: the self-check (TBackgroundSelfCheck) on %s-setup.exe (%s bytes, in the page cache)"
                 % (self.size, self.package, setup_bytes))
         row("the self-check (inside Wine)", shown(timing(out, "selfcheck_ms")))
         row("baseline: plain read of the file, 1 MiB pieces (inside Wine)", shown(timing(out, "plain_read_ms")))
