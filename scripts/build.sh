@@ -28,7 +28,7 @@ lvm_cmake_dir="$root/cmake"
 . "$root/cmake/wine-host.sh"
 
 # The build's own output goes to TREE/build.log; on success only the
-# installers' digests are shown, on failure the description's one line when
+# installers' digests are shown (sha256sum's), on failure the description's one line when
 # it was refused, else the end of what CMake said.
 configure_and_build() {  # build directory, arch, cmake options...
     tree="$1"; arch="$2"; shift 2
@@ -36,7 +36,9 @@ configure_and_build() {  # build directory, arch, cmake options...
     log="$tree/build.log"
     if "$root/scripts/configure.sh" "$tree" "$arch" "$@" >"$log" 2>&1 &&
         cmake --build "$tree" --parallel "$(nproc)" >>"$log" 2>&1; then
-        grep "SHA-256 of" "$log" || true
+        for setup in "$tree"/bin/*-setup.exe; do
+            [ -f "$setup" ] && echo "SHA-256 of the $arch $(basename "$setup"): $(sha256sum <"$setup" | cut -d' ' -f1)"
+        done
         return 0
     fi
     forget_installer
