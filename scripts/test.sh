@@ -10,7 +10,7 @@ export LVM_BUILD_DIR="$build"
 tests=$(lvm_runnable_build "$build")
 if [ "$tests" != "$build" ]; then
     echo "test: this host runs no 32-bit user code: every test runs against the x86_64 build ($tests);"
-    echo "test: the shipped i686 installer ($build/bin/lvm0-setup.exe) is built and checked as a file only"
+    echo "test: the shipped i686 installer is checked as a file, and its smoke run at the end runs it under qemu-i386"
 fi
 # Tests that share the prefix's state hold CTest resource locks
 # (tests/CMakeLists.txt), so the rest run side by side: one a core, at most 4.
