@@ -98,7 +98,7 @@ run_installer() {  # NAME RUNNER-ARGUMENTS...
         core=$(ls "$cores"/qemu_*.core 2>/dev/null | head -n 1)
         signal=$(echo "$console" | sed -n 's/.*uncaught target signal \([0-9]* ([^)]*)\).*/\1/p' | head -n 1)
         if [ -z "$signal" ] && [ -n "$core" ]; then
-            signal=$(gdb-multiarch -batch "$core" 2>/dev/null | sed -n 's/^Program terminated with signal \(.*\)\.$/\1/p')
+            signal=$(gdb-multiarch -batch /usr/lib/wine/wine "$core" 2>/dev/null | sed -n 's/^Program terminated with signal \(.*\)\.$/\1/p')
             signal=${signal:-"(unknown)"}
         fi
         [ -z "$signal" ] && return 0
