@@ -14,11 +14,6 @@ build="${LVM_BUILD_DIR:-$root/build}"
 lvm_take_package_option "$@" || exit 1
 eval "set -- $lvm_other_arguments"
 [ $# -eq 0 ] || { echo "usage: scripts/check-reproducible.sh [--package DESCRIPTION]" >&2; exit 2; }
-# The second build takes the clone's copy of a description in the tree.
-case "$description" in
-    "$root"/*) second_description="${description#"$root"/}" ;;
-    *) second_description="$description" ;;
-esac
 "$root/scripts/setup.sh" >/dev/null
 
 other=$(mktemp -d "${TMPDIR:-/tmp}/lvm-reproduce.XXXXXX")
@@ -42,7 +37,7 @@ compare() {  # ARCH FIRST_BUILD_TREE
     second_tree="$other/build-$arch"
     echo "reproduce: building the $arch installer again in $second_tree ..."
     "$other/clone/scripts/configure.sh" "$second_tree" "$arch" -DLVM_BUILD_TESTS=OFF \
-        -DLVM_PACKAGE_DESCRIPTION="$(cd "$other/clone" && realpath -- "$second_description")" >/dev/null
+        -DLVM_PACKAGE_DESCRIPTION="$(lvm_description_in_clone "$other/clone" "$description")" >/dev/null
     cmake --build "$second_tree" --target "$package-setup" --parallel "$(nproc)" >"$other/build-$arch.log" 2>&1 ||
         { tail -30 "$other/build-$arch.log"; echo "reproduce: the second $arch build failed" >&2; exit 1; }
     a=$(sha256sum <"$first" | cut -d' ' -f1)

@@ -52,8 +52,9 @@ lvm_probe_i386() {
 
 # Whether the i686 installer can run here under qemu-i386 all the same: in a
 # namespace of its own (scripts/i386-namespace.sh, below $root), or through
-# an emulator the machine has registered. Sets lvm_i386_emulation (namespace
-# or machine) or, when neither, lvm_i386_why.
+# an emulator the machine has registered (lvm_i386_emulated, from
+# cmake/wine-host.sh, sourced first). Sets lvm_i386_emulation (namespace or
+# machine) or, when neither, lvm_i386_why.
 lvm_i386_emulation_possible() {
     lvm_i386_emulation=""
     if [ ! -x /usr/lib/wine/wine ]; then
@@ -67,8 +68,7 @@ lvm_i386_emulation_possible() {
     rm -rf "$ns_dir"
     if [ "$status" = 42 ]; then
         lvm_i386_emulation=namespace
-    elif [ -n "$(grep -ls '^interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* 2>/dev/null)" ] &&
-        grep -qsx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+    elif lvm_i386_emulated; then
         lvm_i386_emulation=machine
     elif [ "$status" = 125 ]; then
         lvm_i386_why="qemu-i386 cannot be registered in a namespace of its own (needs qemu-user-static, user namespaces and a kernel of 6.7 or later)"

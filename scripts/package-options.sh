@@ -25,3 +25,12 @@ lvm_take_package_option() {
     facts=$(python3 "$root/tools/check_package.py" facts "$description") || return 1
     eval "$facts"
 }
+
+# The copy of DESCRIPTION in CLONE, a clone of this tree, when the
+# description lies in the tree; a description outside it as it is.
+lvm_description_in_clone() {  # CLONE DESCRIPTION
+    case "$2" in
+        "$root"/*) echo "$1/${2#"$root"/}" ;;
+        *) echo "$2" ;;
+    esac
+}

@@ -47,13 +47,8 @@ out=$(realpath -m -- "${out:-$root/release/$commit}")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lvm-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-# The description inside a clone: the commit's own copy of one in the tree.
-in_clone() {  # CLONE DESCRIPTION
-    case "$2" in
-        "$root"/*) echo "$1/${2#"$root"/}" ;;
-        *) echo "$2" ;;
-    esac
-}
+. "$root/scripts/package-options.sh"
+# Descriptions in the tree are taken from the commit itself, in each clone.
 
 # Every description is read before anything is built: one refused stops the
 # release at once.
@@ -91,13 +86,13 @@ for d in $descriptions; do
     stem="$package_name-$(printf '%s' "$package_version" | tr -c 'A-Za-z0-9._-' '_')"
     [ ! -e "$work/release/$stem-setup.exe" ] || refuse "$d: a second description of $package_name version $package_version"
     say "building $stem-setup.exe twice ..."
-    build_installer "$work/a" "$(in_clone "$work/a" "$d")" "$package_name"
-    build_installer "$work/b" "$(in_clone "$work/b" "$d")" "$package_name"
+    build_installer "$work/a" "$(lvm_description_in_clone "$work/a" "$d")" "$package_name"
+    build_installer "$work/b" "$(lvm_description_in_clone "$work/b" "$d")" "$package_name"
     first="$work/a-build/bin/$package_name-setup.exe"
     cmp -s "$first" "$work/b-build/bin/$package_name-setup.exe" ||
         refuse "$d: the two builds of $package_name-setup.exe differ: the installer is not reproducible"
     cp "$first" "$work/release/$stem-setup.exe"
-    python3 "$root/tools/check_package.py" detection "$(in_clone "$work/a" "$d")" >"$work/release/$stem-detect.ps1"
+    python3 "$root/tools/check_package.py" detection "$(lvm_description_in_clone "$work/a" "$d")" >"$work/release/$stem-detect.ps1"
 done
 
 (cd "$work/release" && sha256sum -- *-setup.exe *-detect.ps1 >SHA256SUMS)

@@ -75,11 +75,14 @@ mkdir -p "$cores"
 # its code. So a death by a signal is the emulator's only when the guest's
 # core shows the fault in Wine's Unix-side code beneath a signal handler;
 # then, and only then, the same step runs again (five tries in all).
-emulator_fault() {  # CORE: true when the core shows the emulator's known fault
-    command -v gdb-multiarch >/dev/null || return 1
-    frames=$(gdb-multiarch -batch -ex 'set architecture i386' -ex 'bt 4' /usr/lib/wine/wine "$1" 2>/dev/null)
-    echo "$frames" | grep -q '^#0 .* from .*/i386-unix/ntdll\.so$' &&
-        echo "$frames" | grep -q '<signal handler called>'
+# What the guest's core says: the signal that ended it and the first frames.
+core_report() {  # CORE
+    command -v gdb-multiarch >/dev/null || return 0
+    gdb-multiarch -batch -ex 'set architecture i386' -ex 'bt 4' /usr/lib/wine/wine "$1" 2>/dev/null
+}
+# True when a core report shows the emulator's known fault.
+emulator_fault() {  # REPORT
+    echo "$1" | grep -q '^#0 .* from .*/i386-unix/ntdll\.so$' && echo "$1" | grep -q '<signal handler called>'
 }
 
 # Runs the runner on an installer copied to C:\NAME with a log beside it;
@@ -96,13 +99,15 @@ run_installer() {  # NAME RUNNER-ARGUMENTS...
         # qemu's line "uncaught target signal 11 (Segmentation fault)" (which
         # it leaves out when it also dumps its own core).
         core=$(ls "$cores"/qemu_*.core 2>/dev/null | head -n 1)
+        report=""
+        if [ -n "$core" ]; then report=$(core_report "$core"); fi
         signal=$(echo "$console" | sed -n 's/.*uncaught target signal \([0-9]* ([^)]*)\).*/\1/p' | head -n 1)
         if [ -z "$signal" ] && [ -n "$core" ]; then
-            signal=$(gdb-multiarch -batch /usr/lib/wine/wine "$core" 2>/dev/null | sed -n 's/^Program terminated with signal \(.*\)\.$/\1/p')
+            signal=$(echo "$report" | sed -n 's/^Program terminated with signal \(.*\)\.$/\1/p')
             signal=${signal:-"(unknown)"}
         fi
         [ -z "$signal" ] && return 0
-        if [ -z "$core" ] || ! emulator_fault "$core"; then
+        if ! emulator_fault "$report"; then
             echo "smoke: FAIL: $name: the installer's process was ended by signal $signal"
             failed=1
             return 0

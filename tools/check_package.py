@@ -42,6 +42,7 @@ A UTF-8 byte-order mark before the first line is allowed.
 Every error ends the tool with one line: the description's path, then what is
 wrong.
 """
+import hashlib
 import json
 import os
 import re
@@ -196,15 +197,16 @@ def lng_version(data):
     return value if -2**31 <= value < 2**31 else None
 
 
+# Where the installer reads a fixed-field kind's version: offset and width
+# in bytes, little-endian (src/payload/version_rules.h).
+VERSION_FIELDS = {"pak": (6, 2), "cok": (5, 2), "3bs": (6, 1)}
+
+
 def version_in_file(kind, data):
     """The version the installer reads from a package of this kind (None: none
     readable), or False for a kind without a version rule."""
-    if kind == "pak":
-        return fixed_offset_version(data, 6, 2)
-    if kind == "cok":
-        return fixed_offset_version(data, 5, 2)
-    if kind == "3bs":
-        return fixed_offset_version(data, 6, 1)
+    if kind in VERSION_FIELDS:
+        return fixed_offset_version(data, *VERSION_FIELDS[kind])
     if kind == "lng":
         return lng_version(data)
     if kind == "exe":
@@ -470,13 +472,11 @@ BYTES_TEST = """function Test-Package([string]$path) {
 
 
 def detection(path):
-    import hashlib
     d = checked_description(path)
     data = package_bytes(path, d)
-    fields = {"pak": (6, 2), "cok": (5, 2), "3bs": (6, 1)}
     values = {"version": d["version"], "sha256": hashlib.sha256(data).hexdigest()}
-    if d["kind"] in fields:
-        offset, width = fields[d["kind"]]
+    if d["kind"] in VERSION_FIELDS:
+        offset, width = VERSION_FIELDS[d["kind"]]
         test = FIELD_TEST % dict(values, offset=offset, width=width, end=offset + width)
     elif d["kind"] == "lng":
         test = LNG_TEST % values
