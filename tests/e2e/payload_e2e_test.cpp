@@ -58,23 +58,6 @@ protected:
     }
 };
 
-TEST_F(Replace, NewerInstalledPackageIsKeptOnNoAndTheProgressWindowShowsAfterTheQuestion) {
-    WriteFileBytes(PackagePath(), FakePackage(216));
-    const driver::RunResult r = RunSetup(L"", {IDYES, IDNO, IDNO});
-    ASSERT_EQ(r.boxes.size(), 3u);
-    EXPECT_EQ(BoxText(r, 0), texts::ConsentEnglish());
-    EXPECT_EQ(BoxCaption(r, 1), L"Sound question");
-    EXPECT_EQ(BoxText(r, 1), OlderQuestionEnglish(PackagePath()));
-    EXPECT_TRUE(r.boxes[1].isQuestion);
-    EXPECT_FALSE(r.boxes[1].progressVisibleBefore) << "the window is hidden while the question is asked";
-    EXPECT_EQ(BoxText(r, 2), texts::StartQuestion());
-    ExpectUncoveredWithTheKeyboard(r, 2);
-    EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
-    EXPECT_FALSE(FileExists(TildePath()));
-    EXPECT_TRUE(EstimatedSize().has_value());
-    EXPECT_EQ(r.exitCode, 1u);
-}
-
 // Sets the display's DPI for the processes started from now on where Wine
 // reads it first (0: removes it) and returns what was there.
 DWORD SetLogPixels(DWORD dpi) {
@@ -86,22 +69,43 @@ DWORD SetLogPixels(DWORD dpi) {
     return before;
 }
 
-// At 150 % the progress window (shown after the older-version question) is sized in pixels of the
-// display, centred as at 100 %. Whole-executable tests hold the prefix-wide lock: none other runs at 144.
-TEST_F(Replace, AtOneHundredFiftyPercentTheProgressWindowIsScaledAndCentred) {
-    WriteFileBytes(PackagePath(), FakePackage(216));
-    driver::RunOptions options = SetupOptions(L"", std::wstring());
-    options.answers = {IDYES, IDNO, IDNO};
-    RECT window{};
-    options.beforeAnswer = [&](size_t box) {
-        if (box == 2) GetWindowRect(FindWindowW(L"PlainWindow", nullptr), &window);
-    };
-    const DWORD before = SetLogPixels(144);
-    driver::RunProgram(options);
-    SetLogPixels(before);
-    const int left = (GetSystemMetrics(SM_CXSCREEN) - 612) / 2, top = (GetSystemMetrics(SM_CYSCREEN) - 114) / 2;
-    EXPECT_EQ((std::vector<LONG>{window.left, window.top, window.right, window.bottom}),
-              (std::vector<LONG>{left, top, left + 612, top + 114}));
+// The progress window comes up after the question, sized in pixels of the display and centred:
+// at 100 % and at 150 % (whole-executable tests hold the prefix-wide lock: none other runs at 144).
+TEST_F(Replace, NewerInstalledPackageIsKeptOnNoAndTheProgressWindowShowsAfterTheQuestion) {
+    const struct {
+        DWORD logPixels;  // 0: as the prefix has it, 96
+        LONG width, height;
+    } rows[] = {{0, 408, 76}, {144, 612, 114}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.logPixels);
+        WriteFileBytes(PackagePath(), FakePackage(216));
+        driver::RunOptions options = SetupOptions(L"", std::wstring());
+        options.answers = {IDYES, IDNO, IDNO};
+        options.timeoutMs = 90000;
+        RECT window{};
+        options.beforeAnswer = [&](size_t box) {
+            if (box == 2) GetWindowRect(FindWindowW(L"PlainWindow", nullptr), &window);
+        };
+        const DWORD before = row.logPixels ? SetLogPixels(row.logPixels) : 0;
+        const driver::RunResult r = driver::RunProgram(options);
+        if (row.logPixels) SetLogPixels(before);
+        ASSERT_EQ(r.boxes.size(), 3u);
+        EXPECT_EQ(BoxText(r, 0), texts::ConsentEnglish());
+        EXPECT_EQ(BoxCaption(r, 1), L"Sound question");
+        EXPECT_EQ(BoxText(r, 1), OlderQuestionEnglish(PackagePath()));
+        EXPECT_TRUE(r.boxes[1].isQuestion);
+        EXPECT_FALSE(r.boxes[1].progressVisibleBefore) << "the window is hidden while the question is asked";
+        EXPECT_EQ(BoxText(r, 2), texts::StartQuestion());
+        ExpectUncoveredWithTheKeyboard(r, 2);
+        const LONG left = (GetSystemMetrics(SM_CXSCREEN) - row.width) / 2;
+        const LONG top = (GetSystemMetrics(SM_CYSCREEN) - row.height) / 2;
+        EXPECT_EQ((std::vector<LONG>{window.left, window.top, window.right, window.bottom}),
+                  (std::vector<LONG>{left, top, left + row.width, top + row.height}));
+        EXPECT_EQ(ReadFileBytes(PackagePath()), FakePackage(216));
+        EXPECT_FALSE(FileExists(TildePath()));
+        EXPECT_TRUE(EstimatedSize().has_value());
+        EXPECT_EQ(r.exitCode, 1u);
+    }
 }
 
 TEST_F(Replace, NewerInstalledPackageIsReplacedOnYesAndReturnAnswersTheClosingQuestion) {
