@@ -393,7 +393,7 @@ TEST_F(UpdateFlow, UnattendedRunsShowNothingAndEndWithTheCodesOfTheirSituation) 
         calls.clear();
         Arguments({row.situation == Situation::NoArguments ? "" : "modest",
                    row.situation == Situation::ModestRunApp ? "runapp" : ""});
-        t.options.quiet = row.session == Session::Quiet || row.session == Session::QuietNotInteractive;
+        t.options.Quiet = row.session == Session::Quiet || row.session == Session::QuietNotInteractive;
         t.facts.stationVisible = row.session == Session::Interactive || row.session == Session::Quiet;
         if (row.situation == Situation::ModestWithoutApplication) folder.Remove("Lingvaro.exe");
         EXPECT_EQ(RunUpdate(run, ops), row.outcome);
@@ -421,7 +421,7 @@ TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
     for (const bool quiet : {false, true}) {
         ui = test::ScriptedUserInterface();
         calls.clear();
-        t.options.quiet = quiet;
+        t.options.Quiet = quiet;
         EXPECT_EQ(RunUpdate(run, ops), RunOutcome::AnotherInstallation);
         EXPECT_FALSE(Called("write"));
         EXPECT_FALSE(Called("size"));

@@ -64,17 +64,18 @@ std::string LoweredArgument(const TCommandLine& commandLine, size_t index) {
 
 TRunOptions ResolveRunOptions(const TCommandLine& commandLine) {
     TRunOptions options;
-    options.modest = LoweredArgument(commandLine, 1) == "modest";
-    options.runApp = LoweredArgument(commandLine, 2) == "runapp";
-    options.quiet = commandLine.quiet;
-    options.logPath = commandLine.logPath;
+    options.StartSwitch = LoweredArgument(commandLine, 1);
+    options.ModestMode = options.StartSwitch == "modest";
+    options.RunApp = LoweredArgument(commandLine, 2) == "runapp";
+    options.Quiet = commandLine.quiet;
+    options.LogPath = commandLine.logPath;
     return options;
 }
 
 TRunOptions ProcessRunOptions() {
     const std::string text = Narrow(GetCommandLineW());
     TRunOptions options = ResolveRunOptions(ParseCommandLine(SplitCommandLine(text)));
-    options.text = text;
+    options.Text = text;
     return options;
 }
 

@@ -30,16 +30,18 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& split);
 // lowered; empty when there is none.
 std::string LoweredArgument(const TCommandLine& commandLine, size_t index);
 
-// What the command line asks of a run, resolved once at the entry:
-//   modest   the first argument is "modest": no question is asked
-//   runApp   the second argument is "runapp": a modest run starts the
-//            application afterwards
+// What the command line asks of a run, resolved once at the entry and
+// read-only in the run.
 struct TRunOptions {
-    bool modest = false;
-    bool runApp = false;
-    bool quiet = false;
-    std::string logPath;  // empty: no log
-    std::string text;     // the command line as given, for the log
+    // The first argument with its ASCII capitals lowered; empty without one.
+    std::string StartSwitch;
+    // StartSwitch is "modest": no question is asked.
+    bool ModestMode = false;
+    // The second argument is "runapp" (any letter case): a modest run starts the application.
+    bool RunApp = false;
+    bool Quiet = false;
+    std::string LogPath;  // empty: no log
+    std::string Text;     // the command line as given, for the log
 };
 
 TRunOptions ResolveRunOptions(const TCommandLine& commandLine);

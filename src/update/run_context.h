@@ -40,7 +40,7 @@ struct TRunContext {
     // service, SYSTEM in session 0 under a deployment tool). Such a run shows
     // no window of any kind. Asked only when a window is about to be shown,
     // so that a run that shows nothing never loads the window system.
-    bool Unattended() const { return Options.quiet || !Machine.windowStationVisible(); }
+    bool Unattended() const { return Options.Quiet || !Machine.windowStationVisible(); }
 
     // Messages in the run's language under the package's captions.
     TMessenger Messenger() const {

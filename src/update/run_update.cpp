@@ -167,7 +167,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
     }
 
     // Consent.
-    if (!options.modest && !messages.Ask(Message::Consent)) {
+    if (!options.ModestMode && !messages.Ask(Message::Consent)) {
         run.Log.Write(run.Unattended() ? "no consent: without modest nobody can give it; nothing changed"
                                        : "no consent: nothing changed");
         return RunOutcome::Declined;
@@ -215,8 +215,8 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
     // place yet: the application is neither offered nor started.
     if (written == PayloadOutcome::KeptForRestart) {
         run.Log.Write("application not started: the package is replaced at the next restart");
-    } else if (options.modest) {
-        if (!options.runApp) {
+    } else if (options.ModestMode) {
+        if (!options.RunApp) {
             run.Log.Write("application not started: no runapp");
         } else if (!run.Machine.windowStationVisible()) {
             run.Log.Write("application not started: nobody sees this window station");

@@ -8,10 +8,10 @@ namespace lvm {
 
 void CommonStartup(TRunContext& run) {
     // The log first: it records everything after.
-    run.Log.Open(run.Options.logPath);
+    run.Log.Open(run.Options.LogPath);
     run.Log.Write(LocalTimestamp() + " " + run.PackageConfig.ResourceName + "-setup, package " +
                   run.PackageConfig.ResourceName + " version " + run.PackageConfig.PackageVersionText +
-                  ", command line: " + run.Options.text);
+                  ", command line: " + run.Options.Text);
 
     run.UseRussian = IsRussianLocale(run.Machine.userDefaultLcid());
     // Only the 64-bit flag is wanted from the description.
