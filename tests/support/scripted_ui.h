@@ -1,14 +1,16 @@
-// Test doubles for the two seams: a user interface that answers from a script
-// and records every box, and the machine's answers that the test sets; and a
-// run context over both.
+// Test doubles for the seams: a user interface that answers from a script and
+// records every box, the machine's answers that the test sets, and a run
+// context over both; the Restart Manager's list of a file's holders.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/machine_seams.h"
+#include "handoff/held_package.h"
 #include "lang/user_interface.h"
 #include "update/run_context.h"
 
@@ -59,6 +61,24 @@ struct TestRun {
     ScriptedUserInterface ui;
     FixedMachine facts;
     TRunContext run;
+};
+
+// The Restart Manager, scripted (it is a stub under Wine): the holders it
+// names (nullopt: it cannot say), and whom the code asked to close.
+struct ScriptedRestartManager {
+    TRestartManagerSeams Seams() {
+        return {[this](const std::string& file) {
+                    queried.push_back(file);
+                    return holders;
+                },
+                [this](const std::vector<TFileHolder>& processes) {
+                    for (const TFileHolder& p : processes) asked.push_back(p.processId);
+                    return true;
+                }};
+    }
+    std::optional<std::vector<TFileHolder>> holders;
+    std::vector<std::string> queried;
+    std::vector<uint32_t> asked;
 };
 
 }  // namespace lvm::test

@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "common/scoped_handle.h"
-#include "common/sha256.h"
-#include "common/sha256_cpu.h"
 #include "common/text.h"
 #include "selfcheck/self_check.h"
 #include "selfcheck/self_check_rules.h"
@@ -183,72 +181,6 @@ TEST_F(SelfCheck, ASignatureAddedAfterTheBuildKeepsItPassingButNotAFlippedByte) 
     }
     // The signature cut off again, but the directory still pointing at it.
     EXPECT_EQ(Check(signedFile.substr(0, original.size())), SelfCheckResult::Distorted);
-}
-
-Sha256Digest HashInPieces(TSha256::Engine engine, const std::vector<uint8_t>& bytes, size_t piece) {
-    TSha256 hash(engine);
-    for (size_t at = 0; at < bytes.size(); at += piece) {
-        hash.Update(bytes.data() + at, std::min(piece, bytes.size() - at));
-    }
-    return hash.Finish();
-}
-
-// The check hashes on the processor where it can: each length around the
-// block and padding edges, fed whole and in odd pieces, must give CNG's digest.
-TEST(SelfCheckHash, TheProcessorsDigestIsCngsForEveryLengthAndPiece) {
-    if (!CpuHasShaExtensions()) GTEST_SKIP() << "this processor has no SHA extensions: CNG alone is used";
-    struct Row {
-        size_t length;
-        size_t piece;
-    };
-    const Row rows[] = {{0, 1},  {1, 1},   {55, 55}, {56, 56}, {63, 63}, {64, 64},
-                        {65, 65}, {65, 1}, {200, 63}, {200, 65}, {(3 << 20) + 7, 1 << 20},
-                        {(3 << 20) + 7, 100003}};
-    for (const Row& row : rows) {
-        std::vector<uint8_t> bytes(row.length);
-        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
-        EXPECT_EQ(HashInPieces(TSha256::Engine::Fastest, bytes, row.piece),
-                  HashInPieces(TSha256::Engine::Cng, bytes, row.piece))
-            << row.length << " bytes in pieces of " << row.piece;
-    }
-    const std::vector<uint8_t> abc{'a', 'b', 'c'};
-    const Sha256Digest expected{0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40,
-                                0xde, 0x5d, 0xae, 0x22, 0x23, 0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17,
-                                0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
-    EXPECT_EQ(HashInPieces(TSha256::Engine::Fastest, abc, 3), expected);
-}
-
-TEST(SelfCheckRules, TailMustBeExactlyTheDescribedCertificateTable) {
-    TSelfCheckLayout layout;
-    EXPECT_TRUE(TailIsAcceptable(layout, 1000, 1000));
-    EXPECT_FALSE(TailIsAcceptable(layout, 999, 1000));
-    EXPECT_FALSE(TailIsAcceptable(layout, 1008, 1000));
-    layout.certificateOffset = 1000;
-    layout.certificateSize = 8;
-    EXPECT_TRUE(TailIsAcceptable(layout, 1008, 1000));
-    EXPECT_FALSE(TailIsAcceptable(layout, 1000, 1000));  // a directory with no table
-    EXPECT_FALSE(TailIsAcceptable(layout, 1016, 1000));
-    layout.certificateOffset = 992;
-    EXPECT_FALSE(TailIsAcceptable(layout, 1008, 1000));
-}
-
-TEST(SelfCheckRules, MalformedHeadersAreRejectedWithoutReadingPastTheBuffer) {
-    std::vector<uint8_t> bytes(512, 0);
-    EXPECT_FALSE(ParseSelfCheckLayout(bytes.data(), bytes.size()).has_value());
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    bytes[0x3C] = 0xF0;  // PE header beyond the buffer
-    bytes[0x3D] = 0xFF;
-    EXPECT_FALSE(ParseSelfCheckLayout(bytes.data(), bytes.size()).has_value());
-    bytes[0x3C] = 0x40;
-    bytes[0x3D] = 0;
-    std::memcpy(&bytes[0x40], "PE\0\0", 4);
-    bytes[0x40 + 4 + 2] = 0xFF;  // many sections, none of them there
-    bytes[0x40 + 4 + 16] = 0xE0;  // optional header size
-    bytes[0x40 + 24] = 0x0B;
-    bytes[0x40 + 25] = 0x01;
-    EXPECT_FALSE(ParseSelfCheckLayout(bytes.data(), bytes.size()).has_value());
-    EXPECT_FALSE(ParseSelfCheckLayout(bytes.data(), 3).has_value());
 }
 
 }  // namespace

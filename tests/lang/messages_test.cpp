@@ -1,93 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "common/ascii.h"
-#include "common/text.h"
-#include "lang/lang.h"
+#include <string>
+#include <vector>
+
 #include "lang/messages.h"
 #include "support/scripted_ui.h"
-#include "update/command_line.h"
-#include "update/package_config.h"
 
 namespace lvm {
 namespace {
-
-TEST(LanguageChoice, SevenLocalesSelectRussianAndTheWholeIdentifierCounts) {
-    for (uint32_t lcid : {1026u, 1049u, 1058u, 1059u, 1087u, 1092u, 2073u}) {
-        EXPECT_TRUE(IsRussianLocale(lcid)) << lcid;
-    }
-    // English, German, the bare language id, and Russian with a non-default sort id.
-    for (uint32_t lcid : {1033u, 1031u, 0u, 0x19u, 0x10419u, 0x10819u, 0x0819u + 0x100000u}) {
-        EXPECT_FALSE(IsRussianLocale(lcid)) << lcid;
-    }
-}
-
-TEST(CommandLineSplit, SplitsLikeTheRuntime) {
-    struct Case {
-        const char* line;
-        std::vector<std::string> arguments;
-    };
-    const Case cases[] = {
-        {"setup.exe", {"setup.exe"}},
-        {"setup.exe modest runapp", {"setup.exe", "modest", "runapp"}},
-        {"\"C:\\Program Files\\setup.exe\" MODEST", {"C:\\Program Files\\setup.exe", "MODEST"}},
-        {"setup.exe \"two words\" x", {"setup.exe", "two words", "x"}},
-        {"setup.exe mo\"de st\"x", {"setup.exe", "mode stx"}},
-        {"setup.exe\tmodest\r\nrunapp  ", {"setup.exe", "modest", "runapp"}},
-        {"setup.exe \"\" modest", {"setup.exe", "modest"}},
-        {"setup.exe \"unterminated quote", {"setup.exe", "unterminated quote"}},
-        {"", {}},
-        {"   ", {}},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(SplitCommandLine(c.line), c.arguments) << c.line;
-    }
-}
-
-// Options come anywhere after the program's name, in any letter case, and
-// are taken out before the positional arguments are counted.
-TEST(CommandLineOptions, TakenOutWhereverTheyStand) {
-    struct Row {
-        std::vector<std::string> split;
-        std::vector<std::string> arguments;
-        bool quiet;
-        std::string log;
-    };
-    const Row rows[] = {
-        {{"setup.exe", "modest", "runapp"}, {"setup.exe", "modest", "runapp"}, false, ""},
-        {{"setup.exe", "modest", "/quiet", "runapp"}, {"setup.exe", "modest", "runapp"}, true, ""},
-        {{"setup.exe", "modest", "runapp", "/QUIET"}, {"setup.exe", "modest", "runapp"}, true, ""},
-        {{"setup.exe", "modest", "/Log=C:\\Logs\\x y.log", "runapp"},
-         {"setup.exe", "modest", "runapp"}, false, "C:\\Logs\\x y.log"},
-        {{"setup.exe", "modest", "runapp", "/LOG=C:\\a.log", "/Quiet"},
-         {"setup.exe", "modest", "runapp"}, true, "C:\\a.log"},
-        // Before the switch too: "/quiet" alone is a run without arguments.
-        {{"setup.exe", "/quiet"}, {"setup.exe"}, true, ""},
-        {{"setup.exe", "/log=x", "modest"}, {"setup.exe", "modest"}, false, "x"},
-        // An unknown option stays an argument.
-        {{"setup.exe", "modest", "/quietly"}, {"setup.exe", "modest", "/quietly"}, false, ""},
-        {{"setup.exe", "modest", "/log="}, {"setup.exe", "modest"}, false, ""},
-        {{"setup.exe"}, {"setup.exe"}, false, ""},
-    };
-    for (const Row& row : rows) {
-        const TCommandLine parsed = ParseCommandLine(row.split);
-        SCOPED_TRACE(row.split.size() > 1 ? row.split[1] : "-");
-        EXPECT_EQ(parsed.arguments, row.arguments);
-        EXPECT_EQ(parsed.quiet, row.quiet);
-        EXPECT_EQ(parsed.logPath, row.log);
-    }
-    const TCommandLine mixed = ParseCommandLine({"setup.exe", "MODEST", "/log=x", "RunApp"});
-    EXPECT_EQ(LoweredArgument(mixed, 1), "modest");
-    EXPECT_EQ(LoweredArgument(mixed, 2), "runapp");
-    EXPECT_EQ(LoweredArgument(mixed, 3), "");
-}
-
-TEST(CommandLineSplit, LoweringTouchesOnlyAsciiCapitals) {
-    EXPECT_EQ(LowerAscii("MODEST"), "modest");
-    EXPECT_EQ(LowerAscii("RunApp"), "runapp");
-    // Cyrillic capitals and other bytes keep their case.
-    EXPECT_EQ(LowerAscii("МODEST-Ä"), "Мodest-Ä");
-    EXPECT_EQ(LowerAscii(""), "");
-}
 
 // Every box of the run as it is shown: exact text, caption, style and whether
 // it asks for Russian buttons (MessageBoxExW with 0x0019) or takes the system's.
@@ -185,20 +105,6 @@ TEST(Messages, ValuesAreNeverReadForPlaceholders) {
     EXPECT_EQ(FillMessage("{caption}: {title} {3}", "cap", "tit", {"a"}), "cap: tit ");
     EXPECT_EQ(FillMessage("{", "c", "t", {}), "{");
     EXPECT_EQ(FillMessage("{9", "c", "t", {}), "{9");
-}
-
-TEST(PackageConfiguration, TitleAndCaptionsAreTheShippedTexts) {
-    const TPackageConfig config = PackageValues();
-    EXPECT_EQ(config.FullTitle, "\"Звуковые комментарии к оценке 0\" версии 215");
-    EXPECT_EQ(config.PackageFileName, "lvm0.pak");
-    EXPECT_EQ(config.MainWindowClass, "TLVMainForm");
-    EXPECT_EQ(config.PackageVersion, 215);
-    EXPECT_EQ(config.PackageVersionText, "215");
-    EXPECT_EQ(config.CaptionEn, "Lingvaro update");
-    EXPECT_EQ(config.CaptionRu, "Обновление Lingvaro");
-    EXPECT_EQ(config.ProductShortName, "Lingvaro");
-    EXPECT_EQ(config.ApplicationExecutable, "Lingvaro.exe");
-    EXPECT_FALSE(config.SplitPackage);
 }
 
 }  // namespace

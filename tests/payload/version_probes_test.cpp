@@ -6,7 +6,7 @@
 #include <string>
 
 #include "payload/version_probes.h"
-#include "payload_test_files.h"
+#include "payload/writer_harness.h"
 #include "support/scripted_ui.h"
 
 namespace lvm {

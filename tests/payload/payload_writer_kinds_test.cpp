@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "payload/payload_writer.h"
-#include "payload_test_files.h"
+#include "payload/writer_harness.h"
 #include "support/scripted_ui.h"
 
 namespace lvm {

@@ -18,6 +18,7 @@
 namespace lvm {
 namespace {
 
+
 using test::RegistryOverride;
 
 constexpr char kEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";
@@ -468,15 +469,6 @@ TEST_F(UpdateFlow, SizeWriteFailureLeavesTheRunWithTheKeyClosed) {
     EXPECT_FALSE(run.SharedRegistry.HasOpenKey());
     EXPECT_EQ(ui.Shown().size(), 1u);  // no closing question
     EXPECT_FALSE(Called("launch"));
-}
-
-// One machine-wide lock for every add-on's installer, whatever package it
-// carries: each writes into the same folder and the same EstimatedSize.
-TEST(InstallLockWaits, OneNameForEveryAddOn) {
-    const std::unique_ptr<TInstallLock> lock = TakeInstallLock(0);
-    ASSERT_NE(lock, nullptr);
-    const ScopedHandle same(OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\lingvaro-setup-package-install"));
-    EXPECT_TRUE(same) << GetLastError();
 }
 
 }  // namespace

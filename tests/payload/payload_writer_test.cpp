@@ -11,7 +11,7 @@
 #include "common/scoped_handle.h"
 #include "payload/payload_files.h"
 #include "payload/payload_writer.h"
-#include "payload_test_files.h"
+#include "payload/writer_harness.h"
 #include "support/scripted_ui.h"
 #include "support/test_paths.h"
 
