@@ -135,6 +135,7 @@ TEST_F(UpdateRun, MissingApplicationStopsBeforeAnyQuestion) {
     const std::wstring message = Widen(test::texts::kNoSubjectEn);
     driver::RunResult r = RunSetup(L"", {IDOK});
     ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(BoxCaption(r, 0), L"Lingvaro update");
     EXPECT_EQ(BoxText(r, 0), message);
     EXPECT_EQ(r.exitCode, 1603u);
 

@@ -69,12 +69,17 @@ TEST(Messages, EveryBoxInBothLanguagesUnderItsCaption) {
         EXPECT_EQ(box.caption, row.caption);
         EXPECT_EQ(box.style, row.style);
         EXPECT_EQ(box.languageId, row.languageId);
-        // Telling shows exactly that box once; asking reads Yes as true.
+        // Telling shows exactly that box once; asking reads Yes as true, and
+        // nothing else: No, OK, Cancel, or no box at all (0).
         t.ui.Answer(6);
         EXPECT_TRUE(t.Messenger().Ask(row.id, row.arguments));
         t.Messenger().Tell(row.id, row.arguments);
         ASSERT_EQ(t.ui.Shown().size(), 2u);
         EXPECT_EQ(t.ui.Shown()[1].text, expected);
+        for (int notYes : {7, 1, 2, 0}) {
+            t.ui.Answer(notYes);
+            EXPECT_FALSE(t.Messenger().Ask(row.id, row.arguments)) << notYes;
+        }
     }
 }
 

@@ -71,6 +71,29 @@ TEST(CommandLineOptions, TakenOutWhereverTheyStand) {
     EXPECT_EQ(LoweredArgument(mixed, 3), "");
 }
 
+// "modest" first, in any letter case, asks nothing; "runapp" second then
+// starts the application. Anything else, or either in the other place, does not.
+TEST(CommandLineOptions, FirstArgumentMakesARunModestAndTheSecondStartsTheApp) {
+    struct Row {
+        std::vector<std::string> arguments;
+        bool modest;
+        bool runApp;
+    };
+    const Row rows[] = {
+        {{"Modest"}, true, false},         {{"modest", "runapp"}, true, true}, {{"MODEST", "RunApp"}, true, true},
+        {{"modest", "other"}, true, false}, {{"modest", ""}, true, false},     {{"modest2", "runapp"}, false, true},
+        {{"other", "modest"}, false, false}, {{}, false, false},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> split{"setup.exe"};
+        split.insert(split.end(), row.arguments.begin(), row.arguments.end());
+        const TRunOptions options = ResolveRunOptions(ParseCommandLine(split));
+        SCOPED_TRACE(row.arguments.empty() ? "-" : row.arguments[0]);
+        EXPECT_EQ(options.ModestMode, row.modest);
+        EXPECT_EQ(options.RunApp, row.runApp);
+    }
+}
+
 TEST(CommandLineSplit, LoweringTouchesOnlyAsciiCapitals) {
     EXPECT_EQ(LowerAscii("MODEST"), "modest");
     EXPECT_EQ(LowerAscii("RunApp"), "runapp");

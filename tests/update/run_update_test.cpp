@@ -24,10 +24,7 @@ using test::RegistryOverride;
 constexpr char kEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";
 constexpr int kYes = 6;
 constexpr int kNo = 7;
-constexpr int kOk = 1;
 
-using test::texts::kConsentEn;
-using test::texts::kConsentRu;
 using test::texts::kStartQuestion;
 
 // Runs RunUpdate over a temporary installation with every machine-bound
@@ -134,88 +131,6 @@ protected:
     int32_t size = 123;
 };
 
-TEST_F(UpdateFlow, FullRunAsksBothQuestionsWritesAndRecordsTheSize) {
-    ui.Answer(kYes);
-    ui.Answer(kYes);
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
-
-    ASSERT_EQ(ui.Shown().size(), 2u);
-    EXPECT_EQ(ui.Shown()[0].text, kConsentEn);
-    EXPECT_EQ(ui.Shown()[0].caption, "Sound question");
-    EXPECT_EQ(ui.Shown()[0].style, 0x42024u);
-    EXPECT_EQ(ui.Shown()[0].languageId, 0);
-    EXPECT_EQ(ui.Shown()[1].text, kStartQuestion);
-    EXPECT_EQ(ui.Shown()[1].caption, "Lingvaro update");
-    EXPECT_EQ(ui.Shown()[1].style, 0x42024u);
-    EXPECT_EQ(ui.Shown()[1].languageId, 0x0019);
-
-    EXPECT_TRUE(Called("write:lvm0:pak:" + installDir + "lvm0.pak"));
-    EXPECT_TRUE(Called("size:" + installDir));
-    EXPECT_TRUE(Called("launch"));
-    EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(123));
-}
-
-TEST_F(UpdateFlow, RussianConsentCarriesTheRussianTitleAndLanguage) {
-    run.UseRussian = true;
-    ui.Answer(kNo);
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Declined);
-    ASSERT_EQ(ui.Shown().size(), 1u);
-    EXPECT_EQ(ui.Shown()[0].text, kConsentRu);
-    EXPECT_EQ(ui.Shown()[0].caption, "Резонный вопрос");
-    EXPECT_EQ(ui.Shown()[0].languageId, 0x0019);
-}
-
-TEST_F(UpdateFlow, ConsentNoWritesNothingAndOnlyYesCounts) {
-    for (int answer : {kNo, 0, kOk, 2 /* IDCANCEL */}) {
-        calls.clear();
-        ui.Answer(answer);
-        EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Declined) << answer;
-        EXPECT_FALSE(Called("write")) << answer;
-        EXPECT_FALSE(Called("size")) << answer;
-        EXPECT_FALSE(Called("launch")) << answer;
-    }
-    EXPECT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
-}
-
-TEST_F(UpdateFlow, ModestAsksNothingAndStartsTheAppOnlyWithRunApp) {
-    Arguments({"Modest"});  // in any letter case
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
-    EXPECT_TRUE(ui.Shown().empty());
-    EXPECT_TRUE(Called("write"));
-    EXPECT_FALSE(Called("launch"));
-
-    for (const char* second : {"runapp", "other", ""}) {
-        calls.clear();
-        Arguments({"modest", second});
-        RunUpdate(run, ops);
-        EXPECT_EQ(Called("launch"), std::string(second) == "runapp") << second;
-    }
-    EXPECT_TRUE(ui.Shown().empty());
-}
-
-TEST_F(UpdateFlow, OtherFirstArgumentsAreNotModest) {
-    Arguments({"modest2", "runapp"});
-    ui.Answer(kNo);
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Declined);
-    EXPECT_EQ(ui.Shown().size(), 1u);
-}
-
-TEST_F(UpdateFlow, MissingApplicationOrAFolderOfItsNameStopsWithTheMessage) {
-    folder.Remove("Lingvaro.exe");
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
-    folder.MakeFolder("Lingvaro.exe");
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
-
-    ASSERT_EQ(ui.Shown().size(), 2u);
-    for (const TMessageBoxRequest& box : ui.Shown()) {
-        EXPECT_EQ(box.text, test::texts::kNoSubjectEn);
-        EXPECT_EQ(box.caption, "Lingvaro update");
-        EXPECT_EQ(box.style, 0x00200010u);
-    }
-    EXPECT_FALSE(Called("write"));
-    EXPECT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
-}
-
 TEST_F(UpdateFlow, EmptyInstallationFolderIsNoApplicationEvenBesideTheInstaller) {
     // "Lingvaro.exe" in the current folder must not count as the installation.
     wchar_t previous[MAX_PATH];
@@ -237,6 +152,7 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
         bool launched;  // Yes to it, or runapp
         RunOutcome outcome;
         const char* sized = "size:";  // the size's call, with the bytes that go at the restart; null: none
+        const char* second = "runapp";  // the second argument
     };
     const Case cases[] = {
         {PayloadOutcome::Written, false, true, true, RunOutcome::Installed},
@@ -246,6 +162,9 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
         {PayloadOutcome::Failed, false, false, false, RunOutcome::Failed},
         // The deployer asked for the application to run afterwards.
         {PayloadOutcome::Failed, true, false, true, RunOutcome::Failed},
+        // A modest run without it starts nothing.
+        {PayloadOutcome::Written, true, false, false, RunOutcome::Installed, "size:", "other"},
+        {PayloadOutcome::Written, true, false, false, RunOutcome::Installed, "size:", ""},
         // Kept for the restart: nothing is in place yet, nothing is started,
         // and the size leaves out the installed package that goes then.
         {PayloadOutcome::KeptForRestart, false, false, false, RunOutcome::RestartPending, " less 5000"},
@@ -255,11 +174,11 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
     };
     folder.WriteFile("lvm0.pak", std::string(5000, 'p'));
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(static_cast<int>(c.written)) + (c.modest ? " modest runapp" : " interactive"));
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.written)) + (c.modest ? " modest " : " interactive ") + c.second);
         ui = test::ScriptedUserInterface();
         calls.clear();
         writeOutcome = c.written;
-        Arguments({c.modest ? "modest" : "", "runapp"});
+        Arguments({c.modest ? "modest" : "", c.second});
         ui.Answer(kYes);
         ui.Answer(kYes);
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro");
