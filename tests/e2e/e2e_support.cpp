@@ -2,13 +2,12 @@
 
 #include <tlhelp32.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "support/expected_texts.h"
-#include "support/temp_folder.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 
 namespace lvm::e2e {
@@ -42,14 +41,15 @@ std::wstring SetupExe() { return BinDir() + L"lvm0-setup.exe"; }
 std::wstring StandInExe() { return BinDir() + L"Lingvaro.exe"; }
 
 
+// The tests' one set of file helpers, in the wide paths and byte vectors of
+// the driver.
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string bytes = test::ReadFileBytes(Narrow(path)).value_or(std::string());
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    test::WriteFileBytes(Narrow(path), std::string(bytes.begin(), bytes.end()));
 }
 
 bool FileExists(const std::wstring& path) {
@@ -80,24 +80,22 @@ uint64_t TreeBytes(const std::wstring& folder) {
 }
 
 void CloseStandIns() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
+    const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         if (_wcsicmp(entry.szExeFile, L"Lingvaro.exe") != 0) continue;
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        const ScopedHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
         if (!process) continue;
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 2000);
-        CloseHandle(process);
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 2000);
     }
-    CloseHandle(snapshot);
 }
 
 void InstallerTest::WriteStandInOptions(const std::string& options) {
-    std::ofstream out((installDir_ + L"Lingvaro.options").c_str(), std::ios::binary | std::ios::trunc);
-    out << options << " --log=" << Narrow(StandInLogPath()) << "\r\n";
+    test::WriteFileBytes(Narrow(installDir_ + L"Lingvaro.options"),
+                         options + " --log=" + Narrow(StandInLogPath()) + "\r\n");
 }
 
 namespace {
@@ -136,11 +134,9 @@ std::vector<DWORD> InstallerTest::StandInsStarted() const {
 
 void InstallerTest::SetUp() {
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    workDir_ = std::wstring(kRoot) + L"\\" + Widen(info->test_suite_name()) + L"." +
-               Widen(info->name());
-    test::RemoveTree(workDir_);
     CreateDirectoryW(kRoot, nullptr);
-    CreateDirectoryW(workDir_.c_str(), nullptr);
+    work_.emplace(test::TempFolder::At{Narrow(kRoot) + "\\" + info->test_suite_name() + "." + info->name()});
+    workDir_ = Widen(work_->Path());
     installDir_ = workDir_ + L"\\Lingvaro\\";
     CreateDirectoryW(installDir_.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW(StandInExe().c_str(), (installDir_ + L"Lingvaro.exe").c_str(), FALSE));
@@ -151,7 +147,7 @@ void InstallerTest::TearDown() {
     // A run may have started the application; none may outlive its test.
     CloseStandIns();
     DeleteEntries();
-    test::RemoveTree(workDir_);
+    work_.reset();
 }
 
 void InstallerTest::WriteUninstallString(const std::wstring& value, bool wow6432Node) {

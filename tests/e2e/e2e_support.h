@@ -14,6 +14,7 @@
 
 #include "box_driver.h"
 #include "common/text.h"
+#include "support/test_files.h"
 
 namespace lvm::e2e {
 
@@ -79,6 +80,7 @@ protected:
     static std::wstring BoxCaption(const driver::RunResult& r, size_t i);
 
 private:
+    std::optional<test::TempFolder> work_;
     std::wstring workDir_;
     std::wstring installDir_;
 };

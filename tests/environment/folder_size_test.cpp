@@ -10,84 +10,22 @@
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "environment/folder_size.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 
 namespace lvm {
 namespace {
 
-// A folder of its own under the user's temporary folder, removed with
-// everything in it at the end. Links inside it are removed, never followed.
-class TempTree {
-public:
-    TempTree() {
-        wchar_t temp[MAX_PATH + 1];
-        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-        static int serial = 0;
-        root_ = std::wstring(temp, length) + L"lvm-folder-size-" + std::to_wstring(GetCurrentProcessId()) +
-                L"-" + std::to_wstring(++serial);
-        Remove(Long(root_));
-        if (!CreateDirectoryW(root_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << Narrow(root_);
+using test::TempFolder;
+
+// A file of `size` bytes, the folders on the way made too.
+void PutFile(const TempFolder& tree, const std::wstring& relative, uint32_t size,
+             DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    tree.WriteFile(Narrow(relative), std::string(size, 'x'));
+    if (attributes != FILE_ATTRIBUTE_NORMAL) {
+        EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf(Narrow(relative)).c_str(), attributes));
     }
-    ~TempTree() { Remove(Long(root_)); }
-    TempTree(const TempTree&) = delete;
-    TempTree& operator=(const TempTree&) = delete;
-
-    std::string Path() const { return Narrow(root_); }
-    std::string PathOf(const std::wstring& relative) const { return Narrow(root_ + L"\\" + relative); }
-    // The file API's form that takes paths beyond MAX_PATH.
-    std::wstring LongPathOf(const std::wstring& relative) const { return Long(root_ + L"\\" + relative); }
-
-    void Folder(const std::wstring& relative) const {
-        EXPECT_TRUE(CreateDirectoryW(LongPathOf(relative).c_str(), nullptr)) << Narrow(relative);
-    }
-    // Creates the folders on the way too.
-    void File(const std::wstring& relative, uint32_t size, DWORD attributes = FILE_ATTRIBUTE_NORMAL) const {
-        for (size_t slash = relative.find(L'\\'); slash != std::wstring::npos;
-             slash = relative.find(L'\\', slash + 1)) {
-            CreateDirectoryW(LongPathOf(relative.substr(0, slash)).c_str(), nullptr);
-        }
-        const std::wstring path = LongPathOf(relative);
-        ScopedHandle file(
-            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(file.valid()) << Narrow(relative);
-        const std::vector<char> bytes(size, 'x');
-        DWORD written = 0;
-        ASSERT_TRUE(WriteFile(file.get(), bytes.data(), size, &written, nullptr) && written == size);
-        file.reset();
-        if (attributes != FILE_ATTRIBUTE_NORMAL) {
-            EXPECT_TRUE(SetFileAttributesW(path.c_str(), attributes));
-        }
-    }
-
-private:
-    static std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
-
-    static void Remove(const std::wstring& path) {
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) return;
-        SetFileAttributesW(path.c_str(), attributes & FILE_ATTRIBUTE_DIRECTORY);
-        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            DeleteFileW(path.c_str());
-            return;
-        }
-        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            std::vector<std::wstring> children;
-            WIN32_FIND_DATAW entry;
-            ScopedFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
-            if (search) {
-                do {
-                    const std::wstring name = entry.cFileName;
-                    if (name != L"." && name != L"..") children.push_back(path + L"\\" + name);
-                } while (FindNextFileW(search.get(), &entry));
-            }
-            search.reset();
-            for (const std::wstring& child : children) Remove(child);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-
-    std::wstring root_;
-};
+}
 
 struct TreeFile {
     std::wstring path;
@@ -138,38 +76,38 @@ TEST(EnvironmentFolderSize, CountsEveryFileOfTheTreeInWholeKibibytes) {
     };
     for (const TreeCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TempTree tree;
-        for (const std::wstring& folder : c.emptyFolders) tree.Folder(folder);
-        for (const TreeFile& file : c.files) tree.File(file.path, file.size, file.attributes);
+        TempFolder tree;
+        for (const std::wstring& folder : c.emptyFolders) tree.MakeFolder(Narrow(folder));
+        for (const TreeFile& file : c.files) PutFile(tree, file.path, file.size, file.attributes);
         EXPECT_EQ(FolderSizeKB(tree.Path()), c.kib);
         EXPECT_EQ(FolderSizeKB(tree.Path() + "\\"), c.kib);
     }
 }
 
 TEST(EnvironmentFolderSize, HiddenSystemAndReadOnlyFoldersAreWalked) {
-    TempTree tree;
-    tree.File(L"hidden\\a.bin", 1024);
-    tree.File(L"readonly\\b.bin", 1024);
-    EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf(L"hidden").c_str(),
+    TempFolder tree;
+    PutFile(tree, L"hidden\\a.bin", 1024);
+    PutFile(tree, L"readonly\\b.bin", 1024);
+    EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf("hidden").c_str(),
                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-    EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf(L"readonly").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(SetFileAttributesW(tree.LongPathOf("readonly").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(FolderSizeKB(tree.Path()), 2);
 }
 
 TEST(EnvironmentFolderSize, NoFolderGivesMinusOne) {
-    TempTree tree;
-    tree.File(L"file.bin", 4096);
+    TempFolder tree;
+    PutFile(tree, L"file.bin", 4096);
     EXPECT_EQ(FolderSizeKB(""), -1);
-    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"file.bin")), -1);
-    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"file.bin") + "\\"), -1);
-    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"missing")), -1);
-    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"missing\\")), -1);
-    EXPECT_EQ(FolderSizeKB(tree.PathOf(L"missing\\deeper")), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf("file.bin")), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf("file.bin") + "\\"), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf("missing")), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf("missing\\")), -1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf("missing\\deeper")), -1);
 }
 
 TEST(EnvironmentFolderSize, ARelativeFolderCountsFromTheCurrentFolder) {
-    TempTree tree;
-    tree.File(L"Lingvaro\\a.bin", 3072);
+    TempFolder tree;
+    PutFile(tree, L"Lingvaro\\a.bin", 3072);
     wchar_t previous[MAX_PATH + 1];
     ASSERT_NE(GetCurrentDirectoryW(MAX_PATH + 1, previous), 0u);
     ASSERT_TRUE(SetCurrentDirectoryW(Widen(tree.Path()).c_str()));
@@ -181,24 +119,24 @@ TEST(EnvironmentFolderSize, ARelativeFolderCountsFromTheCurrentFolder) {
 // Hundreds of levels and a path far beyond MAX_PATH: the walk neither
 // recurses nor stops where the short path form ends.
 TEST(EnvironmentFolderSize, DeepTreesWithLongPathsAreCountedWhole) {
-    TempTree tree;
+    TempFolder tree;
     std::wstring path;
     for (int level = 0; level < 300; ++level) {
         path += L"level-" + std::to_wstring(1000 + level) + L"\\";
-        tree.Folder(path.substr(0, path.size() - 1));
-        if (level % 100 == 99) tree.File(path + L"chunk.bin", 1024);
+        tree.MakeFolder(Narrow(path.substr(0, path.size() - 1)));
+        if (level % 100 == 99) PutFile(tree, path + L"chunk.bin", 1024);
     }
-    ASSERT_GT(tree.LongPathOf(path).size(), 3000u);
+    ASSERT_GT(tree.LongPathOf(Narrow(path)).size(), 3000u);
     EXPECT_EQ(FolderSizeKB(tree.Path()), 3);
     // The walk can also start below the MAX_PATH line.
-    EXPECT_EQ(FolderSizeKB(tree.PathOf(path)), 1);
+    EXPECT_EQ(FolderSizeKB(tree.PathOf(Narrow(path))), 1);
 }
 
 // A file past 4 GiB, made sparse so that it takes no room on the disk.
 TEST(EnvironmentFolderSize, SizesPastFourGibibytesAreSummedIn64Bits) {
-    TempTree tree;
-    tree.File(L"small.bin", 3 * 1024);
-    const std::wstring big = tree.LongPathOf(L"big.bin");
+    TempFolder tree;
+    PutFile(tree, L"small.bin", 3 * 1024);
+    const std::wstring big = tree.LongPathOf("big.bin");
     {
         ScopedHandle file(CreateFileW(big.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -275,13 +213,13 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
 }
 
 TEST(EnvironmentFolderSize, FolderLinksAreNotFollowed) {
-    TempTree tree;
-    TempTree outside;
-    tree.File(L"app.bin", 2048);
-    tree.File(L"data\\sound.bin", 1024);
-    outside.File(L"foreign.bin", 8192);
-    const bool linked = MakeFolderLink(tree.LongPathOf(L"data\\up"), Widen(tree.PathOf(L"data"))) &&
-                        MakeFolderLink(tree.LongPathOf(L"out"), Widen(outside.Path()));
+    TempFolder tree;
+    TempFolder outside;
+    PutFile(tree, L"app.bin", 2048);
+    PutFile(tree, L"data\\sound.bin", 1024);
+    PutFile(outside, L"foreign.bin", 8192);
+    const bool linked = MakeFolderLink(tree.LongPathOf("data\\up"), Widen(tree.PathOf("data"))) &&
+                        MakeFolderLink(tree.LongPathOf("out"), Widen(outside.Path()));
     if (!linked) GTEST_SKIP() << "directory links cannot be made here";
     EXPECT_EQ(FolderSizeKB(tree.Path()), 3);
     EXPECT_EQ(FolderSizeKB(tree.Path() + "\\"), 3);

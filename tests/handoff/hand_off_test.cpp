@@ -9,6 +9,7 @@
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "handoff/hand_off.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 
 namespace lvm {
@@ -61,17 +62,13 @@ protected:
     }
     // Starts the stand-in from the build folder and waits for its window.
     ScopedHandle StartStandIn(const std::wstring& options = L"") {
-        std::wstring commandLine = L"\"" + StandInPath() + L"\" --lifetime=20 " + options;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                            nullptr, nullptr, &startup, &info);
-        EXPECT_TRUE(started) << "CreateProcessW: " << GetLastError();
-        if (!started) return ScopedHandle();
-        CloseHandle(info.hThread);
-        EXPECT_NE(MainWindowOf(info.hProcess, info.dwProcessId), nullptr) << "the stand-in ended without a window";
-        return ScopedHandle(info.hProcess);
+        DWORD id = 0;
+        ScopedHandle process = test::StartProgram(StandInPath(), L"--lifetime=20 " + options, &id);
+        EXPECT_TRUE(process.valid()) << "the stand-in could not be started: " << GetLastError();
+        if (process) {
+            EXPECT_NE(MainWindowOf(process.get(), id), nullptr) << "the stand-in ended without a window";
+        }
+        return process;
     }
 };
 
@@ -132,50 +129,17 @@ TEST_F(HandOffOnWine, RunningStandInIsSeenQuitsWhenToldAndIsWaitedForUntilItHasG
 // name, so the path has to go through the wide API whole).
 class InstalledStandIn {
 public:
-    InstalledStandIn() {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"lvm-handoff-\u041f\u0440\u043e\u0431\u0430-" +
-                  std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(folder_.c_str(), nullptr);
-    }
-    ~InstalledStandIn() {
-        DeleteFileW(exe().c_str());
-        DeleteFileW((folder_ + L"Lingvaro.options").c_str());
-        DeleteFileW(log().c_str());
-        RemoveDirectoryW(folder_.c_str());
-    }
-    InstalledStandIn(const InstalledStandIn&) = delete;
-    InstalledStandIn& operator=(const InstalledStandIn&) = delete;
-
-    bool Install() { return CopyFileW(StandInPath().c_str(), exe().c_str(), FALSE) != 0; }
+    bool Install() const { return CopyFileW(StandInPath().c_str(), Widen(folder_ / "Lingvaro.exe").c_str(), FALSE); }
     // Options for a start that passes none (and, through the desktop shell,
-    // hands down no environment either); the stand-in logs to log().
-    void WriteOptions(const std::string& options) {
-        const std::string line = options + " --log=" + Narrow(log()) + "\r\n";
-        HANDLE file = CreateFileW((folder_ + L"Lingvaro.options").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        CloseHandle(file);
+    // hands down no environment either); the stand-in logs to its folder.
+    void WriteOptions(const std::string& options) const {
+        folder_.WriteFile("Lingvaro.options", options + " --log=" + (folder_ / "standin.log") + "\r\n");
     }
-    std::wstring log() const { return folder_ + L"standin.log"; }
-    std::string LogText() const {
-        HANDLE file = CreateFileW(log().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return std::string();
-        std::string text(65536, '\0');
-        DWORD got = 0;
-        ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
-        CloseHandle(file);
-        text.resize(got);
-        return text;
-    }
-    const std::wstring& folder() const { return folder_; }
-    std::wstring exe() const { return folder_ + L"Lingvaro.exe"; }
+    std::string LogText() const { return folder_.ReadFile("standin.log"); }
+    std::string folder() const { return folder_.Folder(); }
 
 private:
-    std::wstring folder_;
+    test::TempFolder folder_{"lvm-handoff-\u041f\u0440\u043e\u0431\u0430"};
 };
 
 // Keeps the test process's current directory, which LaunchApp changes.
@@ -197,7 +161,7 @@ private:
 TEST_F(HandOffOnWine, LaunchWithoutTheExecutableReturnsQuietly) {
     InstalledStandIn installation;  // the folder only, nothing copied into it
     CurrentDirectoryKeeper keeper;
-    LaunchApp(StandInApp(Narrow(installation.folder())));
+    LaunchApp(StandInApp(installation.folder()));
 
     // The launch has returned, and with no executable nothing can be starting.
     EXPECT_EQ(FindWindowW(kWindowClass, nullptr), nullptr);
@@ -210,7 +174,7 @@ TEST_F(HandOffOnWine, LaunchedStandInIsBroughtToTheFront) {
     // Minimized and inactive, so that only the activation can bring it back.
     installation.WriteOptions("--lifetime=30 --minimized");
 
-    LaunchAndActivateApp(StandInApp(Narrow(installation.folder())));
+    LaunchAndActivateApp(StandInApp(installation.folder()));
 
     const HWND window = FindWindowW(kWindowClass, nullptr);
     ASSERT_NE(window, nullptr) << "the stand-in was not started";
@@ -222,9 +186,9 @@ TEST_F(HandOffOnWine, LaunchedStandInIsBroughtToTheFront) {
     EXPECT_FALSE(IsIconic(window));
     EXPECT_EQ(GetForegroundWindow(), window);
     // Started in its own folder, whichever way it was started.
-    std::wstring folder = installation.folder();
+    std::string folder = installation.folder();
     folder.pop_back();
-    EXPECT_NE(installation.LogText().find("cwd " + Narrow(folder) + "\r\n"), std::string::npos)
+    EXPECT_NE(installation.LogText().find("cwd " + folder + "\r\n"), std::string::npos)
         << installation.LogText();
 
     PostMessageW(window, WM_QUIT, 0, 0);

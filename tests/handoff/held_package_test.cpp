@@ -14,7 +14,7 @@ namespace {
 // A package still held after the tries: whoever the Restart Manager names is
 // named in the log (with the process id) and in the question; nobody named
 // is "another program"; a run nobody can answer finishes at the restart.
-TEST(HeldPackage, HoldersOfAPackageStillHeldAreNamedAndTheAnswerDecides) {
+TEST(HeldPackageQuestion, HoldersOfAPackageStillHeldAreNamedAndTheAnswerDecides) {
     const TFileHolder agent{4242, 1, "C:\\Backup\\agent.exe", "Backup Agent"};
     const TFileHolder sync{4343, 1, "D:\\Sync\\sync.exe", ""};
     const TFileHolder unreadable{4444, 1, "", ""};

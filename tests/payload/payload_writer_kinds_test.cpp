@@ -18,7 +18,7 @@ namespace {
 
 using test::PathExists;
 using test::ReadFileBytes;
-using test::ScratchFolder;
+using test::TempFolder;
 using test::WriteFileBytes;
 
 using test::kHiddenAndShown;
@@ -45,7 +45,7 @@ TEST(PayloadWriterKinds, EachKindComparesItsOwnVersion) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + c.installedVersion + " " + c.subfolder);
-        ScratchFolder folder(c.subfolder);
+        TempFolder folder(c.subfolder);
         const std::string destination = folder / (std::string("lvt0.") + c.kind);
         ASSERT_TRUE(WriteFileBytes(destination, c.installed));
         test::WriterHarness writer;
@@ -76,7 +76,7 @@ TEST(PayloadWriterKinds, EachKindComparesItsOwnVersion) {
 TEST(PayloadWriterKinds, UnreadableInstalledLanguageFileIsReplaced) {
     for (const bool underExclamationMark : {false, true}) {
         SCOPED_TRACE(underExclamationMark ? "under Lang!" : "plain folder");
-        ScratchFolder folder(underExclamationMark ? "Lang!" : "");
+        TempFolder folder(underExclamationMark ? "Lang!" : "");
         const std::string destination = folder / "lvt0.lng";
         ASSERT_TRUE(WriteFileBytes(destination, "[langver]\r\nfive\r\n"));
         test::WriterHarness writer;
@@ -90,7 +90,7 @@ TEST(PayloadWriterKinds, UnreadableInstalledLanguageFileIsReplaced) {
 }
 
 TEST(PayloadWriterKinds, ExecutableWithoutVersionAgainstAVersionedInstalledOneIsAskedAbout) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string destination = folder / "lvt0.exe";
     ASSERT_TRUE(CopyFileW(Widen(test::OwnExecutablePath()).c_str(), Widen(destination).c_str(), FALSE));
     const std::optional<std::string> installed = ReadFileBytes(destination);
@@ -106,7 +106,7 @@ TEST(PayloadWriterKinds, ExecutableWithoutVersionAgainstAVersionedInstalledOneIs
 }
 
 TEST(PayloadWriterKinds, ExecutableWithoutAnInstalledVersionIsReplaced) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string destination = folder / "lvt0.exe";
     ASSERT_TRUE(WriteFileBytes(destination, "an old text, no executable"));
     test::WriterHarness writer;

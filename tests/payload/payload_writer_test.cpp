@@ -20,7 +20,7 @@ namespace {
 
 using test::PathExists;
 using test::ReadFileBytes;
-using test::ScratchFolder;
+using test::TempFolder;
 using test::WriteFileBytes;
 
 using test::kHiddenAndShown;
@@ -289,7 +289,7 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
     for (const OutcomeCase& c : kOutcomeCases) {
         SCOPED_TRACE(c.name);
         const std::string newData = test::TestResource("LVT0", c.kind);
-        ScratchFolder folder;
+        TempFolder folder;
         const std::string destination = folder / "lvt0.pak";
         const std::string temporary = folder / "~lvt0.pak";
         const std::string installed = InstalledPackage(InstalledVersion(c.installed));
@@ -313,7 +313,7 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
             ASSERT_TRUE(WriteFileBytes(temporary, "leftover"));
         }
         if (c.obstacle == Obstacle::ReadOnlyLeftoverTemporary) test::SetReadOnly(temporary, true);
-        ScratchFolder outsideFolder;
+        TempFolder outsideFolder;
         const std::string outside = outsideFolder / "system.ini";
         if (c.obstacle == Obstacle::HardLinkAtTemporary) {
             ASSERT_TRUE(WriteFileBytes(outside, kOutsideData));
@@ -400,7 +400,7 @@ TEST_F(PayloadWriter, EveryOutcomeOnDisk) {
 // written and flushed, and only then takes the destination's name.
 TEST_F(PayloadWriter, FileIsWrittenFlushedMadeLastingAndThenRenamed) {
     for (const bool installed : {false, true}) {
-        ScratchFolder folder;
+        TempFolder folder;
         const std::string destination = folder / "lvt0.pak";
         if (installed) {
             ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(100)));
@@ -441,7 +441,7 @@ TEST_F(PayloadWriter, ProcessEndedByForceInsideAWriteOrTheHashLeavesNothing) {
     };
     const Row rows[] = {{L"stage", "~lvt0.pak", false}, {L"check", "lvm0-setup.exe", true}};
     for (const Row& row : rows) {
-        ScratchFolder folder;
+        TempFolder folder;
         const std::string file = folder / row.file;
         const std::wstring installer = test::BesideTestExecutable(L"lvm0-setup.exe");
         if (row.fileThereBefore) {
@@ -472,7 +472,7 @@ TEST_F(PayloadWriter, ProcessEndedByForceInsideAWriteOrTheHashLeavesNothing) {
 }
 
 TEST_F(PayloadWriter, QuestionAndFailureBoxesHaveTheirStyles) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string destination = folder / "lvt0.pak";
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(216)));
     test::SetReadOnly(destination, true);
@@ -489,7 +489,7 @@ TEST_F(PayloadWriter, QuestionAndFailureBoxesHaveTheirStyles) {
 }
 
 TEST_F(PayloadWriter, RussianQuestionAndFailure) {
-    ScratchFolder folder("Лингваро");
+    TempFolder folder("Лингваро");
     const std::string destination = folder / "lvt0.pak";
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(216)));
     test::SetReadOnly(destination, true);
@@ -510,7 +510,7 @@ TEST_F(PayloadWriter, RussianQuestionAndFailure) {
 }
 
 TEST_F(PayloadWriter, MissingResourceIsReportedAndTouchesNothing) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string destination = folder / "none.pak";
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(100)));
     test::WriterHarness writer;
@@ -523,7 +523,7 @@ TEST_F(PayloadWriter, MissingResourceIsReportedAndTouchesNothing) {
 }
 
 TEST_F(PayloadWriter, SplitPayloadIsBothPartsInOrderWithoutAComparison) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string destination = folder / "lvq.pak";
     ASSERT_TRUE(WriteFileBytes(destination, InstalledPackage(60000)));
     test::WriterHarness writer;
@@ -536,7 +536,7 @@ TEST_F(PayloadWriter, SplitPayloadIsBothPartsInOrderWithoutAComparison) {
 }
 
 TEST_F(PayloadWriter, SplitPayloadFailures) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string destination = folder / "lvq.pak";
     test::WriterHarness writer;
     test::ScriptedUserInterface& ui = writer.ui;
@@ -557,7 +557,7 @@ TEST_F(PayloadWriter, SplitPayloadFailures) {
 }
 
 TEST_F(PayloadWriter, DestinationThatIsAFolderIsReported) {
-    ScratchFolder folder("lvt0.pak");
+    TempFolder folder("lvt0.pak");
     const std::string destination = folder.Path();
     test::WriterHarness writer;
     test::ScriptedUserInterface& ui = writer.ui;

@@ -12,7 +12,7 @@
 namespace lvm {
 namespace {
 
-using test::ScratchFolder;
+using test::TempFolder;
 using test::WriteFileBytes;
 
 std::string Bytes(std::initializer_list<unsigned char> bytes) { return std::string(bytes.begin(), bytes.end()); }
@@ -45,7 +45,7 @@ private:
 };
 
 TEST(PayloadVersionProbes, FixedOffsetProbesOverFiles) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string eight = Bytes({'l', 'v', 'm', '0', 0x22, 0x02, 0xD7, 0x00});
     const struct {
         const char* name;
@@ -70,7 +70,7 @@ TEST(PayloadVersionProbes, FixedOffsetProbesOverFiles) {
 }
 
 TEST(PayloadVersionProbes, FixedOffsetProbesGiveZeroWhenNothingCanBeRead) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string eight = Bytes({'l', 'v', 'm', '0', 0x22, 0x02, 0xD7, 0x00});
     const std::string held = folder / "held.pak";
     ASSERT_TRUE(WriteFileBytes(held, eight));
@@ -84,14 +84,14 @@ TEST(PayloadVersionProbes, FixedOffsetProbesGiveZeroWhenNothingCanBeRead) {
 }
 
 TEST(PayloadVersionProbes, HugeFileIsReadAtItsFieldOnly) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string path = folder / "huge.pak";
     ASSERT_TRUE(WriteSparseFile(path, Bytes({'l', 'v', 'm', '0', 0x22, 0x02, 0xD7, 0x00}), 5LL << 30));
     EXPECT_EQ(ReadPakVersion(path), 215);
 }
 
 TEST(PayloadVersionProbes, LanguageFileValues) {
-    ScratchFolder folder;
+    TempFolder folder;
     const struct {
         const char* name;
         std::string content;
@@ -128,7 +128,7 @@ TEST(PayloadVersionProbes, LanguageFileValues) {
 }
 
 TEST(PayloadVersionProbes, LanguageFileThatCannotBeOpenedIsReportedInRussianToo) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string path = folder / "held.lng";
     ASSERT_TRUE(WriteFileBytes(path, "[langver]\r\n12\r\n"));
     ExclusiveHold hold(path);
@@ -142,7 +142,7 @@ TEST(PayloadVersionProbes, LanguageFileThatCannotBeOpenedIsReportedInRussianToo)
 }
 
 TEST(PayloadVersionProbes, MissingLanguageFileGivesZeroSilently) {
-    ScratchFolder folder;
+    TempFolder folder;
     test::TestRun run;
     test::ScriptedUserInterface& ui = run.ui;
     EXPECT_EQ(ReadLngVersion(folder / "missing.lng", run.Messenger()), 0);
@@ -151,7 +151,7 @@ TEST(PayloadVersionProbes, MissingLanguageFileGivesZeroSilently) {
 }
 
 TEST(PayloadVersionProbes, HugeLanguageFileIsReadOnlyUpToItsValue) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string path = folder / "huge.lng";
     ASSERT_TRUE(WriteSparseFile(path, "[langver]\r\n34\r\n", 5LL << 30));
     test::TestRun run;
@@ -164,7 +164,7 @@ TEST(PayloadVersionProbes, ExecutableVersionIsTheFirstTranslationsFileVersion) {
 }
 
 TEST(PayloadVersionProbes, ExecutableVersionIsEmptyWithoutAnExecutableOrAVersion) {
-    ScratchFolder folder;
+    TempFolder folder;
     ASSERT_TRUE(WriteFileBytes(folder / "text.exe", "MZ but not an executable"));
     ASSERT_TRUE(WriteFileBytes(folder / "notes.txt", "2.5.0.7"));
     for (const std::string& path : {folder / "text.exe", folder / "notes.txt", folder / "missing.exe",

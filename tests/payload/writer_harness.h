@@ -1,6 +1,5 @@
-// Files and folders for the payload tests: a scratch folder removed after each
-// test, whole-file reads and writes, and the writer's seams pointed at the
-// test executable's own resources and at a recorder of progress calls.
+// The writer's seams pointed at the test executable's own resources, at a
+// scripted user interface and at a recorder of progress calls.
 #pragma once
 
 #include <windows.h>
@@ -13,47 +12,14 @@
 #include "lang/lang.h"
 #include "payload/payload_writer.h"
 #include "support/scripted_ui.h"
-#include "support/temp_folder.h"
+#include "support/test_files.h"
+#include "support/test_paths.h"
 
 namespace lvm::test {
-
-using ScratchFolder = TempFolder;
 
 // The No answer to a question, and the progress calls around an asked one.
 constexpr int kIdNo = 7;
 inline const std::vector<std::string> kHiddenAndShown{"hide", "show(|)"};
-
-inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
-// The whole file, or nothing when there is no file to read.
-inline std::optional<std::string> ReadFileBytes(const std::string& path) {
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-inline bool PathExists(const std::string& path) {
-    return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-inline void SetReadOnly(const std::string& path, bool readOnly) {
-    SetFileAttributesW(Widen(path).c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
-}
 
 // The bytes of one of the test executable's own resources.
 inline std::string TestResource(const std::string& name, const std::string& kind) {
@@ -62,12 +28,6 @@ inline std::string TestResource(const std::string& name, const std::string& kind
     if (!found) return std::string();
     const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
     return std::string(bytes, SizeofResource(module, found));
-}
-
-inline std::string OwnExecutablePath() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return Narrow(std::wstring(path, length));
 }
 
 // Records the writer's calls into the progress window, as "hide" and

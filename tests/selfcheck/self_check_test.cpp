@@ -15,7 +15,7 @@
 #include "selfcheck/self_check_rules.h"
 #include "support/expected_texts.h"
 #include "support/scripted_ui.h"
-#include "support/temp_folder.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 
 namespace lvm {
@@ -23,18 +23,7 @@ namespace {
 
 std::wstring BesideTests(const wchar_t* name) { return test::BesideTestExecutable(name); }
 
-std::string ReadWholeFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
-    LARGE_INTEGER size;
-    GetFileSizeEx(file, &size);
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
-}
+std::string ReadWholeFile(const std::wstring& path) { return test::ReadFileBytes(Narrow(path)).value_or(""); }
 
 uint32_t Read32(const std::string& bytes, size_t at) {
     uint32_t v;

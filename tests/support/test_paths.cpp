@@ -2,20 +2,29 @@
 
 #include <windows.h>
 
+#include "common/text.h"
+
 namespace lvm::test {
 
-std::wstring TestBinDir() {
+namespace {
+
+std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
+        if (length < path.size()) return path.substr(0, length);
         path.resize(path.size() * 2);
     }
+}
+
+}  // namespace
+
+std::wstring TestBinDir() {
+    const std::wstring path = ModulePath();
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
+
+std::string OwnExecutablePath() { return Narrow(ModulePath()); }
 
 std::wstring BesideTestExecutable(const std::wstring& name) { return TestBinDir() + name; }
 

@@ -14,6 +14,8 @@ namespace lvm::test {
 // build puts every executable there.
 std::wstring TestBinDir();
 std::wstring BesideTestExecutable(const std::wstring& name);
+// The running test executable itself (UTF-8).
+std::string OwnExecutablePath();
 
 // Starts `program` with `arguments` (its name goes in front of them) and
 // returns its process, or no handle when it cannot start; `id`, when given,

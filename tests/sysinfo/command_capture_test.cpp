@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/text.h"
-#include "support/temp_folder.h"
+#include "support/test_files.h"
 #include "sysinfo/command_capture.h"
 
 namespace lvm {

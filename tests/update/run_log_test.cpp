@@ -10,7 +10,7 @@
 #include "lang/messages.h"
 #include "support/expected_texts.h"
 #include "support/scripted_ui.h"
-#include "support/temp_folder.h"
+#include "support/test_files.h"
 #include "update/run_log.h"
 
 namespace lvm {

@@ -9,7 +9,7 @@
 #include "support/expected_texts.h"
 #include "support/registry_override.h"
 #include "support/scripted_ui.h"
-#include "support/temp_folder.h"
+#include "support/test_files.h"
 #include "update/package_config.h"
 #include "update/exit_codes.h"
 #include "update/install_lock.h"
