@@ -21,6 +21,12 @@ constexpr int kAppPollLimit = 8;
 constexpr uint32_t kWindowPollIntervalMs = 1024;
 constexpr int kWindowPollLimit = 11;
 
+// Before the package is written, the application that was told to quit gets
+// up to 10 s to go (it may save its state and must let go of its files),
+// looked at every 100 ms.
+constexpr uint32_t kAppExitPollIntervalMs = 100;
+constexpr uint32_t kAppExitLimitMs = 10000;
+
 struct THandOffSeams {
     std::function<void()> launch;
     std::function<void(uint32_t milliseconds)> sleep;
@@ -29,12 +35,6 @@ struct THandOffSeams {
     std::function<WindowRef()> findMainWindow;
     std::function<void(WindowRef window)> activate;
 };
-
-// Before the package is written, the application that was told to quit gets
-// up to 10 s to go (it may save its state and must let go of its files),
-// looked at every 100 ms.
-constexpr uint32_t kAppExitPollIntervalMs = 100;
-constexpr uint32_t kAppExitLimitMs = 10000;
 
 struct TAppExitSeams {
     // True once the application has gone.

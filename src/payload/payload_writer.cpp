@@ -192,6 +192,17 @@ PayloadOutcome WriteSplitResource(const TPayloadSeams& seams, const std::string&
     return WriteInPlaceOf(seams, {*first, *second}, destination);
 }
 
+// Out of memory for a text, a conversion that failed: the same report as a
+// write that failed.
+template <typename Write>
+PayloadOutcome ReportingAnyFailure(const TPayloadSeams& seams, const std::string& destination, Write write) {
+    try {
+        return write();
+    } catch (const std::exception&) {
+        return ReportFailure(seams, destination);
+    }
+}
+
 }  // namespace
 
 TRetrySeams SystemRetrySeams() {
@@ -200,21 +211,13 @@ TRetrySeams SystemRetrySeams() {
 
 PayloadOutcome WriteResourceToFile(const TPayloadSeams& seams, const std::string& name,
                                    const std::string& kind, const std::string& destination) {
-    try {
-        return WriteResource(seams, name, kind, destination);
-    } catch (const std::exception&) {
-        // Out of memory for a text, a conversion that failed: the same report.
-        return ReportFailure(seams, destination);
-    }
+    return ReportingAnyFailure(seams, destination, [&] { return WriteResource(seams, name, kind, destination); });
 }
 
 PayloadOutcome WriteSplitResourceToFile(const TPayloadSeams& seams, const std::string& name,
                                         const std::string& kind, const std::string& destination) {
-    try {
-        return WriteSplitResource(seams, name, kind, destination);
-    } catch (const std::exception&) {
-        return ReportFailure(seams, destination);
-    }
+    return ReportingAnyFailure(seams, destination,
+                               [&] { return WriteSplitResource(seams, name, kind, destination); });
 }
 
 }  // namespace lvm

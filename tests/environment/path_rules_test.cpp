@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "common/text.h"
 #include "environment/folder_size.h"
 #include "environment/path_rules.h"
 
@@ -151,35 +153,34 @@ TEST(EnvironmentPathRules, Wow6432NodeGoesInAfterTheFirstBackslash) {
     EXPECT_EQ(Wow6432NodePath(""), "WOW6432Node\\");
 }
 
-TEST(EnvironmentPathRules, ExtendedLengthPathPrefixesOnlyAbsoluteWin32Paths) {
-    const std::pair<std::wstring, std::wstring> cases[] = {
-        {L"C:\\Program Files\\Lingvaro", L"\\\\?\\C:\\Program Files\\Lingvaro"},
-        {L"z:\\", L"\\\\?\\z:\\"},
-        {L"\\\\server\\share\\Lingvaro", L"\\\\?\\UNC\\server\\share\\Lingvaro"},
-        {L"\\\\?\\C:\\x", L"\\\\?\\C:\\x"},
-        {L"\\\\?\\UNC\\server\\share", L"\\\\?\\UNC\\server\\share"},
-        {L"\\\\.\\C:\\x", L"\\\\.\\C:\\x"},
-        {L"\\??\\C:\\x", L"\\??\\C:\\x"},
-        {L"Lingvaro\\", L"Lingvaro\\"},
-        {L"C:Lingvaro", L"C:Lingvaro"},
-        {L"", L""},
+// The long-path form goes only in front of absolute Win32 paths; trailing
+// backslashes go, except the one of a drive root.
+TEST(EnvironmentPathRules, ExtendedLengthFormAndTrailingBackslashes) {
+    using Rule = std::wstring (*)(const std::wstring&);
+    const Rule extended = ExtendedLengthPath;
+    const Rule trimmed = [](const std::wstring& path) { return WithoutTrailingBackslashes(path); };
+    const std::tuple<Rule, std::wstring, std::wstring> cases[] = {
+        {extended, L"C:\\Program Files\\Lingvaro", L"\\\\?\\C:\\Program Files\\Lingvaro"},
+        {extended, L"z:\\", L"\\\\?\\z:\\"},
+        {extended, L"\\\\server\\share\\Lingvaro", L"\\\\?\\UNC\\server\\share\\Lingvaro"},
+        {extended, L"\\\\?\\C:\\x", L"\\\\?\\C:\\x"},
+        {extended, L"\\\\?\\UNC\\server\\share", L"\\\\?\\UNC\\server\\share"},
+        {extended, L"\\\\.\\C:\\x", L"\\\\.\\C:\\x"},
+        {extended, L"\\??\\C:\\x", L"\\??\\C:\\x"},
+        {extended, L"Lingvaro\\", L"Lingvaro\\"},
+        {extended, L"C:Lingvaro", L"C:Lingvaro"},
+        {extended, L"", L""},
+        {trimmed, L"\\\\?\\C:\\Lingvaro\\", L"\\\\?\\C:\\Lingvaro"},
+        {trimmed, L"\\\\?\\C:\\Lingvaro\\\\\\", L"\\\\?\\C:\\Lingvaro"},
+        {trimmed, L"\\\\?\\C:\\Lingvaro", L"\\\\?\\C:\\Lingvaro"},
+        {trimmed, L"\\\\?\\C:\\", L"\\\\?\\C:\\"},
+        {trimmed, L"\\\\?\\C:\\\\\\", L"\\\\?\\C:\\"},
+        {trimmed, L"C:\\", L"C:\\"},
+        {trimmed, L"C:\\Temp\\", L"C:\\Temp"},
+        {trimmed, L"\\\\?\\UNC\\server\\share\\", L"\\\\?\\UNC\\server\\share"},
+        {trimmed, L"", L""},
     };
-    for (const auto& [given, expected] : cases) EXPECT_EQ(ExtendedLengthPath(given), expected);
-}
-
-TEST(EnvironmentPathRules, TrailingBackslashesGoExceptTheOneOfADriveRoot) {
-    const std::pair<std::wstring, std::wstring> cases[] = {
-        {L"\\\\?\\C:\\Lingvaro\\", L"\\\\?\\C:\\Lingvaro"},
-        {L"\\\\?\\C:\\Lingvaro\\\\\\", L"\\\\?\\C:\\Lingvaro"},
-        {L"\\\\?\\C:\\Lingvaro", L"\\\\?\\C:\\Lingvaro"},
-        {L"\\\\?\\C:\\", L"\\\\?\\C:\\"},
-        {L"\\\\?\\C:\\\\\\", L"\\\\?\\C:\\"},
-        {L"C:\\", L"C:\\"},
-        {L"C:\\Temp\\", L"C:\\Temp"},
-        {L"\\\\?\\UNC\\server\\share\\", L"\\\\?\\UNC\\server\\share"},
-        {L"", L""},
-    };
-    for (const auto& [given, expected] : cases) EXPECT_EQ(WithoutTrailingBackslashes(given), expected);
+    for (const auto& [rule, given, expected] : cases) EXPECT_EQ(rule(given), expected) << Narrow(given);
 }
 
 TEST(EnvironmentPathRules, KibibytesDropTheRemainderAndStopAtTheLargestPositive32BitValue) {

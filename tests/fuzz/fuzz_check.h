@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // libFuzzer only notices a crash: a broken invariant prints where it broke and
 // traps, so the input is saved like any other crash and replays the same way.
@@ -39,6 +40,27 @@ inline std::string PickText(FuzzedDataProvider& data, const char* alphabet, size
 
 inline bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Lines end at CR LF, LF or a lone CR; text after the last end is a line too.
+inline std::vector<std::string> SplitLines(const std::string& file) {
+    std::vector<std::string> lines;
+    std::string line;
+    bool open = false;
+    for (size_t i = 0; i < file.size(); ++i) {
+        const char c = file[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            open = false;
+            if (c == '\r' && i + 1 < file.size() && file[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+            open = true;
+        }
+    }
+    if (open) lines.push_back(line);
+    return lines;
 }
 
 }  // namespace lvm::fuzz

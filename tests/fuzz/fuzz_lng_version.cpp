@@ -15,6 +15,7 @@ namespace {
 using lvm::ConvertToInt32;
 using lvm::IsLngVersionHeader;
 using lvm::TLngVersionScanner;
+using lvm::fuzz::SplitLines;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -48,26 +49,6 @@ bool ReferenceHeader(const std::string& line) {
     return rest == "langver]";
 }
 
-// Lines end at CR LF, LF or a lone CR; text after the last end is a line too.
-std::vector<std::string> SplitLines(const std::string& file) {
-    std::vector<std::string> lines;
-    std::string line;
-    bool open = false;
-    for (size_t i = 0; i < file.size(); ++i) {
-        const char c = file[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            open = false;
-            if (c == '\r' && i + 1 < file.size() && file[i + 1] == '\n') ++i;
-        } else {
-            line += c;
-            open = true;
-        }
-    }
-    if (open) lines.push_back(line);
-    return lines;
-}
 
 std::optional<int32_t> ReferenceLngValue(const std::string& file) {
     const std::vector<std::string> lines = SplitLines(file);

@@ -131,25 +131,10 @@ void CheckDescription(const TWindowsFacts& facts) {
     }
 }
 
-// Lines end at CR LF, LF or a lone CR; text after the last end is a line too;
-// even an empty file has one line.
+// The lines of SplitLines, where even an empty text has one.
 std::string ReferenceLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    bool open = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            open = false;
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            line += c;
-            open = true;
-        }
-    }
-    if (open || lines.empty()) lines.push_back(line);
+    std::vector<std::string> lines = lvm::fuzz::SplitLines(text);
+    if (lines.empty()) lines.emplace_back();
     std::string joined;
     for (const std::string& each : lines) joined += each + "\r\n";
     return joined;

@@ -149,6 +149,14 @@ protected:
         EXPECT_FALSE(ClassRegistered());
     }
 
+    // The only thread started since the case began is the window's own, and
+    // the window shows this caption and text.
+    void ExpectTheOnlyNewThreadsWindowShowing(const Parts& windows, const wchar_t* caption, const wchar_t* text) {
+        EXPECT_EQ(ThreadsStartedSince(threadsBefore_), std::set<DWORD>{ThreadOf(windows.mainWindow)});
+        EXPECT_EQ(WindowText(windows.mainWindow), caption);
+        EXPECT_EQ(WindowText(windows.textLine), text);
+    }
+
     std::set<DWORD> threadsBefore_;
     std::optional<TProgressWindow> progress_;
 };
@@ -316,9 +324,7 @@ TEST_F(ProgressWindowTest, ManyShowsKeepOneWindowAndTheLastCallsWin) {
     const Parts windows = FindProgressWindow();
     EXPECT_EQ(windows.mainWindow, first);
     EXPECT_EQ(CountProgressWindows(), 1);
-    EXPECT_EQ(ThreadsStartedSince(threadsBefore_), std::set<DWORD>{ThreadOf(first)});
-    EXPECT_EQ(WindowText(windows.mainWindow), L"final caption");
-    EXPECT_EQ(WindowText(windows.textLine), L"text 49");
+    ExpectTheOnlyNewThreadsWindowShowing(windows, L"final caption", L"text 49");
 }
 
 TEST_F(ProgressWindowTest, ShowsFromSeveralThreadsAtOnceStartOneWindowThread) {
@@ -331,10 +337,7 @@ TEST_F(ProgressWindowTest, ShowsFromSeveralThreadsAtOnceStartOneWindowThread) {
     const Parts windows = FindProgressWindow();
     ASSERT_NE(windows.mainWindow, nullptr) << CountProgressWindows() << " progress windows";
     // The callers have ended: the one thread left over is the window's.
-    EXPECT_EQ(ThreadsStartedSince(threadsBefore_),
-              std::set<DWORD>{ThreadOf(windows.mainWindow)});
-    EXPECT_EQ(WindowText(windows.mainWindow), L"caption");
-    EXPECT_EQ(WindowText(windows.textLine), L"text");
+    ExpectTheOnlyNewThreadsWindowShowing(windows, L"caption", L"text");
 }
 
 TEST_F(ProgressWindowTest, DestroyedWindowEndsItsThreadAndLaterCallsDoNothing) {
