@@ -41,14 +41,14 @@ TPayloadSeams PayloadSeams(const TMessenger& messages, const TProgressSeams& pro
 }  // namespace
 
 TUpdateSeams SystemUpdateSeams(TRunContext& run, const TProgressSeams& progress) {
-    TUpdateSeams ops;
-    ops.discoverEnvironment = [&run] {
+    TUpdateSeams seams;
+    seams.discoverEnvironment = [&run] {
         return DiscoverEnvironment(run.SharedRegistry, run.Machine, run.Messenger(), run.PackageConfig.ProductShortName,
                                    run.PackageConfig.ApplicationExecutable, run.Environment);
     };
-    ops.appNotRunning = AppNotRunning;
-    ops.tellAppToQuit = [&run] { return TellAppToQuit(AppLocation(run)); };
-    ops.askAppElsewhereToClose = [&run] {
+    seams.appNotRunning = AppNotRunning;
+    seams.tellAppToQuit = [&run] { return TellAppToQuit(AppLocation(run)); };
+    seams.askAppElsewhereToClose = [&run] {
         const TAppLocation app = AppLocation(run);
         const std::string package = app.installDir + run.PackageConfig.PackageFileName;
         // Only an installed package can be held; a folder that is no
@@ -56,38 +56,38 @@ TUpdateSeams SystemUpdateSeams(TRunContext& run, const TProgressSeams& progress)
         if (!IsAbsoluteFolder(app.installDir) || !IsExistingFile(package)) return std::vector<ScopedHandle>();
         return AskApplicationElsewhereToClose(SystemRestartManagerSeams(), package, app.ExecutablePath());
     };
-    ops.waitForAppToExit = [](const TQuitRequest& request) { WaitForAppToExit(request); };
-    ops.startSelfCheck = [&run]() -> std::function<bool()> {
+    seams.waitForAppToExit = [](const TQuitRequest& request) { WaitForAppToExit(request); };
+    seams.startSelfCheck = [&run]() -> std::function<bool()> {
         const auto check = std::make_shared<TBackgroundSelfCheck>();
         return [&run, check] { return ReportSelfCheck(check->Verdict(), run.Messenger()); };
     };
-    ops.takeInstallLock = [] { return TakeInstallLock(); };
-    ops.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
+    seams.takeInstallLock = [] { return TakeInstallLock(); };
+    seams.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
                                           const std::string& destination) {
         const TMessenger messages = run.Messenger();
         return WriteResourceToFile(PayloadSeams(messages, progress), name, kind, destination);
     };
-    ops.writeSplitResource = [&run, &progress](const std::string& name, const std::string& kind,
+    seams.writeSplitResource = [&run, &progress](const std::string& name, const std::string& kind,
                                                const std::string& destination) {
         const TMessenger messages = run.Messenger();
         return WriteSplitResourceToFile(PayloadSeams(messages, progress), name, kind, destination);
     };
-    ops.folderSizeKB = FolderSizeKB;
-    ops.launchAndActivateApp = [&run] { LaunchAndActivateApp(AppLocation(run)); };
-    return ops;
+    seams.folderSizeKB = FolderSizeKB;
+    seams.launchAndActivateApp = [&run] { LaunchAndActivateApp(AppLocation(run)); };
+    return seams;
 }
 
 namespace {
 
 // `bytesLeaving`: a file that the next restart removes (the installed
 // package that a kept one replaces); the size is the folder's after it.
-void RecordInstalledSize(const TRunContext& run, const TUpdateSeams& ops, uint64_t bytesLeaving) {
+void RecordInstalledSize(const TRunContext& run, const TUpdateSeams& seams, uint64_t bytesLeaving) {
     // Whether the open succeeded is not looked at: a key that could not be
     // opened makes the write below fail, and that failure ends the run. The
     // key is closed in every case.
     TRegistryKeyScope key(run.SharedRegistry, HKEY_LOCAL_MACHINE, run.Environment.SizeEntryKey,
                           /*canCreate=*/true);
-    const int32_t size = ops.folderSizeKB(run.Environment.InstallDir, bytesLeaving);
+    const int32_t size = seams.folderSizeKB(run.Environment.InstallDir, bytesLeaving);
     if (size != -1) key.Registry().WriteInteger("EstimatedSize", size);
     run.Log.Write(size != -1 ? "EstimatedSize: " + std::to_string(size) + " KB"
                              : std::string("EstimatedSize: not written (the folder could not be sized)"));
@@ -116,7 +116,7 @@ bool InPlace(PayloadOutcome written) {
 
 }  // namespace
 
-RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
+RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& seams) {
     const TPackageConfig& config = run.PackageConfig;
     const TRunOptions& options = run.Options;
     const TEnvironmentRecord& environment = run.Environment;
@@ -124,10 +124,10 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
     // The check of the installer's own file reads and hashes all of it: it
     // runs from here on beside the steps up to its verdict, which nothing
     // that changes the installation comes before.
-    const std::function<bool()> selfCheckVerdict = ops.startSelfCheck();
+    const std::function<bool()> selfCheckVerdict = seams.startSelfCheck();
 
     // Environment.
-    if (!ops.discoverEnvironment()) return RunOutcome::Failed;
+    if (!seams.discoverEnvironment()) return RunOutcome::Failed;
     if (!environment.EntryChoice.empty()) run.Log.Write(environment.EntryChoice);
     run.Log.Write("installation folder: " + environment.InstallDir + " (uninstall entry " +
                   environment.SizeEntryKey + ")");
@@ -141,10 +141,10 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
 
     // A running application is told to quit before anything is asked; it
     // closes while the questions are up, and the write waits for it below.
-    const bool appRunningHere = !ops.appNotRunning();
+    const bool appRunningHere = !seams.appNotRunning();
     TQuitRequest quitRequest;
-    if (appRunningHere) quitRequest = ops.tellAppToQuit();
-    quitRequest.elsewhere = ops.askAppElsewhereToClose();
+    if (appRunningHere) quitRequest = seams.tellAppToQuit();
+    quitRequest.elsewhere = seams.askAppElsewhereToClose();
     const bool appWasRunning = appRunningHere || !quitRequest.elsewhere.empty();
     run.Log.Write(appRunningHere ? "application running in this session: told to quit"
                                  : "application running in this session: no");
@@ -174,7 +174,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
     }
 
     // One run at a time changes the installation, until the size is written.
-    std::unique_ptr<TInstallLock> lock = ops.takeInstallLock();
+    std::unique_ptr<TInstallLock> lock = seams.takeInstallLock();
     if (!lock) {
         run.Log.Write("another installation held the lock for the whole wait: nothing changed");
         messages.Tell(Message::AnotherInstallation);
@@ -185,15 +185,15 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
     // fail, or race it. When the wait runs out the writer reports its own failure.
     if (appWasRunning) {
         const ULONGLONG waitStart = GetTickCount64();
-        ops.waitForAppToExit(quitRequest);
+        seams.waitForAppToExit(quitRequest);
         run.Log.Write("waited " + std::to_string(GetTickCount64() - waitStart) + " ms for the application to exit");
     }
 
     // Package. The run goes on whatever the writer did; it has told the user.
     const std::string target = environment.InstallDir + config.PackageFileName;
     const PayloadOutcome written = config.SplitPackage
-                                       ? ops.writeSplitResource(config.ResourceName, config.ResourceType, target)
-                                       : ops.writeResource(config.ResourceName, config.ResourceType, target);
+                                       ? seams.writeSplitResource(config.ResourceName, config.ResourceType, target)
+                                       : seams.writeResource(config.ResourceName, config.ResourceType, target);
 
     run.Log.Write("package " + target + ": " + OutcomeText(written));
 
@@ -201,7 +201,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
     // one. Registry errors here are not handled: they end the run. A
     // cancelled run changes nothing.
     if (written != PayloadOutcome::Cancelled) {
-        RecordInstalledSize(run, ops, written == PayloadOutcome::KeptForRestart ? FileBytes(target) : 0);
+        RecordInstalledSize(run, seams, written == PayloadOutcome::KeptForRestart ? FileBytes(target) : 0);
     }
     lock.reset();
 
@@ -222,11 +222,11 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& ops) {
             run.Log.Write("application not started: nobody sees this window station");
         } else {
             run.Log.Write("application started (runapp)");
-            ops.launchAndActivateApp();
+            seams.launchAndActivateApp();
         }
     } else if (InPlace(written) && messages.Ask(Message::StartApp)) {
         run.Log.Write("application started");
-        ops.launchAndActivateApp();
+        seams.launchAndActivateApp();
     } else {
         run.Log.Write("application not started");
     }

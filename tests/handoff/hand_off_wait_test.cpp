@@ -26,25 +26,25 @@ struct ScriptedApp {
         return &window;
     }
 
-    THandOffSeams Hooks() {
-        THandOffSeams hooks;
-        hooks.launch = [this] { events.push_back("launch"); };
-        hooks.sleep = [this](uint32_t ms) { events.push_back("sleep " + std::to_string(ms)); };
-        hooks.appNotRunning = [this] {
+    THandOffSeams Seams() {
+        THandOffSeams seams;
+        seams.launch = [this] { events.push_back("launch"); };
+        seams.sleep = [this](uint32_t ms) { events.push_back("sleep " + std::to_string(ms)); };
+        seams.appNotRunning = [this] {
             events.push_back("mapping?");
             ++mappingPolls;
             return mappingAtPoll == 0 || mappingPolls < mappingAtPoll;
         };
-        hooks.findMainWindow = [this]() -> WindowRef {
+        seams.findMainWindow = [this]() -> WindowRef {
             events.push_back("window?");
             ++windowPolls;
             return windowAtPoll != 0 && windowPolls >= windowAtPoll ? MainWindow() : nullptr;
         };
-        hooks.activate = [this](WindowRef window) {
+        seams.activate = [this](WindowRef window) {
             events.push_back("activate");
             activated = window;
         };
-        return hooks;
+        return seams;
     }
 
     int Count(const std::string& event) const {
@@ -70,7 +70,7 @@ void ExpectEachPollAfterItsSleep(const std::vector<std::string>& events) {
 
 TEST(HandOffWaits, ApplicationThatNeverComesUpGetsEightSleepsOf512AndNoWindowSearch) {
     ScriptedApp app;
-    EXPECT_EQ(HandOffToApp(app.Hooks()), HandOffOutcome::AppNeverCameUp);
+    EXPECT_EQ(HandOffToApp(app.Seams()), HandOffOutcome::AppNeverCameUp);
 
     std::vector<std::string> expected{"launch"};
     for (int i = 0; i < 8; ++i) {
@@ -86,7 +86,7 @@ TEST(HandOffWaits, MappingFirstSeenAtAPollEndsTheApplicationPhaseThereAndOnlyBef
         ScriptedApp app;
         app.mappingAtPoll = poll;
         app.windowAtPoll = 1;
-        const HandOffOutcome outcome = HandOffToApp(app.Hooks());
+        const HandOffOutcome outcome = HandOffToApp(app.Seams());
 
         EXPECT_EQ(app.mappingPolls, poll);
         EXPECT_EQ(app.Count("sleep 512"), poll);
@@ -108,7 +108,7 @@ TEST(HandOffWaits, RunningApplicationEndsTheApplicationPhaseAtItsFirstPoll) {
     ScriptedApp app;
     app.mappingAtPoll = 1;
     app.windowAtPoll = 1;
-    EXPECT_EQ(HandOffToApp(app.Hooks()), HandOffOutcome::Activated);
+    EXPECT_EQ(HandOffToApp(app.Seams()), HandOffOutcome::Activated);
 
     const std::vector<std::string> expected{"launch",     "sleep 512", "mapping?",
                                             "sleep 1024", "window?",   "activate"};
@@ -123,7 +123,7 @@ TEST(HandOffWaits, WindowFirstFoundAtAPollIsActivatedOnlyBeforeTheEleventh) {
         ScriptedApp app;
         app.mappingAtPoll = 2;
         app.windowAtPoll = poll;
-        const HandOffOutcome outcome = HandOffToApp(app.Hooks());
+        const HandOffOutcome outcome = HandOffToApp(app.Seams());
 
         const bool foundInTime = poll >= 1 && poll <= 10;
         const int expectedPolls = foundInTime ? poll : 11;
@@ -161,14 +161,14 @@ TEST(HandOffWaits, ExitWaitLooksAtOnceThenEvery100MsAndGivesUpAt10Seconds) {
         uint32_t clock = 0xFFFFF000u;  // near the wrap: only differences count
         int looks = 0;
         std::vector<uint32_t> sleeps;
-        TAppExitSeams hooks;
-        hooks.appGone = [&] { return ++looks, c.goneAtLook != 0 && looks >= c.goneAtLook; };
-        hooks.sleep = [&](uint32_t ms) {
+        TAppExitSeams seams;
+        seams.appGone = [&] { return ++looks, c.goneAtLook != 0 && looks >= c.goneAtLook; };
+        seams.sleep = [&](uint32_t ms) {
             sleeps.push_back(ms);
             clock += ms;
         };
-        hooks.now = [&] { return clock; };
-        EXPECT_EQ(WaitForAppExit(hooks), c.expected);
+        seams.now = [&] { return clock; };
+        EXPECT_EQ(WaitForAppExit(seams), c.expected);
         EXPECT_EQ(static_cast<int>(sleeps.size()), c.expectedSleeps);
         for (uint32_t ms : sleeps) EXPECT_EQ(ms, 100u);
     }

@@ -114,13 +114,13 @@ TEST(PayloadRules, HeldFileIsTriedAgainWithPausesDoublingFrom100MsFor3Seconds) {
         uint32_t clock = 7;  // any start
         std::vector<uint32_t> pauses;
         int tries = 0;
-        const TRetrySeams hooks{[&](uint32_t ms) { pauses.push_back(ms), clock += ms; }, [&] { return clock; }};
+        const TRetrySeams seams{[&](uint32_t ms) { pauses.push_back(ms), clock += ms; }, [&] { return clock; }};
         const std::optional<uint32_t> heldFor = RetryWhileHeld(
             [&] {
                 clock += row.tryMs;
                 return tries++ < row.heldTries || row.heldTries < 0;
             },
-            hooks);
+            seams);
         EXPECT_EQ(pauses, row.pauses) << row.heldTries << " " << row.tryMs;
         EXPECT_EQ(heldFor, row.heldFor) << row.heldTries << " " << row.tryMs;
         EXPECT_EQ(tries, row.tries) << row.heldTries << " " << row.tryMs;

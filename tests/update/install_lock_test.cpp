@@ -25,9 +25,9 @@ TEST(InstallLockWaits, TakenAtOnceLaterOrNeverWithinTheMinute) {
         uint32_t clock = 0xFFFFF000u;  // wraps during the wait
         const uint32_t start = clock;
         uint32_t lastAttempt = 0;
-        TInstallLockSeams hooks;
-        hooks.now = [&clock] { return clock; };
-        hooks.tryTake = [&](uint32_t milliseconds) {
+        TInstallLockSeams seams;
+        seams.now = [&clock] { return clock; };
+        seams.tryTake = [&](uint32_t milliseconds) {
             lastAttempt = clock - start;
             // Waiting takes the time the lock was asked to wait for, or until it is free.
             const uint32_t waited = clock - start;
@@ -38,7 +38,7 @@ TEST(InstallLockWaits, TakenAtOnceLaterOrNeverWithinTheMinute) {
             clock += milliseconds;
             return false;
         };
-        EXPECT_EQ(WaitForInstallLock(hooks), row.taken) << row.freeAfterMs;
+        EXPECT_EQ(WaitForInstallLock(seams), row.taken) << row.freeAfterMs;
         EXPECT_EQ(lastAttempt, row.lastAttemptAtMs) << row.freeAfterMs;
         EXPECT_LE(clock - start, 60000u) << "waited past the limit";
     }

@@ -36,7 +36,7 @@ protected:
         installDir = folder.Path() + "\\";
         folder.WriteFile("Lingvaro.exe", std::string(2048, 'x'));
 
-        ops.discoverEnvironment = [this] {
+        seams.discoverEnvironment = [this] {
             calls.push_back("discover");
             run.Environment.IsAdmin = admin;
             run.Environment.UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -44,43 +44,43 @@ protected:
             run.Environment.SizeEntryKey = kEntry;
             return discovered;
         };
-        ops.appNotRunning = [this] {
+        seams.appNotRunning = [this] {
             calls.push_back("appNotRunning");
             return !appRunning;
         };
-        ops.tellAppToQuit = [this] {
+        seams.tellAppToQuit = [this] {
             calls.push_back("quit:" + std::to_string(ui.Shown().size()));
             return TQuitRequest{};
         };
-        ops.askAppElsewhereToClose = [this] { return std::move(elsewhere); };
-        ops.waitForAppToExit = [this](const TQuitRequest&) {
+        seams.askAppElsewhereToClose = [this] { return std::move(elsewhere); };
+        seams.waitForAppToExit = [this](const TQuitRequest&) {
             calls.push_back("waitForApp:" + std::to_string(ui.Shown().size()));
         };
-        ops.startSelfCheck = [this] {
+        seams.startSelfCheck = [this] {
             return [this] {
                 calls.push_back("selfCheck");
                 return selfCheckPasses;
             };
         };
-        ops.takeInstallLock = [this]() -> std::unique_ptr<TInstallLock> {
+        seams.takeInstallLock = [this]() -> std::unique_ptr<TInstallLock> {
             calls.push_back("lock");
             if (anotherInstallation) return nullptr;
             return std::make_unique<RecordedLock>(calls);
         };
-        ops.writeResource = [this](const std::string& name, const std::string& kind,
+        seams.writeResource = [this](const std::string& name, const std::string& kind,
                                    const std::string& destination) {
             calls.push_back("write:" + name + ":" + kind + ":" + destination);
             return writeOutcome;
         };
-        ops.writeSplitResource = [this](const std::string&, const std::string&, const std::string&) {
+        seams.writeSplitResource = [this](const std::string&, const std::string&, const std::string&) {
             calls.push_back("writeSplit");
             return writeOutcome;
         };
-        ops.folderSizeKB = [this](const std::string& path, uint64_t bytesLeaving) {
+        seams.folderSizeKB = [this](const std::string& path, uint64_t bytesLeaving) {
             calls.push_back("size:" + path + (bytesLeaving ? " less " + std::to_string(bytesLeaving) : ""));
             return size;
         };
-        ops.launchAndActivateApp = [this] { calls.push_back("launch"); };
+        seams.launchAndActivateApp = [this] { calls.push_back("launch"); };
     }
 
     // The options as the entry resolves them from these arguments.
@@ -118,7 +118,7 @@ protected:
     TRunContext& run = t.run;
     test::TempFolder folder;
     std::string installDir;
-    TUpdateSeams ops;
+    TUpdateSeams seams;
     std::vector<std::string> calls;
 
     bool admin = true;
@@ -137,7 +137,7 @@ TEST_F(UpdateFlow, EmptyInstallationFolderIsNoApplicationEvenBesideTheInstaller)
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(std::wstring(folder.Path().begin(), folder.Path().end()).c_str());
     installDir.clear();
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, seams), RunOutcome::Failed);
     SetCurrentDirectoryW(previous);
     ASSERT_EQ(ui.Shown().size(), 1u);
     EXPECT_EQ(ui.Shown()[0].text, test::texts::kNoSubjectEn);
@@ -182,7 +182,7 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
         ui.Answer(kYes);
         ui.Answer(kYes);
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro");
-        EXPECT_EQ(RunUpdate(run, ops), c.outcome);
+        EXPECT_EQ(RunUpdate(run, seams), c.outcome);
         EXPECT_EQ(EstimatedSize(), c.sized ? std::optional<DWORD>(123) : std::nullopt);
         const std::string sized = c.sized ? "size:" + installDir + (std::string(c.sized) == "size:" ? "" : c.sized) : "";
         EXPECT_EQ(std::count(calls.begin(), calls.end(), sized), c.sized ? 1 : 0) << sized;
@@ -198,19 +198,19 @@ TEST_F(UpdateFlow, ClosingQuestionFollowsAnInstalledPackageOnlyAndModestRunAppSt
 TEST_F(UpdateFlow, SizeZeroIsWrittenAndMinusOneIsNot) {
     Arguments({"modest"});
     size = 0;
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     EXPECT_EQ(EstimatedSize(), std::optional<DWORD>(0));
 
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro");
     size = -1;
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     EXPECT_FALSE(EstimatedSize().has_value());
 }
 
 TEST_F(UpdateFlow, AbsentUninstallKeyIsCreatedHoldingOnlyTheSize) {
     Arguments({"modest"});
     ASSERT_FALSE(RegistryOverride::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
                             L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro", 0, KEY_READ,
@@ -226,14 +226,14 @@ TEST_F(UpdateFlow, AbsentUninstallKeyIsCreatedHoldingOnlyTheSize) {
 
 TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
     discovered = false;
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, seams), RunOutcome::Failed);
     EXPECT_EQ(calls, std::vector<std::string>{"discover"});
     EXPECT_TRUE(ui.Shown().empty());
 
     discovered = true;
     admin = false;
     calls.clear();
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, seams), RunOutcome::Failed);
     EXPECT_EQ(calls, std::vector<std::string>{"discover"});  // a running app is left alone
     ASSERT_EQ(ui.Shown().size(), 1u);
     EXPECT_EQ(ui.Shown()[0].text, test::texts::kNoRightsEn);
@@ -241,7 +241,7 @@ TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
     admin = true;
     selfCheckPasses = false;
     calls.clear();
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Failed);
+    EXPECT_EQ(RunUpdate(run, seams), RunOutcome::Failed);
     EXPECT_EQ(calls, (std::vector<std::string>{"discover", "appNotRunning", "selfCheck"}));
     EXPECT_EQ(ui.Shown().size(), 1u);  // the check reports by itself
 }
@@ -249,14 +249,14 @@ TEST_F(UpdateFlow, EarlyStopsRunNothingAfterThem) {
 TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestionAndWaitedForBeforeTheWrite) {
     appRunning = true;
     ui.Answer(kNo);
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     EXPECT_EQ(calls, (std::vector<std::string>{"discover", "appNotRunning", "quit:0", "selfCheck"}));
 
     // After consent (one box shown) and the install lock, before the package is written.
     calls.clear();
     ui.Answer(kYes);
     ui.Answer(kNo);
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     ASSERT_GE(calls.size(), 7u);
     EXPECT_EQ(calls[3], "selfCheck");
     EXPECT_EQ(calls[4], "lock");
@@ -266,12 +266,12 @@ TEST_F(UpdateFlow, RunningAppIsToldToQuitBeforeAnyQuestionAndWaitedForBeforeTheW
     // Modest: straight after the check and the lock. Nothing running: no wait at all.
     calls.clear();
     Arguments({"modest"});
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     ASSERT_GE(calls.size(), 6u);
     EXPECT_EQ(calls[5], "waitForApp:3");
     appRunning = false;
     calls.clear();
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     EXPECT_FALSE(Called("waitForApp"));
     EXPECT_FALSE(Called("quit"));
 }
@@ -316,7 +316,7 @@ TEST_F(UpdateFlow, UnattendedRunsShowNothingAndEndWithTheCodesOfTheirSituation) 
         t.options.Quiet = row.session == Session::Quiet || row.session == Session::QuietNotInteractive;
         t.facts.stationVisible = row.session == Session::Interactive || row.session == Session::Quiet;
         if (row.situation == Situation::ModestWithoutApplication) folder.Remove("Lingvaro.exe");
-        EXPECT_EQ(RunUpdate(run, ops), row.outcome);
+        EXPECT_EQ(RunUpdate(run, seams), row.outcome);
         EXPECT_EQ(ui.Shown().size(), row.boxes);
         EXPECT_EQ(Called("launch"), row.launched);
         if (row.situation == Situation::ModestWithoutApplication) folder.WriteFile("Lingvaro.exe", "x");
@@ -328,7 +328,7 @@ TEST_F(UpdateFlow, UnattendedRunsShowNothingAndEndWithTheCodesOfTheirSituation) 
 // with 1618, saying so only where somebody can read it.
 TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
     Arguments({"modest"});
-    EXPECT_EQ(RunUpdate(run, ops), RunOutcome::Installed);
+    EXPECT_EQ(RunUpdate(run, seams), RunOutcome::Installed);
     std::vector<std::string> order;
     for (const std::string& call : calls) {
         const std::string name = call.substr(0, call.find(':'));
@@ -342,7 +342,7 @@ TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
         ui = test::ScriptedUserInterface();
         calls.clear();
         t.options.Quiet = quiet;
-        EXPECT_EQ(RunUpdate(run, ops), RunOutcome::AnotherInstallation);
+        EXPECT_EQ(RunUpdate(run, seams), RunOutcome::AnotherInstallation);
         EXPECT_FALSE(Called("write"));
         EXPECT_FALSE(Called("size"));
         EXPECT_FALSE(Called("launch"));
@@ -362,20 +362,20 @@ TEST_F(UpdateFlow, InstallLockCoversTheChangesAndABusyLockChangesNothing) {
 TEST_F(UpdateFlow, ApplicationInAnotherSessionIsWaitedForBeforeTheWrite) {
     Arguments({"modest"});
     elsewhere.emplace_back(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     ASSERT_GE(calls.size(), 5u);
     EXPECT_FALSE(Called("quit"));
     EXPECT_EQ(calls[3], "lock");
     EXPECT_EQ(calls[4], "waitForApp:0");
     calls.clear();
-    RunUpdate(run, ops);  // nobody elsewhere now
+    RunUpdate(run, seams);  // nobody elsewhere now
     EXPECT_FALSE(Called("waitForApp"));
 }
 
 TEST_F(UpdateFlow, SplitPackageUsesTheSplitWriter) {
     t.config.SplitPackage = true;
     Arguments({"modest"});
-    RunUpdate(run, ops);
+    RunUpdate(run, seams);
     EXPECT_TRUE(Called("writeSplit"));
     EXPECT_FALSE(Called("write"));
 }
@@ -384,7 +384,7 @@ TEST_F(UpdateFlow, SizeWriteFailureLeavesTheRunWithTheKeyClosed) {
     // A registry object that may read but not create: the open fails, the write raises.
     run.SharedRegistry.SetAccess(KEY_READ);
     ui.Answer(kYes);
-    EXPECT_THROW(RunUpdate(run, ops), TRegistryError);
+    EXPECT_THROW(RunUpdate(run, seams), TRegistryError);
     EXPECT_FALSE(run.SharedRegistry.HasOpenKey());
     EXPECT_EQ(ui.Shown().size(), 1u);  // no closing question
     EXPECT_FALSE(Called("launch"));
