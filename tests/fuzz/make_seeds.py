@@ -12,6 +12,7 @@ old seeds still run, they only mean something else).
 Run it after such a change: python3 tests/fuzz/make_seeds.py
 """
 
+import ast
 import pathlib
 import struct
 
@@ -60,10 +61,12 @@ class Seed:
         return self.front + bytes(reversed(self.back))
 
 
-def write(target, name, data):
+def write(target, seeds):
+    """Writes each seed, a name and its bytes, into the target's corpus."""
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)
-    (folder / name).write_bytes(data)
+    for name, data in seeds.items():
+        (folder / name).write_bytes(data)
 
 
 # ------------------------------------------------------------ fuzz_lng_version
@@ -81,8 +84,7 @@ def lng_seeds():
         "value_trailing_blank": b"[langver]\n12 \n",
         "empty": b"",
     }
-    for name, data in cases.items():
-        write("fuzz_lng_version", name, data)
+    write("fuzz_lng_version", cases)
 
 
 # ------------------------------------------------------- fuzz_is_older_version
@@ -130,14 +132,11 @@ def is_older_version_seeds():
         "leading_dot": (".5", "0.4"),
         "signs_and_blanks": (" +1.-2.3. 4", "1.-2.3.4 "),
     }
-    for name, (fresh, installed) in pairs.items():
-        write("fuzz_is_older_version", name, older_texts(fresh, installed))
-    write("fuzz_is_older_version", "fields_new_broken",
-          older_fields([1, 2, 3, 4], 2, [1, 2, 3, 4], 4, "3a"))
-    write("fuzz_is_older_version", "fields_both_broken",
-          older_fields([7, 0, 0, 0], 1, [7, 9, 0, 0], 1, ""))
-    write("fuzz_is_older_version", "fields_large",
-          older_fields([2147483647, 0, 1, 2], 4, [2147483647, 0, 1, 3], 4, ""))
+    seeds = {name: older_texts(*pair) for name, pair in pairs.items()}
+    seeds["fields_new_broken"] = older_fields([1, 2, 3, 4], 2, [1, 2, 3, 4], 4, "3a")
+    seeds["fields_both_broken"] = older_fields([7, 0, 0, 0], 1, [7, 9, 0, 0], 1, "")
+    seeds["fields_large"] = older_fields([2147483647, 0, 1, 2], 4, [2147483647, 0, 1, 3], 4, "")
+    write("fuzz_is_older_version", seeds)
 
 
 # --------------------------------------------------------- fuzz_version_fields
@@ -150,8 +149,7 @@ def version_fields_seeds():
         "cok_odd_offset": b"COK01\x02\x01\x00",
         "3bs_one_byte": b"3BS\x00\x00\x00\x09",
     }
-    for name, data in cases.items():
-        write("fuzz_version_fields", name, data)
+    write("fuzz_version_fields", cases)
 
 
 # ------------------------------------------------------------- fuzz_tilde_name
@@ -175,8 +173,7 @@ def tilde_name_seeds():
         "tilde_name": ("C:\\App\\~x\\~~y", "cok", False, "1", "1"),
         "unc": ("\\\\server\\share\\a b.exe", "EXE", True, "1.0", "0.9"),
     }
-    for name, case in cases.items():
-        write("fuzz_tilde_name", name, tilde_name(*case))
+    write("fuzz_tilde_name", {name: tilde_name(*case) for name, case in cases.items()})
 
 
 # ------------------------------------------------------- fuzz_uninstall_folder
@@ -201,19 +198,19 @@ def uninstall_folder_seeds():
         "no_backslash": ("uninst.exe", "a\\b", "\\\\.\\pipe", False),
         "empty": ("", "", "", False),
     }
-    for name, case in cases.items():
-        write("fuzz_uninstall_folder", name, uninstall_folder(*case))
+    write("fuzz_uninstall_folder", {name: uninstall_folder(*case) for name, case in cases.items()})
 
 
 # ---------------------------------------------------------- fuzz_windows_names
-PRINTED = [
-    "\r\nMicrosoft Windows [Version 6.2.9200]\r\n",
-    "\nMicrosoft Windows [Version 6.3.9600]\n",
-    "\r\nMicrosoft Windows [Version 10.0.19045.3803]\r\n",
-    "Microsoft Windows [Version 11.0.30000.1]",
-    "Microsoft Windows XP [Version 5.1.2600]\r",
-    "",
-]
+def printed_outputs():
+    """The target's own list of what "ver" prints (kPrinted): a seed picks by index."""
+    source = (CORPUS.parent / "fuzz_windows_names.cpp").read_text()
+    table = source[source.index("kPrinted[] = {"):]
+    table = table[table.index("{") + 1:table.index("};")]
+    return [ast.literal_eval(line.strip().rstrip(",")) for line in table.splitlines() if line.strip()]
+
+
+PRINTED = printed_outputs()
 MAJORS = [3, 4, 5, 6, 10, 11]
 MINORS = [0, 1, 2, 3, 4, 10, 51, 90]
 BUILDS = [950, 1111, 1212, 1213, 1214, 1381, 2222, 9200, 0x040A08AE, 19045]
@@ -286,8 +283,7 @@ def windows_names_seeds():
         "lines_no_end": captured_lines("", "a", b"one line"),
         "lines_empty": captured_lines("C:\\Temp\\", "", b""),
     }
-    for name, data in cases.items():
-        write("fuzz_windows_names", name, data)
+    write("fuzz_windows_names", cases)
 
 
 # ------------------------------------------------------ fuzz_self_check_layout
@@ -322,16 +318,17 @@ def pe_file(signed, record_at=0x200, extra_section=False):
 
 
 def self_check_layout_seeds():
-    for name, data in {
-        "stamped": pe_file(False),
-        "signed": pe_file(True),
-        "two_sections": pe_file(True, record_at=0x2C0, extra_section=True),
-        "not_pe": b"MZ" + b"\0" * 0x3A + b"\x40\0\0\0" + b"ELF",
-    }.items():
+    def as_file(data):
         seed = Seed()
         seed.in_range(0, 0, 7)  # raw bytes, taken as the file, then read in one piece
         seed.front = data
-        write("fuzz_self_check_layout", name, seed.bytes())
+        return seed.bytes()
+    write("fuzz_self_check_layout", {
+        "stamped": as_file(pe_file(False)),
+        "signed": as_file(pe_file(True)),
+        "two_sections": as_file(pe_file(True, record_at=0x2C0, extra_section=True)),
+        "not_pe": as_file(b"MZ" + b"\0" * 0x3A + b"\x40\0\0\0" + b"ELF"),
+    })
 
 
 def main():
