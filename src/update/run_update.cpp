@@ -63,12 +63,12 @@ TUpdateSeams SystemUpdateSeams(TRunContext& run, const TProgressSeams& progress)
     };
     seams.takeInstallLock = [] { return TakeInstallLock(); };
     seams.writeResource = [&run, &progress](const std::string& name, const std::string& kind,
-                                          const std::string& destination) {
+                                            const std::string& destination) {
         const TMessenger messages = run.Messenger();
         return WriteResourceToFile(PayloadSeams(messages, progress), name, kind, destination);
     };
     seams.writeSplitResource = [&run, &progress](const std::string& name, const std::string& kind,
-                                               const std::string& destination) {
+                                                 const std::string& destination) {
         const TMessenger messages = run.Messenger();
         return WriteSplitResourceToFile(PayloadSeams(messages, progress), name, kind, destination);
     };

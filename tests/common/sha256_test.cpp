@@ -1,3 +1,5 @@
+// SHA-256 on the processor's instructions against CNG's, for every length and
+// every size of piece.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -40,7 +40,6 @@ std::wstring BinDir() { return test::TestBinDir(); }
 std::wstring SetupExe() { return BinDir() + L"lvm0-setup.exe"; }
 std::wstring StandInExe() { return BinDir() + L"Lingvaro.exe"; }
 
-
 // The tests' one set of file helpers, in the wide paths and byte vectors of
 // the driver.
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path) {

@@ -49,7 +49,6 @@ bool ReferenceHeader(const std::string& line) {
     return rest == "langver]";
 }
 
-
 std::optional<int32_t> ReferenceLngValue(const std::string& file) {
     const std::vector<std::string> lines = SplitLines(file);
     for (size_t i = 0; i < lines.size(); ++i) {

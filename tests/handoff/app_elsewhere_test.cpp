@@ -1,3 +1,5 @@
+// The application in other sessions: which holders of the package are asked
+// to close and opened for the wait.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -1,3 +1,5 @@
+// The conversation about a package still held: who is named, in the log and
+// in the question, and what each answer decides.
 #include <gtest/gtest.h>
 
 #include <optional>

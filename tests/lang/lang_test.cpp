@@ -1,3 +1,4 @@
+// The choice of the run's language from the user's locale.
 #include <gtest/gtest.h>
 
 #include "lang/lang.h"

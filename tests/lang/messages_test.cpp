@@ -1,3 +1,5 @@
+// The run's messages: every box in both languages, the holders named, the
+// placeholders filled.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -55,7 +55,6 @@ TEST(PayloadTildeName, VeryLongPathsKeepEveryCharacter) {
     EXPECT_EQ(TildeName(noSeparator), "~" + noSeparator);
 }
 
-
 TEST(PayloadRules, KindsWithAVersionRuleAndTheirProbes) {
     const std::pair<const char*, VersionProbe> kinds[] = {
         {"exe", VersionProbe::ExeFileVersion}, {"pak", VersionProbe::PakField}, {"3bs", VersionProbe::ThreeBsField},
@@ -87,8 +86,6 @@ TEST(PayloadRules, ExecutableIsOlderOnlyAgainstAVersionedDifferentInstalledFile)
     EXPECT_FALSE(IsExeVersionOlder("1.x", "1.y"));  // the installed rest fails to convert
     EXPECT_TRUE(IsExeVersionOlder("", "1.0.0.0"));    // a new file without a version string
 }
-
-
 
 // A held file is tried at once, then after pauses of 100, 200, 400, 800 and
 // 1000 ms and the rest of the 3 s. The time held counts from the first

@@ -211,7 +211,6 @@ TEST(PayloadVersionOrder, IsOlderVersionFollowsTheDottedComparison) {
     }
 }
 
-
 TEST(PayloadRules, FileVersionQueryUsesFourLowerCaseHexDigitsEach) {
     EXPECT_EQ(FileVersionQuery(0x0419, 1251), "\\StringFileInfo\\041904e3\\FileVersion");
     EXPECT_EQ(FileVersionQuery(0x0409, 0x04B0), "\\StringFileInfo\\040904b0\\FileVersion");

@@ -1,3 +1,5 @@
+// The self-check's layout rules: the tail after the record and malformed
+// headers.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -50,5 +50,4 @@ inline std::string Describe(const TWindowsFacts& facts, bool detail) {
     return parts ? JoinWindowsDescription(*parts, detail) : kUnknownWindows;
 }
 
-
 }  // namespace lvm::test

@@ -358,7 +358,6 @@ TEST(WindowsNames, UnknownPlatformGivesUnknown) {
     }
 }
 
-
 TEST(WindowsDescription, JoiningWithAndWithoutDetail) {
     struct Row {
         const char* name;

@@ -60,7 +60,6 @@ TEST(InstallLockWaits, RealLockIsExclusiveUntilLetGo) {
     EXPECT_TRUE(takeElsewhere(0));
 }
 
-
 // One machine-wide lock for every add-on's installer, whatever package it
 // carries: each writes into the same folder and the same EstimatedSize.
 TEST(InstallLockWaits, OneNameForEveryAddOn) {

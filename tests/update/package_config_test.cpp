@@ -1,3 +1,4 @@
+// The package values the build generates for the default package.
 #include <gtest/gtest.h>
 
 #include "update/package_config.h"

@@ -1,3 +1,5 @@
+// The process hardening: what the installer's own thread keeps away, and what
+// the processes it starts inherit.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -18,7 +18,6 @@
 namespace lvm {
 namespace {
 
-
 using test::RegistryOverride;
 
 constexpr char kEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingvaro";
@@ -68,7 +67,7 @@ protected:
             return std::make_unique<RecordedLock>(calls);
         };
         seams.writeResource = [this](const std::string& name, const std::string& kind,
-                                   const std::string& destination) {
+                                     const std::string& destination) {
             calls.push_back("write:" + name + ":" + kind + ":" + destination);
             return writeOutcome;
         };
