@@ -29,6 +29,7 @@
 #include "environment/folder_size.h"
 #include "heap_counter.h"
 #include "selfcheck/self_check.h"
+#include "support/test_paths.h"
 
 namespace lvm::bench {
 namespace {
@@ -195,20 +196,12 @@ int BenchRun(int argc, wchar_t** argv, int first) {
         ++first;
     }
     if (first >= argc) return kUsage;
-    const std::wstring program = argv[first];
-    std::wstring commandLine = QuotedIfNeeded(program);
-    for (int i = first + 1; i < argc; ++i) commandLine += L" " + QuotedIfNeeded(argv[i]);
+    std::wstring arguments;
+    for (int i = first + 1; i < argc; ++i) arguments += (arguments.empty() ? L"" : L" ") + QuotedIfNeeded(argv[i]);
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
     const Stopwatch clock;
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
-        return Fail("cannot start the program");
-    }
-    const ScopedHandle process(started.hProcess);
-    const ScopedHandle thread(started.hThread);
+    const ScopedHandle process = test::StartProgram(argv[first], arguments);
+    if (!process) return Fail("cannot start the program");
 
     // The peaks are high-water marks, so a reading every few milliseconds
     // misses at most what the last moments before the exit added.
