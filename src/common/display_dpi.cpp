@@ -13,30 +13,15 @@
 #include <windows.h>
 #include <shellscalingapi.h>
 
-#include "common/scoped_handle.h"
 #include "common/system_library.h"
 #include "common/window_api.h"
 
 namespace lvm {
 
-namespace {
-
-constexpr int kFallbackDpi = 96;
-
-struct ScreenDcTraits {
-    using Handle = HDC;
-    static Handle Invalid() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { User32().ReleaseDC(nullptr, h); }
-};
-using ScopedScreenDc = TScopedGeneric<ScreenDcTraits>;
-
-}  // namespace
-
 int SystemDpi() {
     const ScopedScreenDc screen(User32().GetDC(nullptr));
     const int dpi = screen ? Gdi32().GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
-    return dpi > 0 ? dpi : kFallbackDpi;
+    return dpi > 0 ? dpi : kDefaultDpi;
 }
 
 int PrimaryMonitorDpi() {

@@ -5,6 +5,9 @@
 
 namespace lvm {
 
+// 100 % scaling: the DPI that sizes given in pixels are meant for.
+constexpr int kDefaultDpi = 96;
+
 // The DPI stock fonts and system metrics are made for (GetDeviceCaps
 // LOGPIXELSX on the screen); 96 where the screen cannot be asked.
 int SystemDpi();

@@ -16,10 +16,22 @@ void QuietCriticalErrorsOnThisThread();
 
 using ThreadBody = unsigned(__stdcall*)(void* context);
 
-// Runs `body(context)` on a new thread that first takes the quiet error mode,
-// through the C runtime's thread start (the bodies use it: strings,
-// exceptions). An empty handle when the thread cannot start; `context` is then
-// the caller's still.
-ScopedHandle StartInstallerThread(ThreadBody body, void* context);
+// Starts `entry(context)` through the C runtime's thread start (the bodies
+// use it: strings, exceptions). An empty handle when the thread cannot start.
+ScopedHandle StartRuntimeThread(ThreadBody entry, void* context);
+
+template <ThreadBody Body>
+unsigned __stdcall QuietThreadEntry(void* context) {
+    QuietCriticalErrorsOnThisThread();
+    return Body(context);
+}
+
+// Runs `Body(context)` on a new thread that first takes the quiet error mode.
+// An empty handle when the thread cannot start; `context` is then the
+// caller's still.
+template <ThreadBody Body>
+ScopedHandle StartInstallerThread(void* context) {
+    return StartRuntimeThread(&QuietThreadEntry<Body>, context);
+}
 
 }  // namespace lvm

@@ -54,5 +54,10 @@ const TShell32Functions& Shell32();
 
 inline void UnhookThroughUser32(HHOOK hook) { User32().UnhookWindowsHookEx(hook); }
 using ScopedHook = TScopedGeneric<TNullWhenInvalidTraits<HHOOK, &UnhookThroughUser32>>;
+// The whole screen's device context (GetDC(nullptr)).
+inline void ReleaseScreenDc(HDC screen) { User32().ReleaseDC(nullptr, screen); }
+using ScopedScreenDc = TScopedGeneric<TNullWhenInvalidTraits<HDC, &ReleaseScreenDc>>;
+inline void DeleteFontThroughGdi32(HFONT font) { Gdi32().DeleteObject(font); }
+using ScopedFont = TScopedGeneric<TNullWhenInvalidTraits<HFONT, &DeleteFontThroughGdi32>>;
 
 }  // namespace lvm

@@ -21,8 +21,7 @@ ScopedHandle OpenForWaiting(const TFileHolder& holder) {
     if (!process) return ScopedHandle();
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return ScopedHandle();
-    const uint64_t startTime = (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-    if (startTime != holder.startTime) return ScopedHandle();
+    if (FiletimeNumber(created) != holder.startTime) return ScopedHandle();
     return process;
 }
 

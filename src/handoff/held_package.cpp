@@ -46,10 +46,6 @@ private:
     bool started_ = false;
 };
 
-uint64_t FiletimeNumber(const FILETIME& time) {
-    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
 std::string ExecutablePathOf(uint32_t processId) {
     const ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     if (!process) return std::string();
@@ -118,6 +114,10 @@ bool SystemAskToClose(const std::vector<TFileHolder>& processes) {
 }  // namespace
 
 TRestartManagerSeams SystemRestartManagerSeams() { return {SystemHoldersOf, SystemAskToClose}; }
+
+uint64_t FiletimeNumber(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 std::string HolderName(const TFileHolder& holder) {
     if (!holder.appName.empty()) return holder.appName;

@@ -5,6 +5,8 @@
 // (app_elsewhere.h).
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -21,6 +23,9 @@ struct TFileHolder {
     std::string exePath;     // empty when it could not be read
     std::string appName;     // what the Restart Manager calls it; may be empty
 };
+
+// A process's creation time as TFileHolder::startTime holds it.
+uint64_t FiletimeNumber(const FILETIME& time);
 
 // A holder as a person knows it: the Restart Manager's name for it, else its
 // executable's file name, else "process <id>".

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>  // class names only; the DLL is loaded from the system folder
 
+#include <utility>
+
 #include "common/display_dpi.h"
 #include "common/installer_thread.h"
 #include "common/scoped_handle.h"
@@ -46,14 +48,19 @@ struct CreationContext {
     HWND textLine = nullptr;
 };
 
-void DeleteFontThroughGdi32(HFONT font) { Gdi32().DeleteObject(font); }
-using ScopedFont = TScopedGeneric<TNullWhenInvalidTraits<HFONT, &DeleteFontThroughGdi32>>;
 
 HWND CreateChild(HWND parent, HINSTANCE module, const wchar_t* className, const wchar_t* text,
                  DWORD style, const TChildRect& rect) {
     // No menu handle: a child's control identifier is 0.
     return User32().CreateWindowExW(0, className, text, style, rect.x, rect.y, rect.width,
                                     rect.height, parent, nullptr, module, nullptr);
+}
+
+// Gives the text line `font` (none: the system font) and deletes the one it
+// had, which was made here.
+void ReplaceTextLineFont(HWND textLine, ScopedFont font, BOOL redraw) {
+    const ScopedFont previous(reinterpret_cast<HFONT>(User32().SendMessageW(textLine, WM_GETFONT, 0, 0)));
+    User32().SendMessageW(textLine, WM_SETFONT, reinterpret_cast<WPARAM>(font.release()), redraw);
 }
 
 // The text line draws with the system font, which Windows makes for the system
@@ -70,9 +77,7 @@ void SetTextLineFont(HWND textLine, int dpi) {
         logFont.lfWidth = MulDiv(logFont.lfWidth, dpi, systemDpi);
         font.reset(Gdi32().CreateFontIndirectW(&logFont));
     }
-    const ScopedFont previous(
-        reinterpret_cast<HFONT>(User32().SendMessageW(textLine, WM_GETFONT, 0, 0)));
-    User32().SendMessageW(textLine, WM_SETFONT, reinterpret_cast<WPARAM>(font.release()), TRUE);
+    ReplaceTextLineFont(textLine, std::move(font), TRUE);
 }
 
 void PlaceChild(HWND child, const TChildRect& rect) {
@@ -130,9 +135,7 @@ LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DESTROY:
         // The children still exist: the text line's own font, if any, goes with it.
         if (const HWND textLine = User32().FindWindowExW(window, nullptr, L"STATIC", nullptr)) {
-            const ScopedFont font(
-                reinterpret_cast<HFONT>(User32().SendMessageW(textLine, WM_GETFONT, 0, 0)));
-            User32().SendMessageW(textLine, WM_SETFONT, 0, FALSE);
+            ReplaceTextLineFont(textLine, ScopedFont(), FALSE);
         }
         User32().PostQuitMessage(0);
         return 0;
@@ -188,7 +191,7 @@ bool TSetupForm::Start(const std::shared_ptr<TProgressState>& state) {
     if (!state->shownEvent) state->shownEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state->shownEvent) return false;
     auto form = std::make_unique<TSetupForm>(state);
-    ScopedHandle thread = StartInstallerThread(&TSetupForm::ThreadEntry, form.get());
+    ScopedHandle thread = StartInstallerThread<&TSetupForm::ThreadEntry>(form.get());
     if (!thread) return false;
     form.release();  // the thread owns it now and frees it when it ends
     state->windowThread = std::move(thread);

@@ -2,11 +2,12 @@
 // values so they can be checked (and fuzzed) without Windows.
 #pragma once
 
+#include "common/display_dpi.h"
+
 namespace lvm {
 
-// The sizes below are pixels at 96 DPI (100 % scaling); the window uses them
-// scaled to the DPI of the monitor it stands on.
-constexpr int kDefaultDpi = 96;
+// The sizes below are pixels at kDefaultDpi (100 % scaling); the window uses
+// them scaled to the DPI of the monitor it stands on.
 
 // Outer size of the main window. Every show and hide restores it.
 constexpr int kProgressWidth = 408;

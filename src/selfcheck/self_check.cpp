@@ -127,7 +127,7 @@ TBackgroundSelfCheck::TBackgroundSelfCheck(std::wstring path, std::function<void
     : path_(std::move(path)), beforeEachChunk_(std::move(beforeEachChunk)) {
     // A thread that cannot start leaves the check to Verdict(), on the
     // caller's thread.
-    thread_ = StartInstallerThread(&TBackgroundSelfCheck::ThreadEntry, this);
+    thread_ = StartInstallerThread<&TBackgroundSelfCheck::ThreadEntry>(this);
 }
 
 TBackgroundSelfCheck::~TBackgroundSelfCheck() {

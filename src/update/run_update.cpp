@@ -21,6 +21,11 @@ TAppLocation AppLocation(const TRunContext& run) {
     return {run.Environment.InstallDir, run.PackageConfig.ApplicationExecutable, run.PackageConfig.MainWindowClass};
 }
 
+// Where the package goes: the installation folder and the package's file name.
+std::string PackagePath(const TRunContext& run) {
+    return run.Environment.InstallDir + run.PackageConfig.PackageFileName;
+}
+
 // This process's id and start time: no other run on the machine has both.
 std::string RunTag() {
     FILETIME created{}, exited{}, kernel{}, user{};
@@ -50,7 +55,7 @@ TUpdateSeams SystemUpdateSeams(TRunContext& run, const TProgressSeams& progress)
     seams.tellAppToQuit = [&run] { return TellAppToQuit(AppLocation(run)); };
     seams.askAppElsewhereToClose = [&run] {
         const TAppLocation app = AppLocation(run);
-        const std::string package = app.installDir + run.PackageConfig.PackageFileName;
+        const std::string package = PackagePath(run);
         // Only an installed package can be held; a folder that is no
         // installation has nobody to ask.
         if (!IsAbsoluteFolder(app.installDir) || !IsExistingFile(package)) return std::vector<ScopedHandle>();
@@ -161,7 +166,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& seams) {
     // current folder, often where the installer was downloaded, which is
     // never the installation.
     if (!IsAbsoluteFolder(environment.InstallDir) ||
-        !IsExistingFile(environment.InstallDir + config.ApplicationExecutable)) {
+        !IsExistingFile(AppLocation(run).ExecutablePath())) {
         messages.Tell(Message::NoSubjectOfUpdate);
         return RunOutcome::Failed;
     }
@@ -190,7 +195,7 @@ RunOutcome RunUpdate(TRunContext& run, const TUpdateSeams& seams) {
     }
 
     // Package. The run goes on whatever the writer did; it has told the user.
-    const std::string target = environment.InstallDir + config.PackageFileName;
+    const std::string target = PackagePath(run);
     const PayloadOutcome written = config.SplitPackage
                                        ? seams.writeSplitResource(config.ResourceName, config.ResourceType, target)
                                        : seams.writeResource(config.ResourceName, config.ResourceType, target);
