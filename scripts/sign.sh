@@ -119,6 +119,12 @@ trap 'exit 1' INT TERM
 # One line naming the cause, not osslsigncode's banners or OpenSSL's raw error
 # stack (which only helps for a time-stamp server that cannot be reached).
 noise() { grep -v -e '^Engine ".*" set\.$' -e '^[0-9A-F]*:error:' -e '^Failed$' -e '^Connecting to ' "$log"; }
+# The reason found, else osslsigncode's first line, else that it gave none.
+reason_or_first_line() {
+    line=$1
+    [ -n "$line" ] || line=$(noise | grep -m1 . || true)
+    echo "${line:-osslsigncode gave no reason}" | sed 's/^[[:space:]]*//'
+}
 sign_reason() {
     if grep -q -e '^HTTP failure' -e 'timestamping failed' "$log"; then
         unreachable=$(sed -n -e 's/.*:system library:[^:]*:\([^:]*\):.*/\1/p' \
@@ -129,9 +135,7 @@ sign_reason() {
     elif grep -q -i -e 'wrong password' -e 'mac verify failure' -e 'pin incorrect' "$log"; then
         echo "wrong password or PIN for the key"
     else
-        line=$(noise | grep -m1 -e 'Error:' || true)
-        [ -n "$line" ] || line=$(noise | grep -m1 . || true)
-        echo "${line:-osslsigncode gave no reason}" | sed 's/^[[:space:]]*//'
+        reason_or_first_line "$(noise | grep -m1 -e 'Error:' || true)"
     fi
 }
 # osslsigncode verify reports the time stamp's chain first and the signer's
@@ -147,8 +151,7 @@ verify_reason() {
     else
         line=$(chain_error signer)
         [ -n "$line" ] || line=$(chain_error tsa)
-        [ -n "$line" ] || line=$(noise | grep -m1 . || true)
-        echo "${line:-osslsigncode gave no reason}" | sed 's/^[[:space:]]*//'
+        reason_or_first_line "$line"
     fi
 }
 

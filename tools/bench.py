@@ -48,14 +48,15 @@ import filecmp
 import json
 import os
 import re
-import shlex
 import shutil
+import statistics
 import subprocess
 import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+import check_package  # noqa: E402  (the description, checked as the build checks it)
 import make_package  # noqa: E402  (the layout of the generated packages)
 
 DEVNULL = subprocess.DEVNULL
@@ -97,9 +98,7 @@ def timed(args, **kw):
 def stats(values):
     """Timings of the repetitions -> (median, fastest, slowest), as printed."""
     v = sorted(values) or [0.0]
-    n = len(v)
-    median = v[n // 2] if n % 2 else (v[n // 2 - 1] + v[n // 2]) / 2
-    return "%.1f" % median, "%.1f" % v[0], "%.1f" % v[-1]
+    return "%.1f" % statistics.median(v), "%.1f" % v[0], "%.1f" % v[-1]
 
 
 def median(values):
@@ -186,7 +185,8 @@ def host_environment():
 # ---------------------------------------------------------------- step 1: the package, the builds
 def take_package_option(args):
     """--package DESCRIPTION anywhere (scripts/package-options.sh does the same
-    for the shell scripts); -> (description, package name, facts)."""
+    for the shell scripts); -> (description, package name, facts), the facts
+    checked as the build checks them."""
     description = os.path.join(ROOT, "packages", "lvm0.ini")
     rest = []
     while args:
@@ -206,13 +206,13 @@ def take_package_option(args):
         print(USAGE, file=sys.stderr)
         sys.exit(2)
     description = os.path.realpath(description)
-    package = os.path.basename(description)[:-len(".ini")] if description.endswith(".ini") \
-        else os.path.basename(description)
-    told = run([sys.executable, os.path.join(ROOT, "tools", "check_package.py"), "facts", description],
-               stdout=subprocess.PIPE, text=True, check=False)
-    if told.returncode != 0:
-        sys.exit(1)  # the tool has told why in one line
-    facts = dict(shlex.split(line)[0].split("=", 1) for line in told.stdout.splitlines() if line)
+    try:
+        d = check_package.checked_description(description)
+    except check_package.DescriptionError as error:
+        sys.exit(str(error))  # one line, as the build gives it
+    facts = {"package_kind": d["kind"], "package_version": str(d["version"]),
+             "package_file": check_package.package_file_name(d)}
+    package = d["name"]
     return description, package, facts
 
 

@@ -60,12 +60,12 @@ DEVICE_NAMES = {"con", "prn", "aux", "nul"} | {"com%d" % i for i in range(1, 10)
 # A letter first: a name of digits only would become a numeric resource id.
 NAME_PATTERN = re.compile(r"[a-z][a-z0-9_]{0,31}\Z")
 KIND_PATTERN = re.compile(r"[a-z0-9]{3}\Z")
-# The kinds whose version the installer reads (src/payload); any other kind
-# gets no older-version protection, so it must be asked for by name.
-VERSION_KINDS = ("pak", "cok", "3bs", "lng", "exe")
 # The version range each numeric kind's field can hold.
 NUMERIC_RANGES = {"pak": (0, 0xFFFF), "cok": (0, 0xFFFF), "3bs": (0, 0xFF),
                   "lng": (-2**31, 2**31 - 1)}
+# The kinds whose version the installer reads (src/payload); any other kind
+# gets no older-version protection, so it must be asked for by name.
+VERSION_KINDS = tuple(NUMERIC_RANGES) + ("exe",)
 OTHER_KIND_RANGE = (-2**31, 2**31 - 1)
 # The largest package the shipped i686 installer carries and installs: its
 # image (package included) must load whole into a 32-bit process's 2 GiB, below

@@ -13,8 +13,8 @@ small file whose version sits where the installer reads it for that kind.
   last 4 bytes: a value after the last offset
 
 The output depends only on the arguments: the same bytes on every build.
-With --times N (for the benchmark) a pak file and every entry are N times as
-large, in the same layout; without it, the package the build embeds.
+write() with times N (tools/bench.py) makes a pak file and every entry N times
+as large, in the same layout.
 """
 import hashlib
 import io
@@ -123,21 +123,12 @@ def stand_in(name, kind, version):
 
 def main():
     args = sys.argv[1:]
-    times = 1
-    if len(args) == 6 and args[0] == "--times":
-        times = int(args[1])
-        args = args[2:]
-    if len(args) != 4 or times < 1:
-        sys.exit("usage: make_package.py [--times N] NAME KIND VERSION OUTPUT")
+    if len(args) != 4:
+        sys.exit("usage: make_package.py NAME KIND VERSION OUTPUT")
     name, kind, version, output = args[0], args[1], int(args[2]), args[3]
-    if times != 1 and kind != "pak":
-        sys.exit("make_package.py: --times makes pak packages only")
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     with open(output, "wb") as f:
-        if times == 1:
-            f.write(stand_in(name, kind, version))
-        else:
-            write(version, times, f)
+        f.write(stand_in(name, kind, version))
 
 
 if __name__ == "__main__":
